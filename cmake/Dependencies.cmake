@@ -1,0 +1,30 @@
+# Third-party libraries, all from Debian packages (see scripts/install-deps.sh).
+find_package(PkgConfig REQUIRED)
+find_package(OpenGL REQUIRED)
+find_package(JPEG REQUIRED)
+find_package(Threads REQUIRED)
+pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
+pkg_check_modules(GLEW REQUIRED IMPORTED_TARGET glew)
+pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
+pkg_check_modules(FTGL REQUIRED IMPORTED_TARGET ftgl)
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(TINYXML REQUIRED IMPORTED_TARGET tinyxml)
+pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
+pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
+pkg_check_modules(KISSFFT REQUIRED IMPORTED_TARGET kissfft-float)
+pkg_check_modules(LAME IMPORTED_TARGET lame)
+
+# FLTK ships fltk-config rather than a pkg-config file.
+find_program(FLTK_CONFIG fltk-config REQUIRED)
+execute_process(COMMAND ${FLTK_CONFIG} --cxxflags OUTPUT_VARIABLE FLTK_CXXFLAGS OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND ${FLTK_CONFIG} --ldflags OUTPUT_VARIABLE FLTK_LDFLAGS OUTPUT_STRIP_TRAILING_WHITESPACE)
+separate_arguments(FLTK_CXXFLAGS_LIST UNIX_COMMAND "${FLTK_CXXFLAGS}")
+separate_arguments(FLTK_LDFLAGS_LIST UNIX_COMMAND "${FLTK_LDFLAGS}")
+list(FILTER FLTK_CXXFLAGS_LIST INCLUDE REGEX "^-I|^-D")
+
+add_library(kestrune_deps INTERFACE)
+target_compile_options(kestrune_deps INTERFACE ${FLTK_CXXFLAGS_LIST})
+target_link_libraries(kestrune_deps INTERFACE
+  PkgConfig::SDL PkgConfig::GLEW PkgConfig::GLU PkgConfig::FTGL PkgConfig::FREETYPE
+  PkgConfig::TINYXML PkgConfig::MPG123 PkgConfig::VORBISFILE PkgConfig::KISSFFT
+  OpenGL::GL JPEG::JPEG ${FLTK_LDFLAGS_LIST} Threads::Threads)

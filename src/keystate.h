@@ -1,0 +1,8 @@
+#pragma once
+
+// Key-down flags recorded by the Demo and read by the scenes: byte 1..4 the
+// cursor keys Left, Right, Up, Down; 33 and 34 the digit keys 1 and 2.
+struct KeyState {
+  unsigned char down[72];
+};
+static_assert(sizeof(KeyState) == 72, "the key table is 72 bytes");

@@ -1,0 +1,70 @@
+#include "platform/messagebox.h"
+
+#include <FL/Fl.H>
+#include <FL/fl_ask.H>
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace platform {
+namespace {
+
+void writeToStderr(const char* title, const char* text) {
+  std::fprintf(stderr, "%s\n%s\n", title, text);
+  std::fflush(stderr);
+}
+
+class DefaultPresenter : public BoxPresenter {
+ public:
+  void message(const char* title, const char* text) override {
+    if (!displayAvailable()) {
+      writeToStderr(title, text);
+      return;
+    }
+    fl_message_title(title);
+    fl_message("%s", text);
+  }
+
+  bool askOkCancel(const char* title, const char* text) override {
+    if (!displayAvailable()) {
+      writeToStderr(title, text);
+      return true;
+    }
+    fl_message_title(title);
+    // Button 0 is what Escape and the close box answer, so it is Cancel.
+    return fl_choice("%s", "Cancel", "OK", nullptr, text) == 1;
+  }
+};
+
+DefaultPresenter defaultPresenter;
+BoxPresenter* currentPresenter = &defaultPresenter;
+
+}  // namespace
+
+bool displayAvailable() {
+  static int cached = -1;
+  if (cached < 0) {
+    const char* off = std::getenv("KESTRUNE_NO_BOXES");
+    if (off && *off) {
+      cached = 0;
+    } else {
+      Display* display = XOpenDisplay(nullptr);
+      cached = display != nullptr;
+      if (display) XCloseDisplay(display);
+    }
+  }
+  return cached == 1;
+}
+
+void showMessageBox(const char* title, const char* text) { currentPresenter->message(title, text); }
+
+bool askOkCancel(const char* title, const char* text) {
+  return currentPresenter->askOkCancel(title, text);
+}
+
+void setBoxPresenter(BoxPresenter* presenter) {
+  currentPresenter = presenter ? presenter : &defaultPresenter;
+}
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+#include "platform/random.h"
+
+#include <cstdint>
+
+namespace platform {
+namespace {
+uint32_t state = 1;
+}
+
+int rand() {
+  state = state * 214013u + 2531011u;
+  return static_cast<int>((state >> 16) & 0x7FFFu);
+}
+
+void srand(unsigned int seed) { state = seed; }
+
+}  // namespace platform

@@ -1,0 +1,13 @@
+#pragma once
+
+namespace platform {
+
+// The program's one pseudo-random sequence, 0..32767 like the classic C
+// runtime: every effect's index arithmetic assumes that range, which glibc's
+// rand() does not give.
+constexpr int kRandMax = 32767;
+
+int rand();
+void srand(unsigned int seed);
+
+}  // namespace platform

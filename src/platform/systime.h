@@ -1,0 +1,11 @@
+#pragma once
+
+namespace platform {
+
+struct UtcTime {
+  int year, month, day, hour, minute, second, millisecond;
+};
+
+UtcTime utcNow();
+
+}  // namespace platform

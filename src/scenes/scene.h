@@ -1,0 +1,62 @@
+#pragma once
+
+#include <GL/glew.h>
+
+#include "keystate.h"
+
+class Music;
+class Fbo;
+class AsciiEngine;
+
+// Base of every part of the show. The Demo sets the borrowed pointers and
+// the slot, calls init() once, then per frame applyRenderDefaults(),
+// resize() and draw() while the slot holds the beat time.
+class Scene {
+ public:
+  Scene();
+  virtual ~Scene() = default;
+
+  float startTime;
+  float endTime;
+  KeyState* keys;
+  Music* music;
+  Fbo* fbo;
+  AsciiEngine* ascii;
+  float aspect;
+  int windowWidth, windowHeight;
+  int viewWidth, viewHeight;
+
+  // Render switches, applied in this order before every frame.
+  bool alphaTest;
+  bool blend;
+  bool colorMaterial;
+  bool cullFace;
+  bool depthTest;
+  bool light[8];
+  bool lighting;
+  bool multisample;
+  bool normalize;
+  bool texture1D;
+  bool texture2D;
+  bool textureCubeMap;
+
+  float clearDepth;
+  GLenum colorMaterialFace;
+  GLenum colorMaterialMode;
+  GLenum depthFunc;
+  GLenum shadeModel;
+
+  virtual void init();
+  virtual void draw();
+  virtual void release();
+  virtual void resize(int width, int height);
+
+  void applyRenderDefaults();
+};
+
+// The aspect-preserving viewport of a window: the same rule decides the
+// scene viewport and the text engine's letterbox.
+struct Letterbox {
+  int x, y, width, height;
+};
+Letterbox computeLetterbox(int width, int height, float aspect);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+class MidiSong;
+
+// The song and the show's only clock: the stream position in beats.
+class Music {
+ public:
+  // Loads the configured song from the data archive.
+  Music();
+  // Tests and the preview tool: a stream without an audio device whose
+  // position (and spectrum) the caller sets by hand.
+  struct Manual {};
+  explicit Music(Manual);
+
+  MidiSong* midi;
+  float bpm;
+  float beatOffset;
+  float beatWindow[10];
+  float beatStep;
+  int32_t posWindow[10];
+  int32_t posStep;
+  uint32_t stream;
+  int32_t lengthSeconds;
+  uint64_t lengthBytes;
+
+  void loadStream(const char* name);
+  void loadMidi(const char* name);
+  void play();
+  void update();
+  // Position in seconds x 1/60 x bpm + beatOffset, read fresh from the stream.
+  float beatTime() const;
+  void fillSpectrum(float* out);
+
+  // Manual streams only.
+  void setManualPosition(double seconds);
+  void setManualSpectrum(const float* magnitudes512);
+};
