@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+
+class AsciiEngine;
+
+// Thirty dots scrolling left to right at speeds 1..6 columns per 20 ms step.
+class Starfield {
+ public:
+  static constexpr int kStars = 30;
+
+  // Every star starts in column 0 on a random row with a random speed.
+  explicit Starfield(AsciiEngine* engine);
+
+  AsciiEngine* engine;
+  int x[kStars];
+  int y[kStars];
+  int speed[kStars];
+
+  // One movement step, no drawing.
+  void step();
+  // Takes the steps due on the shared clock, then draws the stars.
+  void update();
+
+  // Process-wide step clock shared by every Starfield; started by the first
+  // update of any of them and never reset.
+  static bool clockStarted;
+  static uint32_t clock;
+};
