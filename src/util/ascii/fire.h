@@ -37,7 +37,8 @@ class FireEffect {
   void update(int character);
   // Fire streaming outwards from a seeded block at the centre, drawn with the
   // light shade (176), on its own shared clock. While F9 is held the fire
-  // stops getting new heat; while F8 is held it gets it again.
+  // stops getting new heat; while F8 is held it gets it again
+  // (platform::isKeyHeld).
   void updateShaded();
 
   // The single steps, also used by tests and benchmarks.
@@ -54,9 +55,7 @@ class FireEffect {
   static uint32_t clock;
   static bool shadedClockStarted;
   static uint32_t shadedClock;
-
-  // Whether a key is held right now, asked once per shaded tick for F9 and F8.
-  enum Key { kKeyF8 = 8, kKeyF9 = 9 };
+};
   using KeyProbe = bool (*)(Key key);
   // Defaults to the keyboard state of the window system; tests set their own.
   static KeyProbe keyHeld;
