@@ -56,7 +56,3 @@ class FireEffect {
   static bool shadedClockStarted;
   static uint32_t shadedClock;
 };
-  using KeyProbe = bool (*)(Key key);
-  // Defaults to the keyboard state of the window system; tests set their own.
-  static KeyProbe keyHeld;
-};
