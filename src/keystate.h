@@ -6,3 +6,7 @@ struct KeyState {
   unsigned char down[72];
 };
 static_assert(sizeof(KeyState) == 72, "the key table is 72 bytes");
+
+// Which bytes of KeyState an SDL 1.2 key symbol sets. Returns how many
+// indices were written to `bytes` (0, 1 or 2).
+int keyStateBytes(int symbol, int bytes[2]);

@@ -1,0 +1,113 @@
+#include "platform/setupdialog_view.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Window.H>
+
+#include "platform/messagebox.h"
+#include "setupdialog.h"
+
+namespace {
+
+// The dialog is laid out in dialog units; two pixels per unit.
+constexpr int kUnit = 2;
+
+struct View {
+  SetupDialogModel* model;
+  Fl_Window* window;
+  Fl_Choice* resolution;
+  Fl_Choice* aspect;
+  Fl_Check_Button* fullscreen;
+  Fl_Check_Button* vsync;
+};
+
+void onResolution(Fl_Widget*, void* data) {
+  View* view = static_cast<View*>(data);
+  view->model->chooseResolution(view->resolution->value());
+}
+
+void onAspect(Fl_Widget*, void* data) {
+  View* view = static_cast<View*>(data);
+  view->model->chooseAspect(view->aspect->value());
+}
+
+void onFullscreen(Fl_Widget*, void* data) {
+  View* view = static_cast<View*>(data);
+  view->model->toggleFullscreen();
+  view->fullscreen->value(view->model->fullscreenCheck);
+}
+
+void onVsync(Fl_Widget*, void* data) {
+  View* view = static_cast<View*>(data);
+  view->model->toggleVsync();
+  view->vsync->value(view->model->vsyncCheck);
+}
+
+void onRunit(Fl_Widget*, void* data) {
+  static_cast<View*>(data)->model->command(SetupDialogModel::kRunit, SetupDialogModel::kClicked);
+}
+
+// "&Nah", Escape and the close box all cancel.
+void onCancel(Fl_Widget*, void* data) {
+  static_cast<View*>(data)->model->command(SetupDialogModel::kNah, SetupDialogModel::kClicked);
+}
+
+void fillChoice(Fl_Choice* choice, const std::vector<std::string>& entries, int selected) {
+  for (const std::string& entry : entries) choice->add(entry.c_str());
+  if (selected >= 0 && selected < static_cast<int>(entries.size())) choice->value(selected);
+}
+
+}  // namespace
+
+int showSetupDialog(SetupDialogModel& model) {
+  if (!platform::displayAvailable()) {
+    return model.command(SetupDialogModel::kRunit, SetupDialogModel::kClicked);
+  }
+
+  Fl_Window window(135 * kUnit, 55 * kUnit, "Kestrune");
+  View view{&model, &window, nullptr, nullptr, nullptr, nullptr};
+
+  Fl_Box resolutionLabel(5 * kUnit, 5 * kUnit, 65 * kUnit, 10 * kUnit, "Choose resolution");
+  resolutionLabel.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+  Fl_Choice resolution(75 * kUnit, 5 * kUnit, 55 * kUnit, 10 * kUnit);
+  fillChoice(&resolution, model.resolutions, model.selectedResolution);
+  resolution.callback(onResolution, &view);
+  view.resolution = &resolution;
+
+  Fl_Box aspectLabel(5 * kUnit, 20 * kUnit, 65 * kUnit, 10 * kUnit, "Aspect ratio");
+  aspectLabel.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+  Fl_Choice aspect(75 * kUnit, 20 * kUnit, 55 * kUnit, 10 * kUnit);
+  fillChoice(&aspect, model.aspects, model.selectedAspect);
+  aspect.callback(onAspect, &view);
+  view.aspect = &aspect;
+
+  Fl_Return_Button runit(5 * kUnit, 35 * kUnit, 30 * kUnit, 15 * kUnit, "&Runit");
+  runit.callback(onRunit, &view);
+  Fl_Button nah(40 * kUnit, 35 * kUnit, 30 * kUnit, 15 * kUnit, "&Nah");
+  nah.callback(onCancel, &view);
+
+  Fl_Check_Button fullscreen(75 * kUnit, 35 * kUnit, 55 * kUnit, 10 * kUnit, "&Fullscreen");
+  fullscreen.value(model.fullscreenCheck);
+  fullscreen.callback(onFullscreen, &view);
+  view.fullscreen = &fullscreen;
+  Fl_Check_Button vsync(75 * kUnit, 45 * kUnit, 55 * kUnit, 10 * kUnit, "&Vsync enable");
+  vsync.value(model.vsyncCheck);
+  vsync.callback(onVsync, &view);
+  view.vsync = &vsync;
+
+  window.end();
+  window.callback(onCancel, &view);
+  window.set_modal();
+  window.show();
+
+  while (model.endValue == 0 && window.shown()) Fl::wait();
+  window.hide();
+  Fl::flush();
+  // Let the X server drop the dialog before the show's window opens.
+  for (int i = 0; i < 5; ++i) Fl::check();
+  return model.endValue != 0 ? model.endValue : SetupDialogModel::kNah;
+}

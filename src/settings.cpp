@@ -1,0 +1,3 @@
+#include "settings.h"
+
+DisplaySettings display_settings;
