@@ -1,0 +1,138 @@
+#include "scenes/textending.h"
+
+#include <cmath>
+
+#include "platform/ticks.h"
+#include "util/ascii/asciiengine.h"
+#include "util/ascii/fallingblocks.h"
+#include "util/ascii/fire.h"
+#include "util/ascii/fountain.h"
+#include "util/ascii/plasma.h"
+#include "util/ascii/textline.h"
+#include "util/music/music.h"
+
+float TextEnding::spectrum[TextEnding::kSpectrumSize] = {};
+TickClock TextEnding::analyserClock = {false, 0};
+bool TextEnding::waveStarted = false;
+uint32_t TextEnding::waveStart = 0;
+bool TextEnding::fallbackStarted = false;
+uint32_t TextEnding::fallbackStart = 0;
+
+namespace {
+constexpr unsigned char kSmallSquare = 254;
+
+// Bar heights are whole rows; clamp first so that any magnitude converts.
+int32_t truncateLevel(float value) {
+  if (!(value > -1.0e9f)) return value != value ? 0 : -1000000000;
+  if (value > 1.0e9f) return 1000000000;
+  return static_cast<int32_t>(value);
+}
+}  // namespace
+
+TextEnding::TextEnding()
+    : rowColours{}, bandStarts{}, bandWidths{}, bandScales{}, bandLevels{}, levelDecay(3) {}
+
+TextEnding::~TextEnding() = default;
+
+void TextEnding::init() {
+  particles.reset(new ParticleFountain(ascii));
+  fire.reset(new FireEffect(ascii));
+  wavePicture.load(ascii, 80, 50, "data/textending/tolvek.raw");
+  plasma.reset(new Plasma(ascii));
+  creditPictures[0].load(ascii, 80, 50, "data/textending/code.raw");
+  creditPictures[1].load(ascii, 80, 50, "data/textending/music.raw");
+  personPictures[0].load(ascii, 80, 50, "data/textending/sunvira.raw");
+  personPictures[1].load(ascii, 80, 50, "data/textending/drimbo00.raw");
+  blocks.reset(new FallingBlocks(ascii));
+  face.load(ascii, 80, 50, "data/texttalkingv/vexmask.raw");
+
+  for (int row = 0; row < 50; ++row) rowColours[row] = row < 5 ? 12 : row < 20 ? 14 : 10;
+  static constexpr int32_t kStarts[kBands] = {0, 20, 50, 250};
+  static constexpr int32_t kWidths[kBands] = {4, 5, 5, 5};
+  static constexpr int32_t kScales[kBands] = {61, 154, 309, 402};
+  for (int k = 0; k < kBands; ++k) {
+    bandStarts[k] = kStarts[k];
+    bandWidths[k] = kWidths[k];
+    bandScales[k] = kScales[k];
+    bandLevels[k] = 0;
+  }
+  levelDecay = 3;
+}
+
+void TextEnding::drawAnalyser(uint32_t now) {
+  analyserClock.start(now);
+  music->fillSpectrum(spectrum);
+  analyserClock.catchUp(now, kAnalyserTickMs, [this] {
+    for (int k = 0; k < kBands; ++k) {
+      float sum = 0.0f;
+      for (int i = bandStarts[k]; i < bandStarts[k] + bandWidths[k]; ++i)
+        if (i >= 0 && i < kSpectrumSize) sum += spectrum[i];
+      const float target = sum * static_cast<float>(bandScales[k]);
+      const int32_t fallen = bandLevels[k] - levelDecay;
+      bandLevels[k] = static_cast<float>(fallen) > target ? fallen : truncateLevel(target);
+    }
+  });
+  for (int k = 0; k < kBands; ++k) {
+    int top = 50 - bandLevels[k];
+    if (top < 0) top = 0;
+    if (top >= 50) continue;
+    for (int row = top; row < 50; ++row) {
+      for (int column = 20 * k + 1; column <= 20 * k + 18; ++column) {
+        // The bar shows the colour beneath it (the fire) as its background.
+        const int under = ascii->fg[row * AsciiEngine::kColumns + column];
+        ascii->setCell(column, row, kSmallSquare, rowColours[row], under);
+      }
+    }
+  }
+}
+
+void TextEnding::drawWave(uint32_t now) {
+  if (!waveStarted) {
+    waveStarted = true;
+    waveStart = now;
+  }
+  const double d = now - waveStart;
+  const double amplitude = 7.0 + 6.0 * std::cos(d * 0.000588235294117647);
+  const double rowStep = 0.5 + 0.3 * std::cos(d * 0.0005263157894736842);
+  wavePicture.drawRowWave(platform::getTickCount() * 0.02, amplitude, rowStep);
+}
+
+void TextEnding::drawCredits(float b, uint32_t now) {
+  const int index = b < 500.0f ? 0 : 1;
+  personPictures[index].drawRotated(std::sin(now * 0.0031830988618379067) * 0.3333333333333333, 1.0, 1.0);
+  creditPictures[index].drawColumnWave(0, now * 0.006666666666666667, 1.5, 0.3);
+}
+
+void TextEnding::drawFallback(uint32_t now) {
+  if (!fallbackStarted) {
+    fallbackStarted = true;
+    fallbackStart = now;
+  }
+  face.drawRotated((platform::getTickCount() - fallbackStart) * 0.002, 1.0, 1.0);
+  writeText(ascii, 0, 49, "(F5 - Snake, ESC - Quit)", 4, 0);
+}
+
+void TextEnding::draw() {
+  const float b = music->beatTime();
+  const uint32_t now = platform::getTickCount();
+  ascii->clear();
+
+  if (b >= 388.0f && b < 420.0f) {
+    particles->advanceAndDraw(now);
+  } else if (b >= 420.0f && b < 452.0f) {
+    fire->updateShaded();
+    drawAnalyser(now);
+  } else if (b >= 452.0f && b < 484.0f) {
+    drawWave(now);
+  } else if (b >= 484.0f && b < 517.0f) {
+    plasma->drawAndAdvance(now);
+    drawCredits(b, now);
+  } else if (b >= 517.0f && b < 557.0f) {
+    ascii->drawBanner(ascii->banners[1]);
+    blocks->advanceAndDraw(now);
+  } else {
+    drawFallback(now);
+  }
+
+  ascii->present();
+}

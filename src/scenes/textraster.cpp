@@ -1,0 +1,87 @@
+#include "scenes/textraster.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "platform/ticks.h"
+#include "util/ascii/asciiengine.h"
+#include "util/ascii/rasterbars.h"
+#include "util/ascii/starfield.h"
+#include "util/music/music.h"
+
+bool TextRaster::scrollerStarted = false;
+uint32_t TextRaster::scrollerStart = 0;
+bool TextRaster::zoomStarted = false;
+uint32_t TextRaster::zoomStart = 0;
+
+namespace {
+constexpr unsigned char kFullBlock = 219;
+constexpr uint32_t kScrollerDelayMs = 312;
+constexpr double kPi = 3.141592653589793;
+}  // namespace
+
+TextRaster::TextRaster() = default;
+TextRaster::~TextRaster() = default;
+
+void TextRaster::init() {
+  for (int i = 0; i < kNames; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "data/textraster/nick%d.raw", i + 1);
+    names[i].load(ascii, 80, 50, name);
+  }
+  bars.reset(new RasterBars(ascii, 0.04));
+  bars->initSet(0, 0.0);
+  bars->initSet(1, kPi);
+  scroller.load(ascii, 800, 50, "data/textraster/fastintro.raw");
+  starfield.reset(new Starfield(ascii));
+  for (int i = 0; i < 200; ++i) starfield->step();
+  face.load(ascii, 80, 50, "data/texttalkingv/vexmask.raw");
+}
+
+int TextRaster::nameIndex(float b) {
+  const double inCycle = std::fmod(static_cast<double>(b), 16.0);
+  if (!(inCycle >= 0.0 && inCycle < 16.0)) return -1;
+  const int k = static_cast<int>(inCycle) / 2;
+  return k < kNames ? k : -1;
+}
+
+void TextRaster::draw() {
+  const float b = music->beatTime();
+  const uint32_t now = platform::getTickCount();
+  ascii->clear();
+
+  if (b >= 178.0f && b < 220.0f) {
+    if (!scrollerStarted) {
+      scrollerStarted = true;
+      scrollerStart = now;
+    }
+    starfield->update();
+    bars->advance(now);
+    bars->drawBehind(0);
+    bars->drawBehind(1);
+    if (b < 204.0f) {
+      // Unsigned: during the first 312 ms the offset is far past the
+      // picture's right edge, so nothing shows; then one column per 10 ms.
+      const uint32_t offset = (now - scrollerStart - kScrollerDelayMs) / 10u;
+      scroller.drawColumnWave(static_cast<int>(offset), now * 0.002857142857142857, 4.5, -0.025);
+    } else {
+      const int k = nameIndex(b);
+      if (k >= 0) names[k].draw(kFullBlock, 0, 0);
+    }
+    bars->drawInFront(0);
+    bars->drawInFront(1);
+  } else if (b >= 220.0f && b < 228.0f) {
+    starfield->update();
+    double zoom = 1.0;
+    if (b >= 224.0f) {
+      if (!zoomStarted) {
+        zoomStarted = true;
+        zoomStart = now;
+      }
+      zoom = (now - zoomStart) * 0.01 + 1.0;
+    }
+    face.drawRotated(1.5707963267948966, zoom, zoom);
+  }
+
+  ascii->present();
+}

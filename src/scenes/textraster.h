@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "scenes/scene.h"
+#include "util/ascii/rawloader.h"
+
+class RasterBars;
+class Starfield;
+
+// Beats 178..228: raster bars circling a cylinder over a starfield, a wavy
+// scroller and then eight name pictures between the back and the front bars;
+// at the end the talking face turned by a quarter and zoomed.
+class TextRaster : public Scene {
+ public:
+  static constexpr int kNames = 8;
+
+  TextRaster();
+  ~TextRaster() override;
+
+  RawPicture names[kNames];
+  std::unique_ptr<RasterBars> bars;
+  RawPicture scroller;  // 800 x 50
+  std::unique_ptr<Starfield> starfield;
+  RawPicture face;
+
+  void init() override;
+  void draw() override;
+
+  // The name picture shown at beat b from 204 on (every 2 beats, nick7 at
+  // 204); -1 when b gives no valid picture.
+  static int nameIndex(float b);
+
+  // Class-wide start ticks: set by the first frame that needs them, never reset.
+  static bool scrollerStarted;
+  static uint32_t scrollerStart;
+  static bool zoomStarted;
+  static uint32_t zoomStart;
+};
