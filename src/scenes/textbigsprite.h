@@ -1,0 +1,26 @@
+#pragma once
+
+#include "scenes/scene.h"
+#include "util/ascii/rawloader.h"
+
+class Rotozoom;
+
+// A 300 x 80 picture drifting across the screen with the music over a
+// spinning, zooming rotozoom.
+class TextBigSprite : public Scene {
+ public:
+  TextBigSprite();
+  ~TextBigSprite() override;
+
+  Rotozoom* rotozoom;
+  RawPicture bigPicture;
+
+  void init() override;
+  void draw() override;
+  // One frame at beat position b.
+  void drawFrame(float b);
+
+  // The picture element shown in the top-left cell at beat position b.
+  static int offsetX(float b);
+  static int offsetY(float b);
+};

@@ -1,0 +1,77 @@
+#include "scenes/textdance.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "platform/ticks.h"
+#include "util/ascii/asciiengine.h"
+#include "util/ascii/tickorder.h"
+#include "util/ascii/rotozoom.h"
+#include "util/music/music.h"
+
+TickClock TextDance::spinStart{};
+TickClock TextDance::pulseStart{};
+TickClock TextDance::zoomStart{};
+
+namespace {
+
+constexpr int kBlock = 219;
+
+// A picture index computed from the beat: pictures[index] when it exists,
+// null otherwise (nothing is drawn).
+RawPicture* pick(RawPicture* pictures, int index) {
+  return index >= 0 && index < 4 ? &pictures[index] : nullptr;
+}
+}  // namespace
+
+TextDance::TextDance() : rotozoom(nullptr) {}
+
+TextDance::~TextDance() { delete rotozoom; }
+
+void TextDance::init() {
+  char name[64];
+  for (int i = 0; i < 4; ++i) {
+    std::snprintf(name, sizeof name, "data/textdance/dance%d.raw", i + 1);
+    dance[i].load(ascii, 80, 50, name);
+  }
+  for (int i = 0; i < 4; ++i) {
+    std::snprintf(name, sizeof name, "data/textdance/horn%d.raw", i + 1);
+    horn[i].load(ascii, 80, 50, name);
+  }
+  rotozoom = new Rotozoom(ascii, "data/textdance/rotozoom.raw");
+}
+
+void TextDance::draw() { drawFrame(music->beatTime()); }
+
+void TextDance::drawFrame(float b) {
+  const uint32_t now = platform::getTickCount();
+  // Pose changes every beat, half every half beat; both 0..3 from beat 0.
+  const int pose = static_cast<int>(std::fmod(static_cast<double>(b), 4.0));
+  const int half = static_cast<int>(std::fmod(2.0 * b, 4.0));
+
+  ascii->clear();
+  if (b < 172) {
+    if (b >= 124) rotozoom->mirror = pose;
+    rotozoom->drawAndAdvance();
+    if (b < 140) {
+      if (RawPicture* figure = pick(dance, pose)) figure->draw(kBlock, 0, 0);
+      if (static_cast<int>(8 * static_cast<double>(b)) % 8 == 0) ascii->fillWhite();
+    } else {
+      const double d = ticksSinceStart(spinStart, now);
+      // d squared in double: no wrap however long the spin has run.
+      if (RawPicture* figure = pick(dance, pose)) figure->drawRotatedClamped(d * d * 9.09090909090909e-07);
+    }
+  } else {
+    const uint32_t sincePulse = ticksSinceStart(pulseStart, now);
+    const double pulse = 0.9 - 0.125 * std::cos(sincePulse * M_PI * 0.00390625);
+    if (b < 173) {
+      if (RawPicture* blast = pick(horn, half)) blast->drawRotated(0.0, pulse, pulse);
+    } else if (b < 174) {
+      horn[3].drawRotated(0.0, pulse, pulse);
+    } else if (b < 178) {
+      const double zoom = ticksSinceStart(zoomStart, now) * 0.01 + 1;
+      if (RawPicture* blast = pick(horn, 3 - half)) blast->drawRotated(0.0, zoom, zoom);
+    }
+  }
+  ascii->present();
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "scenes/scene.h"
+#include "util/ascii/tickclock.h"
+#include "util/ascii/rawloader.h"
+
+class Rotozoom;
+
+// A figure dancing in four poses on the beat over a rotozoom that flashes
+// white and later flips with the beat; then the figure spins ever faster,
+// and four air-horn pictures pulse and zoom on the half beats.
+class TextDance : public Scene {
+ public:
+  TextDance();
+  ~TextDance() override;
+
+  Rotozoom* rotozoom;
+  RawPicture dance[4];
+  RawPicture horn[4];
+
+  // First ticks of the spin, the pulse and the zoom; set once per program run.
+  static TickClock spinStart;
+  static TickClock pulseStart;
+  static TickClock zoomStart;
+
+  void init() override;
+  void draw() override;
+  // One frame at beat position b.
+  void drawFrame(float b);
+};
