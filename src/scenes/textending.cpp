@@ -9,14 +9,13 @@
 #include "util/ascii/fountain.h"
 #include "util/ascii/plasma.h"
 #include "util/ascii/textline.h"
+#include "util/ascii/tickorder.h"
 #include "util/music/music.h"
 
 float TextEnding::spectrum[TextEnding::kSpectrumSize] = {};
 TickClock TextEnding::analyserClock = {false, 0};
-bool TextEnding::waveStarted = false;
-uint32_t TextEnding::waveStart = 0;
-bool TextEnding::fallbackStarted = false;
-uint32_t TextEnding::fallbackStart = 0;
+TickClock TextEnding::waveStart{};
+TickClock TextEnding::fallbackStart{};
 
 namespace {
 constexpr unsigned char kSmallSquare = 254;
@@ -87,11 +86,7 @@ void TextEnding::drawAnalyser(uint32_t now) {
 }
 
 void TextEnding::drawWave(uint32_t now) {
-  if (!waveStarted) {
-    waveStarted = true;
-    waveStart = now;
-  }
-  const double d = now - waveStart;
+  const double d = ticksSinceStart(waveStart, now);
   const double amplitude = 7.0 + 6.0 * std::cos(d * 0.000588235294117647);
   const double rowStep = 0.5 + 0.3 * std::cos(d * 0.0005263157894736842);
   wavePicture.drawRowWave(platform::getTickCount() * 0.02, amplitude, rowStep);
@@ -104,11 +99,8 @@ void TextEnding::drawCredits(float b, uint32_t now) {
 }
 
 void TextEnding::drawFallback(uint32_t now) {
-  if (!fallbackStarted) {
-    fallbackStarted = true;
-    fallbackStart = now;
-  }
-  face.drawRotated((platform::getTickCount() - fallbackStart) * 0.002, 1.0, 1.0);
+  fallbackStart.start(now);
+  face.drawRotated((platform::getTickCount() - fallbackStart.time) * 0.002, 1.0, 1.0);
   writeText(ascii, 0, 49, "(F5 - Snake, ESC - Quit)", 4, 0);
 }
 

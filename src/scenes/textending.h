@@ -52,8 +52,6 @@ class TextEnding : public Scene {
   // Class-wide state, live for the whole run and never reset.
   static float spectrum[kSpectrumSize];
   static TickClock analyserClock;
-  static bool waveStarted;
-  static uint32_t waveStart;
-  static bool fallbackStarted;
-  static uint32_t fallbackStart;
+  static TickClock waveStart;
+  static TickClock fallbackStart;
 };

@@ -7,12 +7,11 @@
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/rasterbars.h"
 #include "util/ascii/starfield.h"
+#include "util/ascii/tickorder.h"
 #include "util/music/music.h"
 
-bool TextRaster::scrollerStarted = false;
-uint32_t TextRaster::scrollerStart = 0;
-bool TextRaster::zoomStarted = false;
-uint32_t TextRaster::zoomStart = 0;
+TickClock TextRaster::scrollerStart{};
+TickClock TextRaster::zoomStart{};
 
 namespace {
 constexpr unsigned char kFullBlock = 219;
@@ -51,10 +50,7 @@ void TextRaster::draw() {
   ascii->clear();
 
   if (b >= 178.0f && b < 220.0f) {
-    if (!scrollerStarted) {
-      scrollerStarted = true;
-      scrollerStart = now;
-    }
+    const uint32_t sinceStart = ticksSinceStart(scrollerStart, now);
     starfield->update();
     bars->advance(now);
     bars->drawBehind(0);
@@ -62,7 +58,7 @@ void TextRaster::draw() {
     if (b < 204.0f) {
       // Unsigned: during the first 312 ms the offset is far past the
       // picture's right edge, so nothing shows; then one column per 10 ms.
-      const uint32_t offset = (now - scrollerStart - kScrollerDelayMs) / 10u;
+      const uint32_t offset = (sinceStart - kScrollerDelayMs) / 10u;
       scroller.drawColumnWave(static_cast<int>(offset), now * 0.002857142857142857, 4.5, -0.025);
     } else {
       const int k = nameIndex(b);
@@ -74,11 +70,7 @@ void TextRaster::draw() {
     starfield->update();
     double zoom = 1.0;
     if (b >= 224.0f) {
-      if (!zoomStarted) {
-        zoomStarted = true;
-        zoomStart = now;
-      }
-      zoom = (now - zoomStart) * 0.01 + 1.0;
+      zoom = ticksSinceStart(zoomStart, now) * 0.01 + 1.0;
     }
     face.drawRotated(1.5707963267948966, zoom, zoom);
   }

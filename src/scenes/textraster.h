@@ -5,6 +5,7 @@
 
 #include "scenes/scene.h"
 #include "util/ascii/rawloader.h"
+#include "util/ascii/tickclock.h"
 
 class RasterBars;
 class Starfield;
@@ -33,8 +34,6 @@ class TextRaster : public Scene {
   static int nameIndex(float b);
 
   // Class-wide start ticks: set by the first frame that needs them, never reset.
-  static bool scrollerStarted;
-  static uint32_t scrollerStart;
-  static bool zoomStarted;
-  static uint32_t zoomStart;
+  static TickClock scrollerStart;
+  static TickClock zoomStart;
 };

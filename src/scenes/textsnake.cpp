@@ -7,12 +7,12 @@
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/starfield.h"
 #include "util/ascii/textline.h"
+#include "util/ascii/tickorder.h"
 #include "util/music/music.h"
 
 int32_t TextSnake::interactionMode = TextSnake::kTitle;
 TickClock TextSnake::stepClock = {false, 0};
-bool TextSnake::titleStarted = false;
-uint32_t TextSnake::titleStart = 0;
+TickClock TextSnake::titleStart{};
 
 namespace {
 // KeyState bytes.
@@ -210,7 +210,7 @@ void TextSnake::step(bool automatic) {
 void TextSnake::gameFrame(bool automatic, bool menuLines, uint32_t now) {
   // The step length depends on the snake, so the clock is advanced here.
   stepClock.start(now);
-  while (stepClock.time <= now) {
+  while (stepClock.due(now)) {
     stepRate = automatic ? 50 : 10 + length / 10;
     stepClock.time += static_cast<uint32_t>(1000 / stepRate);
     step(automatic);
@@ -274,12 +274,9 @@ void TextSnake::draw() {
   } else {
     if (held(kKeyDigit1)) interactionMode = kAutomatic;
     if (held(kKeyDigit2)) interactionMode = kViewer;
-    if (!titleStarted) {
-      titleStarted = true;
-      titleStart = now;
-    }
+    const uint32_t sinceTitle = ticksSinceStart(titleStart, now);
     if (interactionMode == kTitle) {
-      facePicture.drawRotated((now - titleStart) * 0.002, 1.0, 1.0);
+      facePicture.drawRotated(sinceTitle * 0.002, 1.0, 1.0);
       writeText(ascii, 0, 49, "( 1,2 - Snake, ESC - Quit )", 4, 0);
     } else {
       starfield->update();

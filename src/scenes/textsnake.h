@@ -69,8 +69,7 @@ class TextSnake : public Scene {
   // Shared by both TextSnake objects for the whole run.
   static int32_t interactionMode;
   static TickClock stepClock;
-  static bool titleStarted;
-  static uint32_t titleStart;
+  static TickClock titleStart;
 
  private:
   bool held(int keyByte) const;

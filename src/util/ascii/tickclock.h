@@ -17,12 +17,16 @@ struct TickClock {
     }
   }
 
-  // Runs `step` once for each `period` due while time <= now (unsigned),
-  // advancing the clock before each step.
+  // Whether the next step is due: time is now or before it. Compared
+  // through the unsigned difference, so the clock keeps stepping normally
+  // when the tick count wraps (every 49.7 days).
+  bool due(uint32_t now) const { return static_cast<int32_t>(now - time) >= 0; }
+
+  // Runs `step` once for each `period` due, advancing the clock before each.
   template <typename Step>
   void catchUp(uint32_t now, uint32_t period, Step&& step) {
     start(now);
-    while (time <= now) {
+    while (due(now)) {
       time += period;
       step();
     }
