@@ -1,0 +1,85 @@
+#include "support/test_archive.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "util/data/data.h"
+
+namespace fs = std::filesystem;
+
+std::string makeTestTempDir(const char* prefix) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
+  std::vector<char> path(pattern.begin(), pattern.end());
+  path.push_back('\0');
+  if (!mkdtemp(path.data())) {
+    ADD_FAILURE() << "cannot make a temporary directory from " << pattern;
+    return {};
+  }
+  return path.data();
+}
+
+namespace {
+
+std::string currentDir() {
+  std::error_code error;
+  return fs::current_path(error).string();
+}
+
+}  // namespace
+
+TestArchive::TestArchive(const std::vector<TestArchiveFile>& files)
+    : previousDir_(currentDir()), dir_(makeTestTempDir("kestrune-archive")) {
+  const fs::path loose = fs::path(dir_) / "loose";
+  EXPECT_FALSE(files.empty()) << "an archive needs at least one file";
+  fs::create_directories(loose);
+  for (const TestArchiveFile& file : files) {
+    EXPECT_FALSE(file.bytes.empty()) << file.name << ": pack mode refuses empty files";
+    fs::path target = loose / file.name;
+    fs::create_directories(target.parent_path());
+    std::ofstream(target, std::ios::binary).write(file.bytes.data(), std::streamsize(file.bytes.size()));
+  }
+
+  FILE* log = data_log_output;
+  data_log_output = nullptr;
+  data_clear_entries();
+  data_mode = DATA_MODE_PACK;
+  fs::current_path(loose);
+  for (const TestArchiveFile& file : files) {
+    FILE* stream = data_open_file(file.name.c_str());
+    EXPECT_NE(stream, nullptr) << "cannot pack " << file.name;
+    if (stream) std::fclose(stream);
+  }
+  data_write_archive();
+  data_log_output = log;
+  fs::rename(loose / "data.tvl", fs::path(dir_) / "data.tvl");
+  fs::current_path(dir_);
+  fs::remove_all(loose);
+  enter();
+}
+
+TestArchive::TestArchive(const ExistingArchive& archive)
+    : previousDir_(currentDir()), dir_(makeTestTempDir("kestrune-archive")) {
+  fs::copy_file(archive.path, fs::path(dir_) / "data.tvl");
+  enter();
+}
+
+void TestArchive::enter() {
+  fs::current_path(dir_);
+  data_clear_entries();
+  data_mode = DATA_MODE_ARCHIVE;
+  data_open_archive();
+}
+
+TestArchive::~TestArchive() {
+  std::error_code error;
+  fs::current_path(previousDir_, error);
+  fs::remove_all(dir_, error);
+  data_clear_entries();
+  data_mode = DATA_MODE_DISK;
+}
