@@ -9,6 +9,9 @@ class Music {
  public:
   // Loads the configured song from the data archive.
   Music();
+  // Loads `fileName` instead: ".mp3" and ".ogg" as a stream, ".xml" as a
+  // sync configuration (the extension compared in lower case).
+  explicit Music(const char* fileName);
   // Tests and the preview tool: a stream without an audio device whose
   // position (and spectrum) the caller sets by hand.
   struct Manual {};
@@ -36,4 +39,7 @@ class Music {
   // Manual streams only.
   void setManualPosition(double seconds);
   void setManualSpectrum(const float* magnitudes512);
+
+ private:
+  void resetFields();
 };

@@ -1,0 +1,240 @@
+"""Scene previews: a picture composed the way its scene shows it.
+
+    python3 preview.py <what> [out.png]
+
+Rebuilds nothing in the show; it only helps to judge the grids in context
+(fire behind the party name, the wall behind the mask, the bars around the
+scroller ...). The effects follow the show's own rules closely enough to
+judge colours, coverage and legibility, not byte for byte.
+"""
+
+import math
+import os
+import pickle
+import random
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from pix import Pic, ROOT, render, write_png, draw_rotated, draw_row_wave, \
+    draw_column_wave, draw_offset, rotozoom, PALETTE  # noqa: E402
+
+REPO = os.path.dirname(os.path.dirname(ROOT))
+OUT = "/tmp/art"
+
+
+def pic(scene, name, w=80, h=50):
+    return Pic.load(os.path.join(ROOT, scene, name + ".txt"), w, h)
+
+
+class Screen:
+    """Characters and colours of the 80 x 50 text screen."""
+
+    def __init__(self):
+        self.fg = Pic(80, 50)
+        self.bg = Pic(80, 50)
+        self.ch = [0] * 4000
+
+    def set(self, x, y, c, fg, bg=0):
+        if 0 <= x < 80 and 0 <= y < 50:
+            self.ch[y * 80 + x] = c
+            self.fg.px[y * 80 + x] = fg
+            self.bg.px[y * 80 + x] = bg
+
+    def blit(self, p, ch=219, ox=0, oy=0):
+        tmp = Pic(80, 50)
+        draw_offset(tmp, p, ox, oy)
+        self.layer(tmp, ch)
+
+    def layer(self, p, ch=219):
+        """Cells written by an effect into a scratch Pic (0 = untouched)."""
+        for i, c in enumerate(p.px):
+            if c:
+                self.ch[i], self.fg.px[i], self.bg.px[i] = ch, c, 0
+
+    def png(self, path, cw=10, ch=12):
+        W, H = 80 * cw, 50 * ch
+        rows = []
+        for py in range(H):
+            y = py // ch
+            row = bytearray()
+            for px in range(W):
+                x = px // cw
+                i = y * 80 + x
+                c = self.ch[i]
+                fg, bg = PALETTE[self.fg.px[i]], PALETTE[self.bg.px[i]]
+                lx, ly = px % cw, py % ch
+                if c == 219:
+                    lit = True
+                elif c == 176:
+                    lit = (ly % 4 == 0 and lx % 4 == 0) or (ly % 4 == 2 and lx % 4 == 2)
+                elif c == 254:
+                    lit = 2 <= lx < cw - 2 and 3 <= ly < ch - 3
+                elif c == 46:
+                    lit = cw // 2 - 1 <= lx <= cw // 2 and ch - 4 <= ly < ch - 2
+                elif 136 <= c <= 199:
+                    lit = (lx + ly) % 2 == 0 or c > 170
+                elif c == 0:
+                    lit = False
+                else:  # text: a rough box
+                    lit = 1 <= lx < cw - 1 and 2 <= ly < ch - 2 and (lx + ly) % 3 != 0
+                row += bytes(fg if lit else bg)
+            rows.append(bytes(row))
+        write_png(path, (W, H, rows))
+
+
+# ------------------------------------------------------------------- fire
+
+def fire_field(ticks, cooling=3.5, target=0.03, rate=0.014, seed=1):
+    cache = "/tmp/art/fire_%d.pickle" % ticks
+    if os.path.exists(cache):
+        with open(cache, "rb") as f:
+            return pickle.load(f)
+    W3, H2 = 240, 100
+    s = [0] * (W3 * H2)
+    rnd = random.Random(seed)
+    for _ in range(ticks):
+        if rate > 0 and target < cooling:
+            cooling -= rate
+        for y in range(1, H2):
+            bottom = y == H2 - 1
+            r0, r1, r2 = (y - 1) * W3, y * W3, (y + 1) * W3
+            for x in range(W3):
+                left, right = x > 0, x < W3 - 1
+                n = 0
+                tot = 0
+                for rr in ((r0, r1) if bottom else (r0, r1, r2)):
+                    if left:
+                        tot += s[rr + x - 1]
+                        n += 1
+                    if rr != r1:
+                        tot += s[rr + x]
+                        n += 1
+                    if right:
+                        tot += s[rr + x + 1]
+                        n += 1
+                s[r0 + x] = int(tot / (n + cooling))
+        base = (H2 - 1) * W3
+        for _ in range(25):
+            for _ in range(3):
+                s[base + rnd.randint(0, 32767) * (W3 - 1) // 32767] = 0
+            s[base + rnd.randint(0, 32767) * (W3 - 1) // 32767] = 255
+    with open(cache, "wb") as f:
+        pickle.dump(s, f)
+    return s
+
+
+RAMP = [0x00, 0x04] + [0x0C] * 5 + [0x0E] * 9 + [0x0F] * 9
+
+
+def draw_fire(scr, s, char=None):
+    W3 = 240
+    for r in range(50):
+        for c in range(80):
+            v = 0
+            for dy in (0, 1):
+                for dx in (0, 1, 2):
+                    v += s[(2 * r + dy) * W3 + 3 * c + dx]
+            v = (v // 3) % 256
+            level = (v // 10) % 25
+            if level == 0:
+                continue
+            b = RAMP[level]
+            scr.set(c, r, char if char else 136 + v // 4, b & 15, b >> 4)
+
+
+def stars(scr, seed=3, n=30):
+    rnd = random.Random(seed)
+    for _ in range(n):
+        x, y, sp = rnd.randrange(80), rnd.randrange(50), rnd.randrange(1, 7)
+        scr.set(x, y, 46, 15 if sp > 3 else 8)
+
+
+def letter_mask():
+    src = open(os.path.join(REPO, "src/scenes/textfire.cpp")).read()
+    rows = [l.strip().strip('",') for l in src.splitlines()
+            if l.strip().startswith('"') and len(l.strip().strip('",')) == 80]
+    return rows[:50]
+
+
+def textfire(beat, out):
+    scr = Screen()
+    stars(scr)
+    draw_fire(scr, fire_field(330), 254 if beat >= 28 else None)
+    glim, year = pic("textfire", "glimmerbay"), pic("textfire", "2006")
+    if beat >= 28:
+        scr.blit(glim)
+    if beat >= 36:
+        scr.blit(year)
+    mask = letter_mask()
+    gone = max(0, int(beat) - 35) if beat >= 36 else 0
+    for r, line in enumerate(mask):
+        for c, ch in enumerate(line):
+            if ch.isdigit() and int(ch) >= gone:
+                scr.set(c, r, 219, 15)
+    scr.png(out)
+
+
+# ------------------------------------------------------------ talking V
+
+def talkingv(t_ms, mode, out, angle=None):
+    scr = Screen()
+    wall = pic("texttalkingv", "greywall")
+    face = pic("texttalkingv", "vexmask")
+    if mode != "alone":
+        scr.blit(wall, 176)
+        t = t_ms * 0.001
+        for i, L in enumerate("KESTRUNE"):
+            lp = pic("texttalkingv", L, 8, 6)
+            ox = int(36 * math.sin(t - 0.25 * i) - 36)
+            scr.blit(lp, 219, ox, -1 - 6 * i)
+    tmp = Pic(80, 50)
+    if mode == "flat":
+        tmp.blit(face)
+    elif mode in ("turned", "alone"):
+        draw_rotated(tmp, face, math.pi / 2 if angle is None else angle)
+    elif mode == "pulse":
+        draw_rotated(tmp, face, math.pi / 2, 2.6, 1.0)
+    scr.layer(tmp)
+    if mode != "alone":
+        for k, (fx, fy) in enumerate(((0.001, 710), (0.00125, 410), (0.002, 810))):
+            cx = int(math.sin(t_ms * fx) * 35 + 40)
+            cy = int(math.cos(t_ms / fy) * 20 + 25)
+            for dy in range(-5, 6):
+                for dx in range(-5, 6):
+                    if (10 - abs(dx) - abs(dy)) // 2 > 0:
+                        x, y = cx + dx, cy + dy
+                        if 0 <= x < 80 and 0 <= y < 50:
+                            c = (scr.bg.px[y * 80 + x] * 16 + scr.fg.px[y * 80 + x] + 1) % 256
+                            scr.fg.px[y * 80 + x], scr.bg.px[y * 80 + x] = c % 16, c // 16
+    scr.png(out)
+
+
+def face_on_black(angle, scale, out, starsbg=False):
+    scr = Screen()
+    if starsbg:
+        stars(scr)
+    tmp = Pic(80, 50)
+    draw_rotated(tmp, pic("texttalkingv", "vexmask"), angle, scale, scale)
+    scr.layer(tmp)
+    scr.png(out)
+
+
+COMMANDS = {
+    "fire28": lambda o: textfire(30, o),
+    "fire36": lambda o: textfire(36.5, o),
+    "fire40": lambda o: textfire(40, o),
+    "talk": lambda o: talkingv(2300, "flat", o),
+    "talk2": lambda o: talkingv(5100, "flat", o),
+    "turned": lambda o: talkingv(4000, "turned", o),
+    "pulse": lambda o: talkingv(4000, "pulse", o),
+    "spin": lambda o: talkingv(4000, "turned", o, 0.7),
+    "alone": lambda o: talkingv(0, "alone", o),
+    "snaketitle": lambda o: face_on_black(2.2, 1.0, o),
+    "rasterface": lambda o: face_on_black(math.pi / 2, 1.6, o, True),
+}
+
+if __name__ == "__main__":
+    what = sys.argv[1]
+    out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(OUT, what + ".png")
+    COMMANDS[what](out)
+    print(out)

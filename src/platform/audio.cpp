@@ -1,0 +1,403 @@
+#include "platform/audio.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/audio_decoder.h"
+#include "platform/audio_spectrum.h"
+
+namespace platform {
+namespace audio {
+
+namespace {
+
+constexpr uint32_t kMaxStreams = 4096;
+constexpr uint32_t kDeviceFrames = 1024;       // one device buffer: about 23.2 ms
+constexpr uint64_t kHistoryFrames = 16384;     // audible samples kept for the spectrum
+constexpr int kPassStarts = 8;                 // recent pass starts kept for positions
+
+struct Stream {
+  explicit Stream(bool isManual) : manual(isManual) {}
+
+  const bool manual;
+  std::atomic<bool> freed{false};
+  std::atomic<bool> wanted{false};  // cheap check for the device thread
+
+  // Decoder side: used by the device thread while the stream plays, and by
+  // the main thread only before it plays or when it is freed.
+  std::mutex decodeMutex;
+  std::unique_ptr<PcmSource> source;
+  uint64_t lengthFrames = 0;
+  uint64_t passFrames = 0;  // frames of the current pass handed out
+
+  // Everything below is shared; guarded by stateMutex.
+  std::mutex stateMutex;
+  uint32_t flags = 0;
+  float volume = 1.0f;
+  bool playing = false;
+  bool restart = false;
+  bool finished = false;     // the last pass has been handed out
+  bool hasBuffer = false;
+  uint64_t handed = 0;       // bytes handed to the device over all passes
+  uint64_t bufferStart = 0;  // the latest buffer: where it starts,
+  uint32_t bufferBytes = 0;  // how much of it is this stream's,
+  int64_t bufferNs = 0;      // and when it was handed over
+  uint64_t reported = 0;     // highest audible byte reported so far
+  uint64_t passStarts[kPassStarts] = {0};  // ring, newest at passCount-1
+  uint64_t passCount = 1;
+  std::vector<float> history;  // mono, indexed by absolute frame modulo size
+
+  uint64_t manualPosition = 0;
+  float manualSpectrum[kSpectrumBins] = {0};
+};
+
+std::atomic<Stream*> streams[kMaxStreams];
+std::atomic<uint32_t> streamCount{0};
+std::mutex createMutex;
+
+std::mutex deviceMutex;
+bool deviceOpen = false;
+bool audioSubsystemOurs = false;  // SDL's audio was started here, not by the program
+std::atomic<DeviceProbe> deviceProbe{nullptr};
+
+// Device-thread scratch.
+std::vector<int16_t> decodeScratch;
+std::vector<int32_t> mixScratch;
+
+Stream* lookup(Handle handle) {
+  if (handle == 0 || handle > streamCount.load(std::memory_order_acquire)) return nullptr;
+  Stream* s = streams[handle - 1].load(std::memory_order_acquire);
+  if (!s || s->freed.load(std::memory_order_acquire)) return nullptr;
+  return s;
+}
+
+Handle publish(Stream* stream) {
+  std::lock_guard<std::mutex> lock(createMutex);
+  uint32_t index = streamCount.load(std::memory_order_relaxed);
+  if (index >= kMaxStreams) {
+    delete stream;
+    return 0;
+  }
+  streams[index].store(stream, std::memory_order_release);
+  streamCount.store(index + 1, std::memory_order_release);
+  return index + 1;
+}
+
+// The absolute byte the listener has reached; caller holds stateMutex.
+uint64_t audibleLocked(Stream& s, int64_t now) {
+  if (s.hasBuffer) {
+    int64_t elapsed = std::max<int64_t>(0, now - s.bufferNs);
+    uint64_t frames = static_cast<uint64_t>(elapsed) * kOutputRate / 1000000000u;
+    uint64_t bytes = std::min<uint64_t>(s.bufferBytes, frames * kBytesPerFrame);
+    s.reported = std::max(s.reported, s.bufferStart + bytes);
+  }
+  return s.reported;
+}
+
+// Position inside the pass that contains `absolute`.
+uint64_t passPositionLocked(const Stream& s, uint64_t absolute) {
+  uint64_t oldest = s.passCount > kPassStarts ? s.passCount - kPassStarts : 0;
+  for (uint64_t i = s.passCount; i-- > oldest;) {
+    uint64_t start = s.passStarts[i % kPassStarts];
+    if (start <= absolute) return absolute - start;
+  }
+  return absolute - s.passStarts[oldest % kPassStarts];
+}
+
+void pushPassStartLocked(Stream& s, uint64_t absolute) {
+  s.passStarts[s.passCount % kPassStarts] = absolute;
+  ++s.passCount;
+}
+
+bool heardEverythingLocked(Stream& s, int64_t now) {
+  return s.finished && audibleLocked(s, now) >= s.handed;
+}
+
+// Hands the next `frames` frames of one stream to the mix. Runs on the
+// device thread.
+void renderStream(Handle handle, Stream& s, int frames) {
+  std::lock_guard<std::mutex> decodeLock(s.decodeMutex);
+  if (!s.source) return;
+  bool restart, loop;
+  float volume;
+  {
+    std::lock_guard<std::mutex> lock(s.stateMutex);
+    if (!s.playing || (s.finished && !s.restart)) return;
+    restart = s.restart;
+    s.restart = false;
+    loop = (s.flags & kFlagLoop) != 0;
+    volume = s.volume;
+  }
+
+  int16_t* pcm = decodeScratch.data();
+  int passBreaks[4];  // frame offsets inside this buffer where a pass starts
+  int breakCount = 0;
+  if (restart) {
+    s.source->rewind();
+    s.passFrames = 0;
+    passBreaks[breakCount++] = 0;
+  }
+  int n = 0;
+  bool ended = false;
+  while (n < frames) {
+    uint64_t left = s.lengthFrames - s.passFrames;
+    if (left == 0) {
+      if (!loop || breakCount == 4) {
+        ended = !loop;
+        break;
+      }
+      s.source->rewind();
+      s.passFrames = 0;
+      passBreaks[breakCount++] = n;
+      continue;
+    }
+    int want = static_cast<int>(std::min<uint64_t>(left, frames - n));
+    size_t got = s.source->read(pcm + n * 2, want);
+    // A source that ends early (damaged data) is padded with silence so the
+    // stream keeps the length found by the pre-scan.
+    if (static_cast<int>(got) < want)
+      memset(pcm + (n + got) * 2, 0, (want - got) * kBytesPerFrame);
+    s.passFrames += want;
+    n += want;
+  }
+  if (!ended && s.passFrames == s.lengthFrames && !loop) ended = true;
+
+  int32_t* mix = mixScratch.data();
+  for (int i = 0; i < n * 2; ++i) mix[i] += static_cast<int32_t>(pcm[i] * volume);
+
+  // The buffer counts as handed over now that it is complete.
+  int64_t now = clockNs();
+  uint64_t start;
+  {
+    std::lock_guard<std::mutex> lock(s.stateMutex);
+    start = s.handed;
+    for (int b = 0; b < breakCount; ++b)
+      pushPassStartLocked(s, start + static_cast<uint64_t>(passBreaks[b]) * kBytesPerFrame);
+    if (s.history.size() == kHistoryFrames) {
+      uint64_t frame = start / kBytesPerFrame;
+      for (int i = 0; i < n; ++i)
+        s.history[(frame + i) % kHistoryFrames] = (pcm[i * 2] + pcm[i * 2 + 1]) * (0.5f / 32768.0f);
+    }
+    s.bufferStart = start;
+    s.bufferBytes = static_cast<uint32_t>(n) * kBytesPerFrame;
+    s.bufferNs = now;
+    s.hasBuffer = true;
+    s.handed += s.bufferBytes;
+    if (ended) s.finished = true;
+  }
+  if (DeviceProbe probe = deviceProbe.load(std::memory_order_acquire))
+    if (n > 0) probe(handle, now, start, static_cast<uint32_t>(n) * kBytesPerFrame);
+}
+
+void deviceCallback(void*, Uint8* out, int len) {
+  int frames = len / static_cast<int>(kBytesPerFrame);
+  if (decodeScratch.size() < static_cast<size_t>(frames) * 2) {
+    decodeScratch.resize(frames * 2);
+    mixScratch.resize(frames * 2);
+  }
+  std::fill(mixScratch.begin(), mixScratch.begin() + frames * 2, 0);
+  uint32_t count = streamCount.load(std::memory_order_acquire);
+  for (uint32_t i = 0; i < count; ++i) {
+    Stream* s = streams[i].load(std::memory_order_acquire);
+    if (!s || s->manual || !s->wanted.load(std::memory_order_acquire)) continue;
+    renderStream(i + 1, *s, frames);
+  }
+  int16_t* samples = reinterpret_cast<int16_t*>(out);
+  for (int i = 0; i < frames * 2; ++i)
+    samples[i] = static_cast<int16_t>(std::clamp<int32_t>(mixScratch[i], -32768, 32767));
+  if (len % kBytesPerFrame) memset(out + frames * kBytesPerFrame, 0, len % kBytesPerFrame);
+}
+
+}  // namespace
+
+int64_t clockNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+uint32_t version() { return kContractVersion; }
+
+bool init(int device, uint32_t rate) {
+  if ((device != -1 && device != 1) || rate != kOutputRate) return false;
+  std::lock_guard<std::mutex> lock(deviceMutex);
+  if (deviceOpen) return true;
+  if (!SDL_WasInit(SDL_INIT_AUDIO)) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
+    audioSubsystemOurs = true;
+  }
+  decodeScratch.assign(kDeviceFrames * 2, 0);
+  mixScratch.assign(kDeviceFrames * 2, 0);
+  SDL_AudioSpec want;
+  memset(&want, 0, sizeof want);
+  want.freq = static_cast<int>(kOutputRate);
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = kDeviceFrames;
+  want.callback = deviceCallback;
+  // No "obtained" spec: SDL converts to the device's format if it must.
+  if (SDL_OpenAudio(&want, nullptr) < 0) {
+    if (audioSubsystemOurs) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audioSubsystemOurs = false;
+    return false;
+  }
+  SDL_PauseAudio(0);
+  deviceOpen = true;
+  return true;
+}
+
+void shutdown() {
+  std::lock_guard<std::mutex> lock(deviceMutex);
+  if (!deviceOpen) return;
+  SDL_CloseAudio();
+  if (audioSubsystemOurs) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  audioSubsystemOurs = false;
+  deviceOpen = false;
+}
+
+Handle createStream(const void* data, uint64_t offset, uint64_t length, uint32_t flags) {
+  if (!data || length == 0 || length > SIZE_MAX) return 0;
+  const uint8_t* bytes = static_cast<const uint8_t*>(data) + offset;
+  std::unique_ptr<PcmSource> source = openPcmSource(bytes, static_cast<size_t>(length));
+  if (!source) return 0;
+  auto* stream = new Stream(false);
+  stream->lengthFrames = source->lengthFrames();
+  stream->source = std::move(source);
+  stream->flags = flags & (kFlagLoop | kFlagPrescan);
+  return publish(stream);
+}
+
+Handle createManualStream() { return publish(new Stream(true)); }
+
+bool freeStream(Handle handle) {
+  Stream* s = lookup(handle);
+  if (!s) return false;
+  std::lock_guard<std::mutex> decodeLock(s->decodeMutex);
+  std::lock_guard<std::mutex> lock(s->stateMutex);
+  s->wanted.store(false, std::memory_order_release);
+  s->playing = false;
+  s->source.reset();
+  std::vector<float>().swap(s->history);
+  s->freed.store(true, std::memory_order_release);
+  return true;
+}
+
+uint64_t length(Handle handle) {
+  Stream* s = lookup(handle);
+  if (!s || s->manual) return kLengthError;
+  return s->lengthFrames * kBytesPerFrame;
+}
+
+double bytesToSeconds(Handle handle, uint64_t bytes) {
+  if (!lookup(handle)) return -1.0;
+  return static_cast<double>(bytes) / kBytesPerSecond;
+}
+
+bool setAttribute(Handle handle, int attribute, float value) {
+  Stream* s = lookup(handle);
+  if (!s || attribute != kAttribVolume || std::isnan(value)) return false;
+  std::lock_guard<std::mutex> lock(s->stateMutex);
+  s->volume = std::clamp(value, 0.0f, 1.0f);
+  return true;
+}
+
+uint32_t flags(Handle handle, uint32_t newFlags, uint32_t mask) {
+  Stream* s = lookup(handle);
+  if (!s) return ~0u;
+  std::lock_guard<std::mutex> lock(s->stateMutex);
+  mask &= kFlagLoop;  // the pre-scan is done at creation and cannot change
+  s->flags = (s->flags & ~mask) | (newFlags & mask);
+  return s->flags;
+}
+
+bool play(Handle handle, bool restart) {
+  Stream* s = lookup(handle);
+  if (!s) return false;
+  std::lock_guard<std::mutex> lock(s->stateMutex);
+  if (s->manual) {
+    s->playing = true;
+    return true;
+  }
+  {
+    std::lock_guard<std::mutex> deviceLock(deviceMutex);
+    if (!deviceOpen) return false;
+  }
+  if (s->history.size() != kHistoryFrames) s->history.assign(kHistoryFrames, 0.0f);
+  // A stream that has played to its end starts again from the beginning.
+  if (restart || s->finished) {
+    s->restart = true;
+    s->finished = false;
+  }
+  s->playing = true;
+  s->wanted.store(true, std::memory_order_release);
+  return true;
+}
+
+int isActive(Handle handle) {
+  Stream* s = lookup(handle);
+  if (!s) return kStopped;
+  std::lock_guard<std::mutex> lock(s->stateMutex);
+  if (!s->playing) return kStopped;
+  if (!s->manual && !s->restart && heardEverythingLocked(*s, clockNs())) return kStopped;
+  return kPlaying;
+}
+
+uint64_t position(Handle handle) {
+  Stream* s = lookup(handle);
+  if (!s) return kLengthError;
+  std::lock_guard<std::mutex> lock(s->stateMutex);
+  if (s->manual) return s->manualPosition;
+  return passPositionLocked(*s, audibleLocked(*s, clockNs()));
+}
+
+int getData(Handle handle, float* out, uint32_t request) {
+  Stream* s = lookup(handle);
+  if (!s || !out || request != kDataFft1024) return -1;
+  float samples[kSpectrumSize] = {0};
+  {
+    std::lock_guard<std::mutex> lock(s->stateMutex);
+    if (s->manual) {
+      memcpy(out, s->manualSpectrum, sizeof s->manualSpectrum);
+      return static_cast<int>(sizeof s->manualSpectrum);
+    }
+    int64_t now = clockNs();
+    if (s->playing && s->history.size() == kHistoryFrames && !heardEverythingLocked(*s, now)) {
+      uint64_t end = audibleLocked(*s, now) / kBytesPerFrame;
+      for (int i = 0; i < kSpectrumSize; ++i) {
+        uint64_t back = static_cast<uint64_t>(kSpectrumSize - i);
+        if (back <= end) samples[i] = s->history[(end - back) % kHistoryFrames];
+      }
+    }
+  }
+  computeSpectrum(samples, out);
+  return kSpectrumBins * static_cast<int>(sizeof(float));
+}
+
+bool setManualPosition(Handle handle, uint64_t bytes) {
+  Stream* s = lookup(handle);
+  if (!s || !s->manual) return false;
+  std::lock_guard<std::mutex> lock(s->stateMutex);
+  s->manualPosition = bytes - bytes % kBytesPerFrame;
+  return true;
+}
+
+bool setManualSpectrum(Handle handle, const float* magnitudes512) {
+  Stream* s = lookup(handle);
+  if (!s || !s->manual || !magnitudes512) return false;
+  std::lock_guard<std::mutex> lock(s->stateMutex);
+  memcpy(s->manualSpectrum, magnitudes512, sizeof s->manualSpectrum);
+  return true;
+}
+
+void setDeviceProbe(DeviceProbe probe) { deviceProbe.store(probe, std::memory_order_release); }
+
+}  // namespace audio
+}  // namespace platform

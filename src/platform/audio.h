@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+
+// The program's audio layer: streams decoded from memory (MP3 or Ogg Vorbis,
+// told apart by their content) and played through SDL audio.
+//
+// Every stream is 44100 Hz stereo signed 16-bit PCM, whatever the source, so a
+// byte position is a position in that PCM (176400 bytes a second) and the
+// conversion to seconds is exact. Positions follow what has reached the
+// device, not what has been decoded. Handles are 32-bit, 0 means none; calls
+// are made from the main thread, the device plays on a thread of its own.
+namespace platform {
+namespace audio {
+
+using Handle = uint32_t;
+
+constexpr uint32_t kOutputRate = 44100;
+constexpr uint32_t kBytesPerFrame = 4;  // two 16-bit channels
+constexpr uint32_t kBytesPerSecond = kOutputRate * kBytesPerFrame;
+
+// Revision of the contract this layer implements: 2.4 in the high 16 bits.
+constexpr uint32_t kContractVersion = 0x02040000u;
+
+// Returned by length() for an invalid handle or a stream without an end.
+constexpr uint64_t kLengthError = ~uint64_t{0};
+
+// Stream flags.
+constexpr uint32_t kFlagLoop = 0x4;         // start again at the end
+constexpr uint32_t kFlagPrescan = 0x20000;  // exact length at creation (always done)
+
+// Attributes.
+constexpr int kAttribVolume = 2;
+
+// Data requests.
+constexpr uint32_t kDataFft1024 = 0x80000002u;  // 512 magnitudes of a 1024-sample FFT
+constexpr int kSpectrumBins = 512;
+
+// Activity states.
+constexpr int kStopped = 0;
+constexpr int kPlaying = 1;
+
+uint32_t version();
+
+// Opens the output device: device -1 is the default one; the only rate
+// offered is 44100. Succeeds again when the device is already open.
+bool init(int device, uint32_t rate);
+
+// A stream over `length` bytes at `data + offset`. The bytes are read in
+// place, not copied: they must stay valid while the stream exists. 0 when the
+// content is neither MP3 nor Ogg Vorbis, holds no audio, or is not 44100 Hz
+// with one or two channels.
+// Closes the device (the process's exit does it too). Streams keep their
+// state; positions stop advancing until init() and play() again.
+void shutdown();
+
+Handle createStream(const void* data, uint64_t offset, uint64_t length, uint32_t flags);
+
+// A stream without device or decoder whose position and spectrum are set by
+// hand; it has no length (length() gives kLengthError).
+Handle createManualStream();
+
+// Stops the stream and releases its decoder; the caller's buffer may be
+// released afterwards. The handle becomes invalid.
+bool freeStream(Handle handle);
+
+uint64_t length(Handle handle);
+double bytesToSeconds(Handle handle, uint64_t bytes);
+
+// Volume is 0..1 (values outside are clamped).
+bool setAttribute(Handle handle, int attribute, float value);
+
+// Sets the bits of `flags` selected by `mask`; returns the new flags, or
+// ~0u for an invalid handle.
+uint32_t flags(Handle handle, uint32_t flags, uint32_t mask);
+
+// Starts playback (or continues it); `restart` starts from the beginning.
+// False without an open device or for an invalid handle.
+bool play(Handle handle, bool restart);
+
+// kPlaying from play() until the last byte has been heard, else kStopped.
+int isActive(Handle handle);
+
+// Bytes of the stream that have reached the listener: what was handed to
+// the device minus what it still holds, interpolated on the clock between
+// device callbacks. Never decreases during one pass and stops at the end.
+// kLengthError for an invalid handle.
+uint64_t position(Handle handle);
+
+// kDataFft1024: writes the spectrum of the latest 1024 audible samples
+// (mono mix, Hann window) as 512 magnitudes, lowest frequency first, a
+// full-scale sine giving about 1.0 in its bin. Returns the number of bytes
+// written, or -1.
+int getData(Handle handle, float* out, uint32_t request);
+
+// Manual streams only.
+bool setManualPosition(Handle handle, uint64_t bytes);
+bool setManualSpectrum(Handle handle, const float* magnitudes512);
+
+// For measurements: called on the device thread each time a buffer with
+// stream data is handed to the device, with the time it was handed
+// (steady clock, nanoseconds), the stream position at its start (bytes,
+// counted over all passes) and how many stream bytes it carries.
+using DeviceProbe = void (*)(Handle handle, int64_t handedNs, uint64_t startBytes, uint32_t bytes);
+void setDeviceProbe(DeviceProbe probe);
+
+// The steady clock the layer interpolates on, in nanoseconds.
+int64_t clockNs();
+
+}  // namespace audio
+}  // namespace platform

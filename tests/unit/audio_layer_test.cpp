@@ -1,0 +1,332 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "platform/audio.h"
+#include "platform/audio_decoder.h"
+#include "platform/audio_spectrum.h"
+#include "support/audio_fixtures.h"
+
+namespace {
+
+using namespace platform::audio;
+using audio_fixtures::encodeMp3;
+using audio_fixtures::encodeOgg;
+using audio_fixtures::Mp3Options;
+using audio_fixtures::sine;
+
+// Decodes to the end; `keep` receives the frames when given.
+size_t decodeAll(PcmSource& source, std::vector<int16_t>* keep = nullptr) {
+  std::vector<int16_t> buffer(1000 * 2);
+  size_t total = 0;
+  for (int guard = 0; guard < 100000; ++guard) {
+    size_t n = source.read(buffer.data(), 1000);
+    if (n == 0) break;
+    if (keep) keep->insert(keep->end(), buffer.begin(), buffer.begin() + n * 2);
+    total += n;
+  }
+  return total;
+}
+
+double seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// ---- decoding -----------------------------------------------------------------
+
+// "Exact" for MP3 means the frames handed to the encoder: with the LAME info
+// frame the decoder cuts the encoder delay and padding it records. Without
+// that frame nothing tells them apart from the signal, and the length is the
+// whole MPEG frames (1152 samples each) that the file holds.
+TEST(AudioDecoderTest, LengthIsExactlyWhatDecodingYields) {
+  for (int frames : {500, 11520, 44223}) {
+    SCOPED_TRACE(frames);
+    auto pcm = sine(frames / 44100.0, 440, 0.5);
+    auto tagged = encodeMp3(pcm);
+    auto mp3 = openPcmSource(tagged.data(), tagged.size());
+    ASSERT_TRUE(mp3);
+    EXPECT_EQ(uint64_t(frames), mp3->lengthFrames());
+    EXPECT_EQ(size_t(frames), decodeAll(*mp3));
+
+    Mp3Options plain;
+    plain.infoTag = false;
+    auto untagged = encodeMp3(pcm, plain);
+    auto raw = openPcmSource(untagged.data(), untagged.size());
+    ASSERT_TRUE(raw);
+    EXPECT_EQ(0u, raw->lengthFrames() % 1152);
+    EXPECT_GE(raw->lengthFrames(), uint64_t(frames));
+    EXPECT_EQ(raw->lengthFrames(), decodeAll(*raw));
+
+    auto vorbis = encodeOgg(pcm);
+    auto ogg = openPcmSource(vorbis.data(), vorbis.size());
+    ASSERT_TRUE(ogg);
+    EXPECT_EQ(uint64_t(frames), ogg->lengthFrames());
+    EXPECT_EQ(size_t(frames), decodeAll(*ogg));
+  }
+}
+
+TEST(AudioDecoderTest, MonoAndStereoComeOutAsStereoAtTheirLevel) {
+  for (int channels : {1, 2}) {
+    auto pcm = sine(0.5, 1000, 0.5, channels);
+    for (bool ogg : {false, true}) {
+      SCOPED_TRACE(testing::Message() << channels << " channels, " << (ogg ? "ogg" : "mp3"));
+      auto bytes = ogg ? encodeOgg(pcm) : encodeMp3(pcm);
+      auto source = openPcmSource(bytes.data(), bytes.size());
+      ASSERT_TRUE(source);
+      std::vector<int16_t> out;
+      ASSERT_EQ(pcm.frames(), decodeAll(*source, &out));
+      double sum = 0;
+      for (size_t i = 0; i < out.size(); i += 2) {
+        EXPECT_NEAR(out[i], out[i + 1], channels == 1 ? 0 : 400);
+        sum += double(out[i]) * out[i];
+      }
+      double rms = std::sqrt(sum / (out.size() / 2));
+      EXPECT_NEAR(0.5 * 32767 / std::sqrt(2.0), rms, 600);
+    }
+  }
+}
+
+TEST(AudioDecoderTest, RewindStartsAgainAtTheFirstFrame) {
+  auto pcm = sine(0.3, 700, 0.5);
+  for (auto bytes : {encodeMp3(pcm), encodeOgg(pcm)}) {
+    auto source = openPcmSource(bytes.data(), bytes.size());
+    ASSERT_TRUE(source);
+    std::vector<int16_t> first, second;
+    decodeAll(*source, &first);
+    ASSERT_TRUE(source->rewind());
+    decodeAll(*source, &second);
+    EXPECT_EQ(first, second);
+  }
+}
+
+TEST(AudioDecoderTest, OtherRatesAndNonAudioAreRefused) {
+  auto pcm48 = sine(0.3, 440, 0.5, 2, 48000);
+  auto mp3 = encodeMp3(pcm48);
+  auto ogg = encodeOgg(pcm48);
+  EXPECT_FALSE(openPcmSource(mp3.data(), mp3.size()));
+  EXPECT_FALSE(openPcmSource(ogg.data(), ogg.size()));
+  const uint8_t text[] = "<?xml version=\"1.0\"?><sync/>";
+  EXPECT_FALSE(openPcmSource(text, sizeof text));
+  EXPECT_FALSE(openPcmSource(text, 0));
+  EXPECT_EQ(Container::kOgg, detectContainer(ogg.data(), ogg.size()));
+  EXPECT_EQ(Container::kMp3, detectContainer(mp3.data(), mp3.size()));
+}
+
+// Damaged files either fail to open or decode to a bounded end; the
+// sanitizer build watches the reads.
+TEST(AudioDecoderTest, DamagedDataFailsOrEndsWithoutHarm) {
+  auto pcm = sine(0.4, 440, 0.5);
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  for (auto bytes : {encodeMp3(pcm), encodeOgg(pcm)}) {
+    for (size_t cut : {size_t(1), size_t(4), size_t(60), bytes.size() / 3, bytes.size() - 1}) {
+      std::vector<uint8_t> truncated(bytes.begin(), bytes.begin() + cut);
+      if (auto source = openPcmSource(truncated.data(), truncated.size())) {
+        EXPECT_LE(decodeAll(*source), source->lengthFrames());
+      }
+    }
+    for (int round = 0; round < 20; ++round) {
+      std::vector<uint8_t> damaged = bytes;
+      for (int i = 0; i < 40; ++i) damaged[next() % damaged.size()] = uint8_t(next() >> 24);
+      if (auto source = openPcmSource(damaged.data(), damaged.size())) decodeAll(*source);
+    }
+  }
+  for (int round = 0; round < 20; ++round) {
+    std::vector<uint8_t> noise(1 + next() % 20000);
+    for (auto& b : noise) b = uint8_t(next() >> 24);
+    if (round % 2) memcpy(noise.data(), "OggS", std::min<size_t>(4, noise.size()));
+    if (auto source = openPcmSource(noise.data(), noise.size())) decodeAll(*source);
+  }
+}
+
+// ---- spectrum -----------------------------------------------------------------
+
+TEST(AudioSpectrumTest, FullScaleSineGivesOneInItsBin) {
+  float samples[1024], out[512];
+  for (int i = 0; i < 1024; ++i) samples[i] = float(std::sin(2 * M_PI * 100 * i / 1024.0));
+  computeSpectrum(samples, out);
+  EXPECT_NEAR(1.0f, out[100], 0.01f);
+  EXPECT_NEAR(0.5f, out[99], 0.01f);  // the Hann window's main lobe
+  EXPECT_NEAR(0.5f, out[101], 0.01f);
+  EXPECT_LT(out[20], 1e-3f);
+  EXPECT_LT(out[300], 1e-3f);
+
+  std::fill(samples, samples + 1024, 0.0f);
+  computeSpectrum(samples, out);
+  EXPECT_EQ(0.0f, *std::max_element(out, out + 512));
+}
+
+// ---- streams ------------------------------------------------------------------
+
+TEST(AudioStreamTest, LengthInBytesAndSecondsIsExact) {
+  const int frames = 44100 + 777;
+  auto pcm = sine(frames / 44100.0, 440, 0.5);
+  for (auto bytes : {encodeMp3(pcm), encodeOgg(pcm)}) {
+    // A prefix that the offset skips.
+    std::vector<uint8_t> buffer(100, 0xAB);
+    buffer.insert(buffer.end(), bytes.begin(), bytes.end());
+    Handle h = createStream(buffer.data(), 100, bytes.size(), kFlagLoop | kFlagPrescan);
+    ASSERT_NE(0u, h);
+    EXPECT_EQ(uint64_t(frames) * 4, length(h));
+    EXPECT_EQ(frames / 44100.0, bytesToSeconds(h, length(h)));
+    EXPECT_EQ(1.0, bytesToSeconds(h, 176400));
+    EXPECT_EQ(0u, position(h));
+    EXPECT_EQ(kStopped, isActive(h));
+    EXPECT_EQ(0u, flags(h, 0, kFlagLoop) & kFlagLoop);
+    EXPECT_TRUE(freeStream(h));
+    EXPECT_EQ(kLengthError, length(h));
+  }
+}
+
+TEST(AudioStreamTest, BadHandlesAndRequestsAreRefused) {
+  float out[512];
+  for (Handle h : {Handle(0), Handle(0xFFFFFF)}) {
+    EXPECT_EQ(kLengthError, length(h));
+    EXPECT_EQ(kLengthError, position(h));
+    EXPECT_LT(bytesToSeconds(h, 100), 0.0);
+    EXPECT_FALSE(play(h, false));
+    EXPECT_EQ(kStopped, isActive(h));
+    EXPECT_EQ(-1, getData(h, out, kDataFft1024));
+    EXPECT_FALSE(setAttribute(h, kAttribVolume, 1.0f));
+    EXPECT_EQ(~0u, flags(h, 0, kFlagLoop));
+    EXPECT_FALSE(freeStream(h));
+  }
+  EXPECT_EQ(0u, createStream(nullptr, 0, 100, 0));
+  auto bytes = encodeOgg(sine(0.1, 440, 0.5));
+  EXPECT_EQ(0u, createStream(bytes.data(), 0, 0, 0));
+  Handle h = createStream(bytes.data(), 0, bytes.size(), 0);
+  ASSERT_NE(0u, h);
+  EXPECT_EQ(-1, getData(h, nullptr, kDataFft1024));
+  EXPECT_EQ(-1, getData(h, out, 0x80000003u));
+  EXPECT_FALSE(setAttribute(h, 99, 1.0f));
+  EXPECT_FALSE(setAttribute(h, kAttribVolume, NAN));
+  EXPECT_FALSE(setManualPosition(h, 100));
+  freeStream(h);
+}
+
+TEST(AudioStreamTest, ManualStreamReportsWhatItIsGiven) {
+  Handle h = createManualStream();
+  ASSERT_NE(0u, h);
+  EXPECT_EQ(kLengthError, length(h));
+  EXPECT_TRUE(setManualPosition(h, 176400 * 3 + 2));  // rounded down to a whole frame
+  EXPECT_EQ(176400u * 3, position(h));
+  EXPECT_TRUE(setManualPosition(h, 4));
+  EXPECT_EQ(4u, position(h));
+  float given[512], out[512];
+  for (int i = 0; i < 512; ++i) given[i] = i * 0.5f;
+  EXPECT_TRUE(setManualSpectrum(h, given));
+  EXPECT_EQ(2048, getData(h, out, kDataFft1024));
+  EXPECT_EQ(0, memcmp(given, out, sizeof out));
+  EXPECT_EQ(kStopped, isActive(h));
+  EXPECT_TRUE(play(h, false));  // no device needed
+  EXPECT_EQ(kPlaying, isActive(h));
+}
+
+// ---- playback on the dummy device ----------------------------------------------
+
+// Closes the device after each test so that no audio thread outlives it.
+class AudioPlaybackTest : public testing::Test {
+ protected:
+  void TearDown() override { shutdown(); }
+};
+using AudioDeviceTest = AudioPlaybackTest;
+
+TEST_F(AudioDeviceTest, OnlyTheDefaultDeviceAt44100) {
+  EXPECT_FALSE(init(-1, 48000));
+  EXPECT_FALSE(init(7, 44100));
+  ASSERT_TRUE(init(-1, 44100));
+  EXPECT_TRUE(init(-1, 44100));  // already open
+  EXPECT_EQ(0x0204u, version() >> 16);
+}
+
+TEST_F(AudioPlaybackTest, PositionFollowsTheClockNeverFallsAndStopsAtTheEnd) {
+  ASSERT_TRUE(init(-1, 44100));
+  auto bytes = encodeMp3(sine(0.6, 440, 0.3));
+  Handle h = createStream(bytes.data(), 0, bytes.size(), kFlagLoop | kFlagPrescan);
+  ASSERT_NE(0u, h);
+  flags(h, 0, kFlagLoop);
+  ASSERT_TRUE(setAttribute(h, kAttribVolume, 1.0f));
+  double start = seconds();
+  ASSERT_TRUE(play(h, false));
+  EXPECT_EQ(kPlaying, isActive(h));
+  uint64_t last = 0;
+  int checks = 0;
+  while (isActive(h) == kPlaying && seconds() - start < 5.0) {
+    uint64_t pos = position(h);
+    double elapsed = seconds() - start;
+    ASSERT_GE(pos, last);
+    ASSERT_LE(pos, length(h));
+    last = pos;
+    // Never ahead of the clock by more than a device buffer; behind it only
+    // as far as a busy machine delays the device thread.
+    double heard = bytesToSeconds(h, pos);
+    if (heard < 0.55) {
+      EXPECT_LE(heard, elapsed + 0.03);
+      EXPECT_GE(heard, elapsed - 0.3);
+      ++checks;
+    }
+    sleepMs(3);
+  }
+  EXPECT_GT(checks, 20);
+  EXPECT_EQ(kStopped, isActive(h));
+  EXPECT_EQ(length(h), position(h));
+  double ended = seconds() - start;
+  EXPECT_GE(ended, 0.55);
+  sleepMs(60);
+  EXPECT_EQ(length(h), position(h));
+  freeStream(h);
+}
+
+TEST_F(AudioPlaybackTest, SpectrumOfASinePeaksInItsBin) {
+  ASSERT_TRUE(init(-1, 44100));
+  const int bin = 40;
+  auto bytes = encodeOgg(sine(0.5, audio_fixtures::binFrequency(bin), 0.8), 0.6f);
+  Handle h = createStream(bytes.data(), 0, bytes.size(), kFlagPrescan);
+  ASSERT_NE(0u, h);
+  float out[512];
+  ASSERT_EQ(2048, getData(h, out, kDataFft1024));
+  EXPECT_EQ(0.0f, *std::max_element(out, out + 512));  // nothing heard yet
+  ASSERT_TRUE(play(h, false));
+  double start = seconds();
+  while (bytesToSeconds(h, position(h)) < 0.15 && seconds() - start < 3.0) sleepMs(5);
+  ASSERT_EQ(2048, getData(h, out, kDataFft1024));
+  EXPECT_EQ(bin, std::max_element(out, out + 512) - out);
+  EXPECT_NEAR(0.8f, out[bin], 0.1f);
+  while (isActive(h) == kPlaying && seconds() - start < 5.0) sleepMs(10);
+  ASSERT_EQ(2048, getData(h, out, kDataFft1024));
+  EXPECT_EQ(0.0f, *std::max_element(out, out + 512));  // silence after the end
+  freeStream(h);
+}
+
+TEST_F(AudioPlaybackTest, LoopFlagRepeatsUntilCleared) {
+  ASSERT_TRUE(init(-1, 44100));
+  auto bytes = encodeOgg(sine(0.2, 440, 0.3));
+  Handle h = createStream(bytes.data(), 0, bytes.size(), kFlagLoop | kFlagPrescan);
+  ASSERT_NE(0u, h);
+  ASSERT_TRUE(play(h, false));
+  double start = seconds();
+  bool wrapped = false;
+  uint64_t last = 0;
+  while (seconds() - start < 0.5) {
+    uint64_t pos = position(h);
+    ASSERT_LE(pos, length(h));
+    if (pos < last) wrapped = true;
+    last = pos;
+    sleepMs(5);
+  }
+  EXPECT_TRUE(wrapped);
+  EXPECT_EQ(kPlaying, isActive(h));
+  flags(h, 0, kFlagLoop);
+  while (isActive(h) == kPlaying && seconds() - start < 5.0) sleepMs(5);
+  EXPECT_EQ(kStopped, isActive(h));
+  EXPECT_EQ(length(h), position(h));
+  freeStream(h);
+}
+
+}  // namespace
