@@ -1,14 +1,10 @@
 #include "support/audio_fixtures.h"
 
 #include <lame.h>
-#include <unistd.h>
 #include <vorbis/vorbisenc.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 namespace audio_fixtures {
@@ -170,35 +166,6 @@ std::vector<uint8_t> encodeOgg(const Pcm& pcm, float quality) {
   return out;
 }
 
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::path p(path);
-  if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kestrune-audio-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = buffer.data();
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-ScopedChdir::ScopedChdir(const std::string& dir) {
-  previous_ = std::filesystem::current_path().string();
-  std::filesystem::current_path(dir);
-}
-
-ScopedChdir::~ScopedChdir() {
-  std::error_code ignored;
-  std::filesystem::current_path(previous_, ignored);
-}
+std::string asString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 }  // namespace audio_fixtures

@@ -34,31 +34,7 @@ struct Mp3Options {
 std::vector<uint8_t> encodeMp3(const Pcm& pcm, const Mp3Options& options = {});
 std::vector<uint8_t> encodeOgg(const Pcm& pcm, float quality = 0.3f);
 
-// Writes `bytes` to `path`, creating the parent folders.
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
-
-// A fresh empty folder under the system's temporary folder, removed with its
-// contents when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-// Changes the working directory for the life of the object.
-class ScopedChdir {
- public:
-  explicit ScopedChdir(const std::string& dir);
-  ~ScopedChdir();
-
- private:
-  std::string previous_;
-};
+// The bytes as a string, the form the test archive takes.
+std::string asString(const std::vector<uint8_t>& bytes);
 
 }  // namespace audio_fixtures

@@ -1,3 +1,5 @@
+#include "util/music/music.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -7,26 +9,22 @@
 
 #include "platform/audio.h"
 #include "support/audio_fixtures.h"
-#include "util/music/music.h"
+#include "support/test_archive.h"
 
 namespace {
 
+using audio_fixtures::asString;
 using audio_fixtures::encodeMp3;
 using audio_fixtures::encodeOgg;
 using audio_fixtures::sine;
 using testing::ExitedWithCode;
 
-// Songs written as loose files under a temporary working directory, where the
-// data module finds them in its disk mode.
+// Songs come from a real archive, as in the show. Death tests start a fresh
+// process because the device thread may be running here.
 class MusicFiles : public testing::Test {
  protected:
-  // Death tests start a fresh process: the device thread may be running here.
-  MusicFiles() : chdir_(dir_.path()) { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+  MusicFiles() { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
   ~MusicFiles() override { platform::audio::shutdown(); }
-
-  void write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    audio_fixtures::writeFile(dir_.path() + "/" + name, bytes);
-  }
 
   static void waitUntilStopped(Music& music) {
     auto start = std::chrono::steady_clock::now();
@@ -34,9 +32,6 @@ class MusicFiles : public testing::Test {
            std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-
-  audio_fixtures::TempDir dir_;
-  audio_fixtures::ScopedChdir chdir_;
 };
 
 // Fatal messages: the box title and its repetition in the text.
@@ -48,8 +43,8 @@ std::string fatal(const std::string& line, const std::string& message) {
 TEST_F(MusicFiles, ExtensionIsComparedInLowerCase) {
   const int frames = 2 * 44100 + 30000;  // 2.68 s
   auto pcm = sine(frames / 44100.0, 440, 0.4);
-  write("data/song.MP3", encodeMp3(pcm));
-  write("data/song.Ogg", encodeOgg(pcm));
+  TestArchive archive(
+      {{"data/song.MP3", asString(encodeMp3(pcm))}, {"data/song.Ogg", asString(encodeOgg(pcm))}});
   for (const char* name : {"data/song.MP3", "data/song.Ogg"}) {
     SCOPED_TRACE(name);
     Music music(name);
@@ -62,6 +57,7 @@ TEST_F(MusicFiles, ExtensionIsComparedInLowerCase) {
 }
 
 TEST_F(MusicFiles, UnknownExtensionsAndMissingFilesAreFatal) {
+  TestArchive archive(std::vector<TestArchiveFile>{{"data/song.wav", "RIFF"}});
   EXPECT_EXIT(Music("data/song.WAV"), ExitedWithCode(1), fatal("33", "Music format \\.wav not supported"));
   EXPECT_EXIT(Music("mp3"), ExitedWithCode(1), "Music format mp3 not supported");
   EXPECT_EXIT(Music(""), ExitedWithCode(1), "Music format  not supported");
@@ -70,11 +66,9 @@ TEST_F(MusicFiles, UnknownExtensionsAndMissingFilesAreFatal) {
 }
 
 TEST_F(MusicFiles, UnplayableDataFailsWhenTheShowStarts) {
-  std::vector<uint8_t> text(4000, 'x');
-  write("data/text.ogg", text);
   auto truncated = encodeOgg(sine(0.5, 440, 0.4));
   truncated.resize(50);
-  write("data/cut.ogg", truncated);
+  TestArchive archive({{"data/text.ogg", std::string(4000, 'x')}, {"data/cut.ogg", asString(truncated)}});
   for (const char* name : {"data/text.ogg", "data/cut.ogg"}) {
     Music music(name);
     EXPECT_EQ(0u, music.stream);
@@ -94,7 +88,7 @@ TEST(MusicDeviceTest, DeviceThatCannotOpenIsFatal) {
 }
 
 TEST_F(MusicFiles, PlayingStartsFlatAndEndsAtTheSongsEnd) {
-  write("data/short.mp3", encodeMp3(sine(0.3, 440, 0.4)));
+  TestArchive archive({{"data/short.mp3", asString(encodeMp3(sine(0.3, 440, 0.4)))}});
   Music music("data/short.mp3");
   music.beatOffset = 1.5f;
   EXPECT_EQ(1.5f, music.beatTime());  // position 0 before playback
