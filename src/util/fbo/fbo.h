@@ -6,6 +6,14 @@
 
 class Texture;
 
+// Whether resize may use sizes that are not powers of two: -1 follows
+// GLEW_ARB_texture_non_power_of_two, 0 and 1 force the answer (tests).
+extern int fbo_npot_override;
+
+// The size resize() uses for a requested width when non-power-of-two
+// textures are missing: half the smallest power of two >= max(width, 2).
+int fbo_power_of_two_size(int width);
+
 // A framebuffer object with a depth renderbuffer and colour textures.
 class Fbo {
  public:

@@ -28,6 +28,14 @@ class Texture {
   void drawFullscreen();
 };
 
+// True when a GL_VENDOR string names the "ati " family, whose drivers get
+// their mipmaps through GL_GENERATE_MIPMAP instead of glGenerateMipmapEXT.
+bool texture_vendor_is_ati(const char* vendor);
+
+// Replaces GL_VENDOR for the mipmap rule (null: ask GL). Lets tests take the
+// other vendor's path.
+extern const char* texture_vendor_override;
+
 // Created once at start-up from the loading logo and kept for the whole run.
 extern Texture* tex_loading;
 void data_load_loading_texture();

@@ -1,0 +1,250 @@
+// Decoders against pictures made by an independent encoder
+// (tests/support/make_test_images.py: Python's zlib and ImageMagick).
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/recording_presenter.h"
+#include "support/test_archive.h"
+#include "support/test_images.h"
+#include "util/texture/bmp_loader.h"
+#include "util/texture/jpg_loader.h"
+#include "util/texture/png_loader.h"
+#include "util/texture/texture.h"
+#include "util/texture/tga_loader.h"
+
+namespace {
+
+using ::testing::ExitedWithCode;
+using ::testing::MatchesRegex;
+
+using Decoder = bool (*)(const char*, Texture*);
+
+class ImageDecoderTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { setenv("KESTRUNE_NO_BOXES", "1", 0); }
+
+  static std::string path(const char* name) { return testImagePath(name); }
+
+  // Decodes `file` and compares with the encoder's own pixels, which are
+  // stored top row first; the decoders deliver bottom row first.
+  static void expectDecodes(Decoder decoder, const char* file, const char* expected, int bpp, int tolerance = 0) {
+    SCOPED_TRACE(file);
+    RecordingPresenter boxes;
+    Texture texture;
+    ASSERT_TRUE(decoder(path(file).c_str(), &texture));
+    EXPECT_TRUE(boxes.boxes.empty());
+    const ExpectedImage want = expectedImage(expected);
+    ASSERT_EQ(want.width, texture.width);
+    ASSERT_EQ(want.height, texture.height);
+    ASSERT_EQ(bpp, texture.bpp);
+    EXPECT_EQ(bpp == 32 ? GL_RGBA : GL_RGB, static_cast<int>(texture.format));
+    ASSERT_NE(nullptr, texture.imageData);
+    const int n = bpp / 8;
+    const int w = want.width;
+    const int h = want.height;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const unsigned char* got = texture.imageData + ((h - 1 - y) * w + x) * n;
+        const unsigned char* ref = want.pixel(x, y);
+        for (int c = 0; c < n; ++c) {
+          if (std::abs(got[c] - ref[c]) > tolerance) {
+            ADD_FAILURE() << "pixel " << x << "," << y << " channel " << c << ": got " << int(got[c])
+                          << " want " << int(ref[c]);
+            std::free(texture.imageData);
+            return;
+          }
+        }
+        if (n == 3) {
+          EXPECT_EQ(255, ref[3]);
+        }
+      }
+    }
+    std::free(texture.imageData);
+  }
+
+  // A failed decode: no pixels, and exactly the given boxes (title, text).
+  static void expectFails(Decoder decoder, const char* file, std::vector<std::pair<std::string, std::string>> want) {
+    SCOPED_TRACE(file);
+    RecordingPresenter boxes;
+    Texture texture;
+    EXPECT_FALSE(decoder(path(file).c_str(), &texture));
+    EXPECT_EQ(nullptr, texture.imageData);
+    ASSERT_EQ(want.size(), boxes.boxes.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+      EXPECT_THAT(boxes.boxes[i].title, MatchesRegex(want[i].first));
+      EXPECT_EQ(want[i].second, boxes.boxes[i].text);
+    }
+  }
+};
+
+const std::pair<std::string, std::string> kPngInvalid{"ERROR at src\\\\util\\\\texture\\\\png_loader\\.cpp:[0-9]+",
+                                                      "Invalid texture information"};
+const std::pair<std::string, std::string> kBmpInvalid{"ERROR at src\\\\util\\\\texture\\\\bmp_loader\\.cpp:[0-9]+",
+                                                      "Invalid texture information"};
+
+std::pair<std::string, std::string> tgaError(const char* text) { return {"ERROR", text}; }
+
+// ---------------------------------------------------------------- PNG
+
+TEST_F(ImageDecoderTest, PngEveryEightBitColourType) {
+  for (const char* name : {"rgba8", "rgb8", "grey8", "greyalpha8", "palette8"}) {
+    expectDecodes(load_png, (std::string(name) + ".png").c_str(), name, 32);
+  }
+}
+
+TEST_F(ImageDecoderTest, PngTransparencyKeysAndPaletteAlpha) {
+  expectDecodes(load_png, "grey8_trns.png", "grey8_trns", 32);
+  expectDecodes(load_png, "rgb8_trns.png", "rgb8_trns", 32);
+  // palette8 has alpha for its first seven entries only.
+  expectDecodes(load_png, "palette8.png", "palette8", 32);
+  // Indices past the palette leave their pixels as allocated: zero.
+  expectDecodes(load_png, "palette_short.png", "palette_short", 32);
+}
+
+TEST_F(ImageDecoderTest, PngAdam7IncludingEmptyPasses) {
+  for (const char* name : {"interlaced_13x11", "interlaced_1x1", "interlaced_3x2", "interlaced_9x1", "im_interlaced"}) {
+    expectDecodes(load_png, (std::string(name) + ".png").c_str(), name, 32);
+  }
+}
+
+TEST_F(ImageDecoderTest, PngStoredFixedDynamicBlocksAndSmallWindowGiveTheSamePicture) {
+  for (const char* name : {"blocks_stored", "blocks_fixed", "blocks_dynamic", "blocks_window512"}) {
+    expectDecodes(load_png, (std::string(name) + ".png").c_str(), name, 32);
+  }
+}
+
+TEST_F(ImageDecoderTest, PngFirstFourBytesAreTheLowerLeftPixel) {
+  Texture texture;
+  ASSERT_TRUE(load_png(path("rgba8.png").c_str(), &texture));
+  // Lower-left pixel (0, 10) of the 13 x 11 pattern.
+  const unsigned char want[4] = {(0 * 37 + 10 * 11) & 255, (10 * 71) & 255, (10 * 29 + 7) & 255, (10 * 3 + 50) & 255};
+  EXPECT_EQ(0, std::memcmp(want, texture.imageData, 4));
+  std::free(texture.imageData);
+}
+
+TEST_F(ImageDecoderTest, PngOtherBitDepthsAreRefused) {
+  for (const char* name : {"rgb16.png", "rgba16.png", "palette4.png", "grey1.png"}) {
+    expectFails(load_png, name, {kPngInvalid});
+  }
+}
+
+TEST_F(ImageDecoderTest, PngWithoutSignatureOrWithBadPaletteFailsSilently) {
+  for (const char* name : {"bad_signature.png", "short.png", "bad_plte.png", "missing.png"}) {
+    expectFails(load_png, name, {});
+  }
+}
+
+TEST_F(ImageDecoderTest, PngCorruptDataIsInvalidTextureInformation) {
+  // No IHDR, sizes whose buffer would not fit, a chunk running past the end
+  // of the file, a match reaching before the start of the output, a reserved
+  // block type, an over-subscribed code and an unknown scanline filter.
+  for (const char* name : {"no_ihdr.png", "huge.png", "wide.png", "idat_past_end.png", "truncated_idat.png",
+                           "backref_before_start.png", "reserved_block.png", "oversubscribed.png",
+                           "bad_filter.png"}) {
+    expectFails(load_png, name, {kPngInvalid});
+  }
+}
+
+TEST_F(ImageDecoderTest, PngDataEndingEarlyLeavesTheRestEmpty) {
+  expectDecodes(load_png, "partial.png", "partial", 32);
+  // A preset dictionary inflates nothing at all.
+  Texture texture;
+  ASSERT_TRUE(load_png(path("dictionary.png").c_str(), &texture));
+  for (int i = 0; i < texture.width * texture.height * 4; ++i) ASSERT_EQ(0, texture.imageData[i]);
+  std::free(texture.imageData);
+}
+
+TEST_F(ImageDecoderTest, PngFromTheArchive) {
+  TestArchive archive({{"data/common/images/test.png", readTestFile(path("rgb8.png"))}});
+  Texture texture;
+  ASSERT_TRUE(load_png("data/common/images/test.png", &texture));
+  EXPECT_EQ(13, texture.width);
+  EXPECT_EQ(11, texture.height);
+  std::free(texture.imageData);
+}
+
+// ---------------------------------------------------------------- TGA
+
+TEST_F(ImageDecoderTest, TgaPlainAndRunLengthIn24And32Bits) {
+  expectDecodes(load_tga, "tga24_plain.tga", "tga24_plain", 24);
+  expectDecodes(load_tga, "tga24_rle.tga", "tga24_rle", 24);
+  expectDecodes(load_tga, "tga32_plain.tga", "tga32_plain", 32);
+  expectDecodes(load_tga, "tga32_rle.tga", "tga32_rle", 32);
+  expectDecodes(load_tga, "im_tga24.tga", "im_tga24", 24);
+  expectDecodes(load_tga, "im_tga32_rle.tga", "im_tga32_rle", 32);
+}
+
+TEST_F(ImageDecoderTest, TgaHeaderFailures) {
+  expectFails(load_tga, "missing.tga", {tgaError("Could not open texture file")});
+  expectFails(load_tga, "tga_short_header.tga", {tgaError("Could not read file header")});
+  expectFails(load_tga, "tga_type3.tga", {{"Invalid Image", "TGA file be type 2 or type 10 "}});
+  expectFails(load_tga, "tga_image_id.tga", {{"Invalid Image", "TGA file be type 2 or type 10 "}});
+  expectFails(load_tga, "tga_short_info.tga", {tgaError("Could not read info header")});
+  const std::pair<std::string, std::string> invalid{"ERROR at src\\\\util\\\\texture\\\\tga_loader\\.cpp:[0-9]+",
+                                                    "Invalid texture information"};
+  expectFails(load_tga, "tga_16bit.tga", {invalid});
+  expectFails(load_tga, "tga_zero_width.tga", {invalid});
+}
+
+TEST_F(ImageDecoderTest, TgaDataFailures) {
+  expectFails(load_tga, "tga_truncated.tga", {tgaError("Could not read image data")});
+  // 65535 x 65535 pixels promised by a few bytes: no 17 GB allocation.
+  expectFails(load_tga, "tga_huge.tga", {tgaError("Could not read image data")});
+  expectFails(load_tga, "tga_huge_rle.tga", {tgaError("Could not read RLE header")});
+  expectFails(load_tga, "tga_rle_no_header.tga", {tgaError("Could not read RLE header")});
+  expectFails(load_tga, "tga_rle_short_run.tga", {tgaError("Could not read from file")});
+  expectFails(load_tga, "tga_rle_short_raw.tga", {tgaError("Could not read image data")});
+  expectFails(load_tga, "tga_rle_too_many.tga", {tgaError("Too many pixels read")});
+}
+
+// ---------------------------------------------------------------- BMP
+
+TEST_F(ImageDecoderTest, Bmp24WithRowPadding) {
+  expectDecodes(load_bmp, "bmp24.bmp", "bmp24", 32);
+  expectDecodes(load_bmp, "im_bmp24.bmp", "im_bmp24", 32);
+}
+
+TEST_F(ImageDecoderTest, BmpUnsupportedOrBrokenFilesFailSilently) {
+  for (const char* name : {"missing.bmp", "bmp_8bit.bmp", "bmp_rle.bmp", "bmp_palette_counts.bmp",
+                           "bmp_top_down.bmp", "bmp_size_zero.bmp", "bmp_absurd_skip.bmp", "bmp_huge.bmp",
+                           "bmp_truncated.bmp", "bmp_short_header.bmp", "bmp_short_info.bmp"}) {
+    expectFails(load_bmp, name, {});
+  }
+}
+
+TEST_F(ImageDecoderTest, BmpZeroHeightIsInvalidTextureInformation) {
+  expectFails(load_bmp, "bmp_zero_height.bmp", {kBmpInvalid});
+}
+
+// ---------------------------------------------------------------- JPEG
+
+TEST_F(ImageDecoderTest, JpegDecodesCloseToTheSource) {
+  expectDecodes(load_jpg, "photo.jpg", "photo", 32, 6);
+}
+
+TEST_F(ImageDecoderTest, JpegMissingFailsSilentlyAndTruncatedStillDecodes) {
+  expectFails(load_jpg, "missing.jpg", {});
+  Texture texture;
+  ASSERT_TRUE(load_jpg(path("truncated.jpg").c_str(), &texture));
+  EXPECT_EQ(32, texture.width);
+  EXPECT_EQ(24, texture.height);
+  std::free(texture.imageData);
+}
+
+TEST_F(ImageDecoderTest, JpegCorruptDataEndsThroughTheLibrary) {
+  EXPECT_EXIT(
+      {
+        Texture texture;
+        load_jpg(path("not_a_jpeg.jpg").c_str(), &texture);
+      },
+      ExitedWithCode(1), "Not a JPEG file");
+}
+
+}  // namespace
