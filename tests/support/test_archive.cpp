@@ -63,9 +63,9 @@ TestArchive::TestArchive(const std::vector<TestArchiveFile>& files)
   enter();
 }
 
-TestArchive::TestArchive(const ExistingArchive& archive)
+TestArchive::TestArchive(CopyOfArchive, const std::string& path)
     : previousDir_(currentDir()), dir_(makeTestTempDir("kestrune-archive")) {
-  fs::copy_file(archive.path, fs::path(dir_) / "data.tvl");
+  fs::copy_file(path, fs::path(dir_) / "data.tvl");
   enter();
 }
 

@@ -31,17 +31,16 @@ struct TestArchiveFile {
   std::string bytes;
 };
 
-// Names an archive that already exists, e.g. getenv("KESTRUNE_DATA_TVL").
-struct ExistingArchive {
-  std::string path;
-};
+// Selects the constructor that opens a copy of an existing archive.
+struct CopyOfArchive {};
 
 class TestArchive {
  public:
   explicit TestArchive(const std::vector<TestArchiveFile>& files);
-  // Copies an existing archive into a fresh temporary directory and opens it
-  // there the same way.
-  explicit TestArchive(const ExistingArchive& archive);
+  // Copies an existing archive (e.g. getenv("KESTRUNE_DATA_TVL")) into a
+  // fresh temporary directory and opens it there the same way:
+  //   TestArchive show(CopyOfArchive{}, path);
+  TestArchive(CopyOfArchive, const std::string& path);
   ~TestArchive();
 
   TestArchive(const TestArchive&) = delete;
