@@ -1,0 +1,76 @@
+"""Drafts of the title letters (8 x 6 each, the column of KESTRUNE that
+sways over the wall) and of the wall, which the scene draws with the light
+shade glyph: every cell a grey, a few white edges, a few black chips."""
+
+import os
+import random
+
+from pix import Pic, ROOT
+
+LETTERS = {
+    "K": ["XX...XX", "XX..XX.", "XXXXX..", "XX..XX.", "XX...XX"],
+    "E": ["XXXXXXX", "XX.....", "XXXXX..", "XX.....", "XXXXXXX"],
+    "S": [".XXXXXX", "XX.....", ".XXXXX.", ".....XX", "XXXXXX."],
+    "T": ["XXXXXXX", "..XXX..", "..XXX..", "..XXX..", "..XXX.."],
+    "R": ["XXXXXX.", "XX...XX", "XXXXXX.", "XX..XX.", "XX...XX"],
+    "U": ["XX...XX", "XX...XX", "XX...XX", "XX...XX", ".XXXXX."],
+    "N": ["XX...XX", "XXX..XX", "XX.X.XX", "XX..XXX", "XX...XX"],
+}
+
+# One bright hue per letter, its dark shade along the foot; the eighth
+# column and the sixth row stay clear so neighbours in the column part.
+HUES = {"K": (12, 4), "E": (14, 6), "S": (10, 2), "T": (11, 3), "R": (13, 5), "U": (15, 7),
+        "N": (12, 4)}
+
+
+def letter(ch):
+    p = Pic(8, 6)
+    bright, dark = HUES[ch]
+    for y, row in enumerate(LETTERS[ch]):
+        for x, c in enumerate(row):
+            if c == "X":
+                p.set(x, y, dark if y == 4 else bright)
+    return p
+
+
+def wall(seed=11):
+    """Courses of stone blocks 4 rows high (3 of stone, 1 of mortar) and 7
+    to 13 columns long. Mortar dark grey, stones light grey; the light
+    catches the top and left edge of some stones, a few are darker, a few
+    have black chips."""
+    rnd = random.Random(seed)
+    p = Pic(80, 50)
+    p.px = [8] * (80 * 50)
+    y0 = -2
+    while y0 < 50:
+        x0 = -rnd.randrange(0, 8)
+        while x0 < 80:
+            length = rnd.randrange(7, 14)
+            tone = rnd.random()
+            body = 8 if tone < 0.12 else 7
+            lit = tone > 0.6
+            for y in range(y0, y0 + 3):
+                for x in range(x0, x0 + length - 1):
+                    c = body
+                    if body == 8 and y == y0:
+                        c = 7
+                    elif lit and (y == y0 or x == x0) and x < x0 + length - 3:
+                        c = 15
+                    p.set(x, y, c)
+            if rnd.random() < 0.3:
+                cx = x0 + rnd.randrange(1, max(2, length - 3))
+                cy = y0 + rnd.randrange(1, 3)
+                p.set(cx, cy, 0)
+                if rnd.random() < 0.5:
+                    p.set(cx + 1, cy, 0)
+            x0 += length
+        y0 += 4
+    return p
+
+
+if __name__ == "__main__":
+    for ch in LETTERS:
+        letter(ch).save(os.path.join(ROOT, "texttalkingv", ch + ".txt"),
+                        "texttalkingv/%s: title letter (8 x 6)" % ch)
+    wall().save(os.path.join(ROOT, "texttalkingv", "greywall.txt"),
+                "texttalkingv/greywall: stone wall, drawn in light shade (80 x 50)")
