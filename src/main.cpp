@@ -1,2 +1,85 @@
-// Entry point: window set-up and the show. Filled in as the start-up lands.
-int main() { return 0; }
+// Entry point: display settings, the OpenGL window, the data archive and the
+// show itself.
+#include <GL/glew.h>
+#include <SDL/SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "demo.h"
+#include "extensioncheck.h"
+#include "settings.h"
+#include "setupdialog.h"
+#include "util/ascii/asciiengine.h"
+#include "util/data/data.h"
+#include "util/error.h"
+#include "util/fbo/fbo.h"
+#include "util/texture/texture.h"
+
+namespace {
+
+// Both buffers of the window start black before loading begins.
+void blankWindow() {
+  for (int i = 0; i < 2; ++i) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_ACCUM_BUFFER_BIT);
+    SDL_GL_SwapBuffers();
+  }
+}
+
+}  // namespace
+
+int main() {
+  if (SDL_Init(SDL_INIT_VIDEO) < 0) ErrorBox("Video initialization failed: %s\n", SDL_GetError());
+  const int desktopBitsPerPixel = SDL_GetVideoInfo()->vfmt->BitsPerPixel;
+
+  if (runSetupDialog() != 1) return 0;
+
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
+  SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, display_settings.vsync);
+
+  display_settings.videoFlags |= SDL_OPENGL | SDL_RESIZABLE;
+  // putenv keeps the string; it must outlive the environment entry.
+  putenv(strdup("SDL_VIDEO_CENTERED=1"));
+  if (!SDL_SetVideoMode(display_settings.screenWidth, display_settings.screenHeight,
+                        desktopBitsPerPixel, display_settings.videoFlags)) {
+    ErrorBox("Video mode set failed: %s\n", SDL_GetError());
+  }
+  SDL_WM_SetCaption("Kestrune", nullptr);
+
+  const GLenum glewResult = glewInit();
+  if (glewResult != GLEW_OK) {
+    ErrorBox("GLEW Error: %s\n", reinterpret_cast<const char*>(glewGetErrorString(glewResult)));
+  }
+  if (!confirmMissingExtensions(GLEW_EXT_framebuffer_object, GLEW_ARB_texture_non_power_of_two)) {
+    std::exit(1);
+  }
+  if (display_settings.videoFlags & SDL_FULLSCREEN) SDL_ShowCursor(0);
+
+  data_mode = DATA_MODE_ARCHIVE;
+  blankWindow();
+  data_open_archive();
+  data_load_loading_texture();
+
+  Demo* demo = new Demo(static_cast<float>(display_settings.aspectNumerator) /
+                        static_cast<float>(display_settings.aspectDenominator));
+  data_write_archive();
+
+  demo->width = display_settings.screenWidth;
+  demo->height = display_settings.screenHeight;
+  demo->fbo->resize(demo->width, demo->height);
+  demo->ascii->setViewport(demo->width, demo->height, demo->aspect);
+
+  demo->start();
+  demo->run();
+
+  delete demo;
+  data_remove_temp_files();
+  SDL_Quit();
+  return 0;
+}

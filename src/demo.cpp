@@ -1,0 +1,132 @@
+#include "demo.h"
+
+#include <FTGL/ftgl.h>
+#include <GL/glew.h>
+#include <SDL/SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/audio.h"
+#include "platform/random.h"
+#include "platform/ticks.h"
+#include "scenes/scene.h"
+#include "schedule.h"
+#include "settings.h"
+#include "util/ascii/asciiengine.h"
+#include "util/fbo/fbo.h"
+#include "util/music/music.h"
+#include "util/util.h"
+
+void buildScheduledScenes(std::vector<Scene*>& scenes, Music* music, Fbo* fbo, AsciiEngine* ascii,
+                          float aspect) {
+  for (const ScheduleSlot& slot : kShowSchedule) {
+    Scene* scene = slot.create();
+    scenes.push_back(scene);
+    scene->startTime = slot.startTime;
+    scene->endTime = slot.endTime;
+    scene->music = music;
+    scene->fbo = fbo;
+    scene->ascii = ascii;
+    scene->aspect = aspect;
+    scene->init();
+  }
+}
+
+void drawScheduledScenes(const std::vector<Scene*>& scenes, Music* music, KeyState* keys,
+                         int width, int height, bool withGlState) {
+  for (Scene* scene : scenes) {
+    const float t = music->beatTime();
+    if (scene->startTime <= t && t <= scene->endTime) {
+      scene->keys = keys;
+      if (withGlState) {
+        scene->applyRenderDefaults();
+        scene->resize(width, height);
+      }
+      scene->draw();
+    }
+  }
+}
+
+Demo::Demo(float aspect)
+    : font(nullptr),
+      width(display_settings.screenWidth),
+      height(display_settings.screenHeight),
+      aspect(aspect),
+      music(nullptr),
+      fbo(nullptr),
+      ascii(nullptr) {
+  std::memset(keys.down, 0, sizeof keys.down);
+  font = loadBufferFont("data/common/fonts/courier_new.ttf");
+  fbo = new Fbo(512, 512);
+  ascii = new AsciiEngine();
+  music = new Music();
+  buildScheduledScenes(scenes, music, fbo, ascii, aspect);
+}
+
+Demo::~Demo() {
+  for (Scene* scene : scenes) {
+    scene->release();
+    delete scene;
+  }
+  scenes.clear();
+}
+
+void Demo::start() {
+  platform::srand(platform::getTickCount());
+  platform::audio::setAttribute(music->stream, platform::audio::kAttribVolume, 1.0f);
+  music->play();
+  // Busy wait: only a negative beat offset makes this loop at all.
+  while (music->beatTime() < 0.0f) {
+  }
+}
+
+void Demo::run() {
+  bool quit = false;
+  do {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+      switch (event.type) {
+        case SDL_KEYDOWN:
+          if (event.key.keysym.sym == SDLK_ESCAPE) {
+            quit = true;
+          } else {
+            keyEvent(event.key.keysym.sym, true);
+          }
+          break;
+        case SDL_KEYUP:
+          keyEvent(event.key.keysym.sym, false);
+          break;
+        case SDL_QUIT:
+          quit = true;
+          break;
+        case SDL_VIDEORESIZE:
+          width = event.resize.w;
+          height = event.resize.h;
+          fbo->resize(width, height);
+          ascii->setViewport(width, height, aspect);
+          break;
+        default:
+          break;
+      }
+    }
+    frame();
+  } while (!quit);
+}
+
+void Demo::frame() {
+  music->update();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  drawScheduledScenes(scenes, music, &keys, width, height, true);
+  SDL_GL_SwapBuffers();
+}
+
+void Demo::keyEvent(int symbol, bool down) {
+  if (symbol == SDLK_ESCAPE && !down) {
+    // Escape released within the same poll as its press: leave at once.
+    std::exit(0);
+  }
+  int bytes[2];
+  const int count = keyStateBytes(symbol, bytes);
+  for (int i = 0; i < count; ++i) keys.down[bytes[i]] = down ? 1 : 0;
+}

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "demo.h"
+#include "scenes/scene.h"
+#include "schedule.h"
+#include "util/music/music.h"
+
+namespace {
+
+// Records the order in which scenes draw and what they were handed.
+class RecordingScene : public Scene {
+ public:
+  RecordingScene(std::vector<std::string>* log, const char* name) : log_(log), name_(name) {}
+  void init() override {}
+  void draw() override {
+    log_->push_back(name_);
+    seenKeys = keys;
+  }
+  KeyState* seenKeys = nullptr;
+
+ private:
+  std::vector<std::string>* log_;
+  const char* name_;
+};
+
+struct Show {
+  std::vector<std::string> log;
+  RecordingScene first{&log, "first"};
+  RecordingScene second{&log, "second"};
+  std::vector<Scene*> scenes{&first, &second};
+  Music music{Music::Manual{}};
+  KeyState keys{};
+
+  Show() {
+    first.startTime = 0.0f;
+    first.endTime = 44.0f;
+    second.startTime = 44.0f;
+    second.endTime = 108.0f;
+  }
+  void drawAtBeat(double beat) {
+    log.clear();
+    music.setManualPosition(beat * 0.3);
+    drawScheduledScenes(scenes, &music, &keys, 640, 480, false);
+  }
+};
+
+TEST(ScheduleTest, BothScenesDrawAtASharedBoundaryInListOrder) {
+  Show show;
+  show.drawAtBeat(44.0);
+  EXPECT_EQ((std::vector<std::string>{"first", "second"}), show.log);
+  EXPECT_EQ(&show.keys, show.first.seenKeys);
+  EXPECT_EQ(&show.keys, show.second.seenKeys);
+}
+
+TEST(ScheduleTest, OnlyTheSceneWhoseSlotHoldsTheBeatDraws) {
+  Show show;
+  show.drawAtBeat(43.5);
+  EXPECT_EQ((std::vector<std::string>{"first"}), show.log);
+  show.drawAtBeat(100.0);
+  EXPECT_EQ((std::vector<std::string>{"second"}), show.log);
+  show.drawAtBeat(108.5);
+  EXPECT_TRUE(show.log.empty());
+}
+
+TEST(ScheduleTest, TheShowsSlotsJoinWithoutGapsFromBeatZero) {
+  EXPECT_EQ(0.0f, kShowSchedule[0].startTime);
+  for (int i = 1; i < kScheduleLength; ++i) {
+    EXPECT_EQ(kShowSchedule[i - 1].endTime, kShowSchedule[i].startTime) << kShowSchedule[i].name;
+  }
+  EXPECT_EQ(557.0f, kShowSchedule[kScheduleLength - 1].startTime);
+  EXPECT_EQ(5000.0f, kShowSchedule[kScheduleLength - 1].endTime);
+  EXPECT_STREQ("TextSnake", kShowSchedule[4].name);
+  EXPECT_STREQ("TextSnake", kShowSchedule[7].name);
+}
+
+}  // namespace
