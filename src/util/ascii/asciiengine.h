@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "util/texture/texture.h"
 
 class Fbo;
@@ -14,6 +16,16 @@ class ScreenRenderer {
   virtual void present(const AsciiEngine& engine) = 0;
 };
 
+// Where glyph g sits in the character chart, in texture coordinates (u to
+// the right, v upwards): 80 columns by 10 bands, foreground masks in bands
+// 9..6 and background masks in bands 5..2.
+struct GlyphRect {
+  float u0, u1;      // left and right edge
+  float fgV0, fgV1;  // foreground mask, bottom and top edge
+  float bgV0, bgV1;  // background mask, bottom and top edge
+};
+GlyphRect glyphRect(int glyph);
+
 // The emulated 80 x 50 colour text screen and its renderer.
 class AsciiEngine {
  public:
@@ -22,6 +34,9 @@ class AsciiEngine {
   static constexpr int kCells = kColumns * kRows;
   static constexpr int kTargetWidth = 640;
   static constexpr int kTargetHeight = 600;
+
+  // How present() hands the 8000 cell quads to GL. Both give the same pixels.
+  enum class Submission { Immediate, VertexArrays };
 
   // The program's engine: loads the character chart and creates the
   // 640 x 600 target. Needs a current GL context.
@@ -40,6 +55,7 @@ class AsciiEngine {
   int viewX, viewY, viewWidth, viewHeight;
   const char* const* banners[4];
   ScreenRenderer* renderer;
+  Submission submission;
 
   void clear();
   void fillWhite();
@@ -47,4 +63,15 @@ class AsciiEngine {
   void drawBanner(const char* const* lines);
   void setViewport(int width, int height, float aspect);
   void present();
+
+  // The palette entry of a plane byte; only its low four bits count.
+  const float* colour(int index) const;
+
+ private:
+  void initScreen();
+  template <typename Emit>
+  void forEachQuad(Emit emit) const;
+  void drawCellsImmediate();
+  void drawCellsBatched();
+  std::vector<float> batch;
 };
