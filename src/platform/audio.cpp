@@ -24,11 +24,13 @@ constexpr uint32_t kDeviceFrames = 1024;       // one device buffer: about 23.2 
 constexpr uint64_t kHistoryFrames = 16384;     // audible samples kept for the spectrum
 constexpr int kPassStarts = 8;                 // recent pass starts kept for positions
 
+// Slots are never deleted, so the device thread can walk them without a
+// lock; a freed slot is reused by a later stream under a new generation,
+// which is part of the handle: handle = generation << 16 | (slot + 1).
 struct Stream {
-  explicit Stream(bool isManual) : manual(isManual) {}
-
-  const bool manual;
+  bool manual = false;  // read by the main thread only
   std::atomic<bool> freed{false};
+  std::atomic<uint32_t> generation{0};
   std::atomic<bool> wanted{false};  // cheap check for the device thread
 
   // Decoder side: used by the device thread while the stream plays, and by
@@ -72,23 +74,53 @@ std::atomic<DeviceProbe> deviceProbe{nullptr};
 std::vector<int16_t> decodeScratch;
 std::vector<int32_t> mixScratch;
 
+Handle handleOf(uint32_t slot, uint32_t generation) { return (generation << 16) | (slot + 1); }
+
 Stream* lookup(Handle handle) {
-  if (handle == 0 || handle > streamCount.load(std::memory_order_acquire)) return nullptr;
-  Stream* s = streams[handle - 1].load(std::memory_order_acquire);
-  if (!s || s->freed.load(std::memory_order_acquire)) return nullptr;
+  uint32_t slot = (handle & 0xFFFF) - 1;
+  if ((handle & 0xFFFF) == 0 || slot >= streamCount.load(std::memory_order_acquire)) return nullptr;
+  Stream* s = streams[slot].load(std::memory_order_acquire);
+  if (!s || s->freed.load(std::memory_order_acquire) ||
+      s->generation.load(std::memory_order_acquire) != handle >> 16)
+    return nullptr;
   return s;
 }
 
-Handle publish(Stream* stream) {
+// Puts a new stream into a freed slot or a fresh one; 0 when all are taken.
+Handle publish(std::unique_ptr<PcmSource> source, uint32_t flags) {
   std::lock_guard<std::mutex> lock(createMutex);
-  uint32_t index = streamCount.load(std::memory_order_relaxed);
-  if (index >= kMaxStreams) {
-    delete stream;
-    return 0;
+  uint32_t count = streamCount.load(std::memory_order_relaxed);
+  uint32_t slot = 0;
+  while (slot < count && !streams[slot].load(std::memory_order_relaxed)->freed.load()) ++slot;
+  if (slot == kMaxStreams) return 0;
+  Stream* s = slot < count ? streams[slot].load(std::memory_order_relaxed) : new Stream();
+  {
+    // A reused slot starts over; the device thread skips it meanwhile (it is
+    // not wanted) and the locks order this against its last visit.
+    std::lock_guard<std::mutex> decodeLock(s->decodeMutex);
+    std::lock_guard<std::mutex> stateLock(s->stateMutex);
+    s->manual = !source;
+    s->lengthFrames = source ? source->lengthFrames() : 0;
+    s->source = std::move(source);
+    s->passFrames = 0;
+    s->flags = flags & (kFlagLoop | kFlagPrescan);
+    s->volume = 1.0f;
+    s->playing = s->restart = s->finished = s->hasBuffer = false;
+    s->handed = s->bufferStart = s->reported = 0;
+    s->bufferBytes = 0;
+    s->bufferNs = 0;
+    std::fill(std::begin(s->passStarts), std::end(s->passStarts), 0);
+    s->passCount = 1;
+    s->manualPosition = 0;
+    std::fill(std::begin(s->manualSpectrum), std::end(s->manualSpectrum), 0.0f);
+    s->generation.store((s->generation.load() + 1) & 0xFFFF, std::memory_order_release);
+    s->freed.store(false, std::memory_order_release);
   }
-  streams[index].store(stream, std::memory_order_release);
-  streamCount.store(index + 1, std::memory_order_release);
-  return index + 1;
+  if (slot == count) {
+    streams[slot].store(s, std::memory_order_release);
+    streamCount.store(count + 1, std::memory_order_release);
+  }
+  return handleOf(slot, s->generation.load());
 }
 
 // The absolute byte the listener has reached; caller holds stateMutex.
@@ -207,8 +239,8 @@ void deviceCallback(void*, Uint8* out, int len) {
   uint32_t count = streamCount.load(std::memory_order_acquire);
   for (uint32_t i = 0; i < count; ++i) {
     Stream* s = streams[i].load(std::memory_order_acquire);
-    if (!s || s->manual || !s->wanted.load(std::memory_order_acquire)) continue;
-    renderStream(i + 1, *s, frames);
+    if (!s || !s->wanted.load(std::memory_order_acquire)) continue;  // manual ones never are
+    renderStream(handleOf(i, s->generation.load(std::memory_order_acquire)), *s, frames);
   }
   int16_t* samples = reinterpret_cast<int16_t*>(out);
   for (int i = 0; i < frames * 2; ++i)
@@ -268,14 +300,10 @@ Handle createStream(const void* data, uint64_t offset, uint64_t length, uint32_t
   const uint8_t* bytes = static_cast<const uint8_t*>(data) + offset;
   std::unique_ptr<PcmSource> source = openPcmSource(bytes, static_cast<size_t>(length));
   if (!source) return 0;
-  auto* stream = new Stream(false);
-  stream->lengthFrames = source->lengthFrames();
-  stream->source = std::move(source);
-  stream->flags = flags & (kFlagLoop | kFlagPrescan);
-  return publish(stream);
+  return publish(std::move(source), flags);
 }
 
-Handle createManualStream() { return publish(new Stream(true)); }
+Handle createManualStream() { return publish(nullptr, 0); }
 
 bool freeStream(Handle handle) {
   Stream* s = lookup(handle);

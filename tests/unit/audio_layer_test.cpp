@@ -169,8 +169,8 @@ TEST(AudioStreamTest, LengthInBytesAndSecondsIsExact) {
   auto pcm = sine(frames / 44100.0, 440, 0.5);
   for (auto bytes : {encodeMp3(pcm), encodeOgg(pcm)}) {
     // A prefix that the offset skips.
-    std::vector<uint8_t> buffer(100, 0xAB);
-    buffer.insert(buffer.end(), bytes.begin(), bytes.end());
+    std::vector<uint8_t> buffer(100 + bytes.size(), 0xAB);
+    std::copy(bytes.begin(), bytes.end(), buffer.begin() + 100);
     Handle h = createStream(buffer.data(), 100, bytes.size(), kFlagLoop | kFlagPrescan);
     ASSERT_NE(0u, h);
     EXPECT_EQ(uint64_t(frames) * 4, length(h));
@@ -226,6 +226,22 @@ TEST(AudioStreamTest, ManualStreamReportsWhatItIsGiven) {
   EXPECT_EQ(kStopped, isActive(h));
   EXPECT_TRUE(play(h, false));  // no device needed
   EXPECT_EQ(kPlaying, isActive(h));
+}
+
+TEST(AudioStreamTest, FreedHandlesStayDeadWhileSlotsAreReused) {
+  Handle first = createManualStream();
+  ASSERT_TRUE(setManualPosition(first, 400));
+  ASSERT_TRUE(freeStream(first));
+  // Far more streams than there are slots, each freed again.
+  for (int i = 0; i < 5000; ++i) {
+    Handle h = createManualStream();
+    ASSERT_NE(0u, h) << i;
+    EXPECT_NE(first, h);
+    EXPECT_EQ(0u, position(h));  // nothing left over from the slot's last user
+    ASSERT_TRUE(freeStream(h));
+  }
+  EXPECT_FALSE(setManualPosition(first, 800));
+  EXPECT_EQ(kLengthError, position(first));
 }
 
 // ---- playback on the dummy device ----------------------------------------------
