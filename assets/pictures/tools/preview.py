@@ -233,6 +233,26 @@ COMMANDS = {
     "rasterface": lambda o: face_on_black(math.pi / 2, 1.6, o, True),
 }
 
+
+
+def dance(pose, angle_index, zoom_index, out, mirror=0):
+    scr = Screen()
+    tmp = Pic(80, 50)
+    rotozoom(tmp, pic("textdance", "rotozoom", 256, 256), angle_index, zoom_index, mirror)
+    for i, c in enumerate(tmp.px):
+        scr.ch[i], scr.fg.px[i], scr.bg.px[i] = 219, c, 0
+    scr.blit(pic("textdance", "dance%d" % pose))
+    scr.png(out)
+
+
+COMMANDS.update({
+    "dance1": lambda o: dance(1, 250, 9, o),
+    "dance2": lambda o: dance(2, 230, 20, o),
+    "dance3": lambda o: dance(3, 200, 40, o, 1),
+    "dance4": lambda o: dance(4, 120, 110, o, 3),
+})
+
+
 if __name__ == "__main__":
     what = sys.argv[1]
     out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(OUT, what + ".png")
