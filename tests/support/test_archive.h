@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct CopyOfArchive {};
 class TestArchive {
  public:
   explicit TestArchive(const std::vector<TestArchiveFile>& files);
+  // The same for a braced list: TestArchive archive({{"a.raw", "xy"}});
+  TestArchive(std::initializer_list<TestArchiveFile> files)
+      : TestArchive(std::vector<TestArchiveFile>(files)) {}
   // Copies an existing archive (e.g. getenv("KESTRUNE_DATA_TVL")) into a
   // fresh temporary directory and opens it there the same way:
   //   TestArchive show(CopyOfArchive{}, path);
