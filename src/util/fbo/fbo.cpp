@@ -16,12 +16,19 @@ bool nonPowerOfTwoTextures() {
   return GLEW_ARB_texture_non_power_of_two;
 }
 
+GLenum attachmentTarget(int samples) { return samples > 0 ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D; }
+
 // Fatal unless the bound framebuffer is complete; then binds framebuffer 0.
 void checkComplete() {
-  const GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
+  fbo_report_status(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT));
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+}
+
+}  // namespace
+
+void fbo_report_status(GLenum status) {
   switch (status) {
     case GL_FRAMEBUFFER_COMPLETE_EXT:
-      glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
       return;
     case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT:
       ErrorBox("FBO error: GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT");
@@ -43,10 +50,6 @@ void checkComplete() {
       ErrorBox("FBO error: Unknown error %x", status);
   }
 }
-
-GLenum attachmentTarget(int samples) { return samples > 0 ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D; }
-
-}  // namespace
 
 int fbo_power_of_two_size(int width) {
   int size = 2;

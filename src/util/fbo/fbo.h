@@ -10,6 +10,10 @@ class Texture;
 // GLEW_ARB_texture_non_power_of_two, 0 and 1 force the answer (tests).
 extern int fbo_npot_override;
 
+// Returns when `status` is GL_FRAMEBUFFER_COMPLETE_EXT; any other status of
+// glCheckFramebufferStatusEXT is fatal with its message.
+void fbo_report_status(GLenum status);
+
 // The size resize() uses for a requested width when non-power-of-two
 // textures are missing: half the smallest power of two >= max(width, 2).
 int fbo_power_of_two_size(int width);
