@@ -27,10 +27,26 @@ class FboGlTest : public GlTest {
   }
 
   static GLint textureWidth(const Texture* t, GLenum name = GL_TEXTURE_WIDTH) {
-    glBindTexture(GL_TEXTURE_2D, t->texID);
-    GLint v = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &v);
-    return v;
+    return texLevelParam(t->texID, 0, name);
+  }
+
+  // A resize that must leave everything as it was: names, size and bindings.
+  static void expectUntouchedBy(Fbo& fbo, int w, int h) {
+    const GLuint texID = fbo.colorTextures[0]->texID;
+    const GLuint depth = fbo.depthBuffer;
+    const int oldWidth = fbo.width;
+    const int oldHeight = fbo.height;
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    fbo.resize(w, h);
+    EXPECT_EQ(texID, fbo.colorTextures[0]->texID);
+    EXPECT_EQ(depth, fbo.depthBuffer);
+    EXPECT_EQ(oldWidth, fbo.width);
+    EXPECT_EQ(oldHeight, fbo.height);
+    GLint bound = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(0, bound);
+    EXPECT_EQ(0, boundFramebuffer());
   }
 
   static GLint renderbufferSize(GLuint id, GLenum name) {
@@ -136,13 +152,7 @@ TEST_F(FboGlTest, ResizeFallsBackToSquarePowersOfTwo) {
   fbo.resize(1280, 720);
   expectSize(fbo, 1024, 1024);
   // 1100 x 500 gives the same size again: nothing at all happens.
-  const GLuint texID = fbo.colorTextures[0]->texID;
-  const GLuint depth = fbo.depthBuffer;
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-  fbo.resize(1100, 500);
-  EXPECT_EQ(texID, fbo.colorTextures[0]->texID);
-  EXPECT_EQ(depth, fbo.depthBuffer);
-  EXPECT_EQ(1024, fbo.height);
+  expectUntouchedBy(fbo, 1100, 500);
   fbo.resize(800, 1500);
   expectSize(fbo, 512, 512);
 }
@@ -150,16 +160,7 @@ TEST_F(FboGlTest, ResizeFallsBackToSquarePowersOfTwo) {
 TEST_F(FboGlTest, ResizeToTheCurrentSizeTouchesNoGlState) {
   fbo_npot_override = 1;
   Fbo fbo(300, 200);
-  const GLuint texID = fbo.colorTextures[0]->texID;
-  const GLuint depth = fbo.depthBuffer;
-  glBindTexture(GL_TEXTURE_2D, 0);
-  fbo.resize(300, 200);
-  EXPECT_EQ(texID, fbo.colorTextures[0]->texID);
-  EXPECT_EQ(depth, fbo.depthBuffer);
-  GLint bound = -1;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-  EXPECT_EQ(0, bound);
-  EXPECT_EQ(0, boundFramebuffer());
+  expectUntouchedBy(fbo, 300, 200);
 }
 
 TEST_F(FboGlTest, ResizeKeepsEveryColourAttachmentAndADepthTexture) {

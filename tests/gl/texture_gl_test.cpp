@@ -23,19 +23,7 @@ class TextureGlTest : public GlTest {
     GlTest::TearDown();
   }
 
-  static GLint levelWidth(GLuint id, int level) {
-    glBindTexture(GL_TEXTURE_2D, id);
-    GLint w = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
-    return w;
-  }
-
-  static GLint param(GLuint id, GLenum name) {
-    glBindTexture(GL_TEXTURE_2D, id);
-    GLint v = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
-    return v;
-  }
+  static GLint levelWidth(GLuint id, int level) { return texLevelParam(id, level, GL_TEXTURE_WIDTH); }
 
   // Draws the texture over a viewport of its own size and compares every
   // pixel's colour with the encoder's picture (top row first).
@@ -90,11 +78,11 @@ TEST_F(TextureGlTest, LoadedPicturesUploadAndDrawExactly) {
   EXPECT_NE(0u, png.texID);
   EXPECT_EQ(nullptr, png.imageData);
   EXPECT_EQ(4, png.internalFormat);
-  EXPECT_EQ(GL_NEAREST, param(png.texID, GL_TEXTURE_MIN_FILTER));
-  EXPECT_EQ(GL_NEAREST, param(png.texID, GL_TEXTURE_MAG_FILTER));
-  EXPECT_EQ(GL_CLAMP_TO_EDGE, param(png.texID, GL_TEXTURE_WRAP_S));
-  EXPECT_EQ(GL_CLAMP_TO_EDGE, param(png.texID, GL_TEXTURE_WRAP_T));
-  EXPECT_EQ(GL_FALSE, param(png.texID, GL_GENERATE_MIPMAP));
+  EXPECT_EQ(GL_NEAREST, texParam(png.texID, GL_TEXTURE_MIN_FILTER));
+  EXPECT_EQ(GL_NEAREST, texParam(png.texID, GL_TEXTURE_MAG_FILTER));
+  EXPECT_EQ(GL_CLAMP_TO_EDGE, texParam(png.texID, GL_TEXTURE_WRAP_S));
+  EXPECT_EQ(GL_CLAMP_TO_EDGE, texParam(png.texID, GL_TEXTURE_WRAP_T));
+  EXPECT_EQ(GL_FALSE, texParam(png.texID, GL_GENERATE_MIPMAP));
   expectDrawnAs(png, "rgba8");
   EXPECT_TRUE(glErrors().empty());
 }
@@ -122,8 +110,8 @@ TEST_F(TextureGlTest, JpegAndBmpLoadThroughTheirExtensions) {
 TEST_F(TextureGlTest, MipmapsGetTheChainAnisotropyAndTrilinearFilter) {
   Texture t;
   ASSERT_TRUE(t.load(testImagePath("blocks_dynamic.png").c_str(), GL_NEAREST, GL_NEAREST, true));
-  EXPECT_EQ(GL_LINEAR_MIPMAP_LINEAR, param(t.texID, GL_TEXTURE_MIN_FILTER));
-  EXPECT_EQ(GL_LINEAR, param(t.texID, GL_TEXTURE_MAG_FILTER));
+  EXPECT_EQ(GL_LINEAR_MIPMAP_LINEAR, texParam(t.texID, GL_TEXTURE_MIN_FILTER));
+  EXPECT_EQ(GL_LINEAR, texParam(t.texID, GL_TEXTURE_MAG_FILTER));
   EXPECT_EQ(100, levelWidth(t.texID, 1));
   EXPECT_EQ(1, levelWidth(t.texID, 7));
   if (GLEW_EXT_texture_filter_anisotropic) {
@@ -138,7 +126,7 @@ TEST_F(TextureGlTest, AtiFamilyAsksForGeneratedMipmapsInstead) {
   texture_vendor_override = "ATI Technologies Inc.";
   Texture t;
   ASSERT_TRUE(t.load(testImagePath("rgba8.png").c_str(), GL_NEAREST, GL_NEAREST, true));
-  EXPECT_EQ(GL_TRUE, param(t.texID, GL_GENERATE_MIPMAP));
+  EXPECT_EQ(GL_TRUE, texParam(t.texID, GL_GENERATE_MIPMAP));
   // The request comes after the upload, so no chain exists yet.
   EXPECT_EQ(0, levelWidth(t.texID, 1));
 }
@@ -161,13 +149,11 @@ TEST_F(TextureGlTest, InternalFormatTable) {
     t.height = 4;
     ASSERT_TRUE(t.create());
     EXPECT_EQ(8, levelWidth(t.texID, 0));
-    GLint internal = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &internal);
-    EXPECT_EQ(c.format, internal);
+    EXPECT_EQ(c.format, texLevelParam(t.texID, 0, GL_TEXTURE_INTERNAL_FORMAT));
     if (c.depth) {
-      EXPECT_EQ(GL_NEAREST, param(t.texID, GL_TEXTURE_MIN_FILTER));
-      EXPECT_EQ(GL_INTENSITY, param(t.texID, GL_DEPTH_TEXTURE_MODE));
-      EXPECT_EQ(GL_NONE, param(t.texID, GL_TEXTURE_COMPARE_MODE));
+      EXPECT_EQ(GL_NEAREST, texParam(t.texID, GL_TEXTURE_MIN_FILTER));
+      EXPECT_EQ(GL_INTENSITY, texParam(t.texID, GL_DEPTH_TEXTURE_MODE));
+      EXPECT_EQ(GL_NONE, texParam(t.texID, GL_TEXTURE_COMPARE_MODE));
     }
     EXPECT_TRUE(glErrors().empty());
   }
@@ -192,7 +178,7 @@ TEST_F(TextureGlTest, ResizeReleaseAndCreateAgain) {
   EXPECT_NE(0u, t.texID);
   EXPECT_FALSE(glIsTexture(first) && t.texID != first);
   EXPECT_EQ(32, levelWidth(t.texID, 0));
-  EXPECT_EQ(GL_LINEAR, param(t.texID, GL_TEXTURE_MIN_FILTER));
+  EXPECT_EQ(GL_LINEAR, texParam(t.texID, GL_TEXTURE_MIN_FILTER));
   t.release();
   EXPECT_EQ(0u, t.texID);
   t.release();
@@ -259,7 +245,7 @@ TEST_F(TextureGlTest, LoadingTextureComesFromTheArchive) {
   EXPECT_NE(0u, tex_loading->texID);
   EXPECT_TRUE(tex_loading->mipmaps);
   EXPECT_EQ(200, tex_loading->width);
-  EXPECT_EQ(GL_LINEAR_MIPMAP_LINEAR, param(tex_loading->texID, GL_TEXTURE_MIN_FILTER));
+  EXPECT_EQ(GL_LINEAR_MIPMAP_LINEAR, texParam(tex_loading->texID, GL_TEXTURE_MIN_FILTER));
 }
 
 }  // namespace

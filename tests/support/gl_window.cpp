@@ -97,3 +97,17 @@ std::vector<GLenum> GlTest::glErrors() {
   for (GLenum e = glGetError(); e != GL_NO_ERROR; e = glGetError()) errors.push_back(e);
   return errors;
 }
+
+GLint GlTest::texParam(GLuint id, GLenum name) {
+  glBindTexture(GL_TEXTURE_2D, id);
+  GLint v = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
+  return v;
+}
+
+GLint GlTest::texLevelParam(GLuint id, int level, GLenum name) {
+  glBindTexture(GL_TEXTURE_2D, id);
+  GLint v = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &v);
+  return v;
+}

@@ -42,4 +42,7 @@ class GlTest : public ::testing::Test {
   void TearDown() override;
   // GL errors raised since the last call (and clears them).
   static std::vector<GLenum> glErrors();
+  // Binds the 2D texture `id` and reads one of its (level) parameters.
+  static GLint texParam(GLuint id, GLenum name);
+  static GLint texLevelParam(GLuint id, int level, GLenum name);
 };
