@@ -253,6 +253,74 @@ COMMANDS.update({
 })
 
 
+
+
+def raster_scroll(t_ms, out):
+    """The scroller t_ms after its start, between two sets of bars."""
+    scr = Screen()
+    stars(scr)
+    pos = [[0.0] * 6, [0.0] * 6]
+    dep = [[0.0] * 6, [0.0] * 6]
+    for a, ph0 in ((0, 0.0), (1, math.pi)):
+        ph = ph0 + 0.04 * (t_ms // 20)
+        for i in range(6):
+            pos[a][i] = (math.sin(ph + 0.04 * i) + 1) * 25
+            dep[a][i] = math.cos(ph + 0.04 * i)
+    cols = ((4, 12), (4, 12), (2, 10), (2, 10), (1, 9), (1, 9))
+
+    def bars(front):
+        for a in (0, 1):
+            for i in range(6):
+                if (dep[a][i] > 0) == front and dep[a][i] != 0:
+                    row = int(pos[a][i])
+                    if 0 <= row < 50:
+                        for c in range(80):
+                            col = cols[i][1 if front else 0]
+                            scr.set(c, row, 219, col, col)
+    bars(False)
+    tmp = Pic(80, 50)
+    draw_column_wave(tmp, pic("textraster", "fastintro", 800, 50), max(0, (t_ms - 312) // 10),
+                     (t_ms + 123456) * 0.002857142857142857, 4.5, -0.025)
+    scr.layer(tmp)
+    bars(True)
+    scr.png(out)
+
+
+COMMANDS.update({
+    "scroll1": lambda o: raster_scroll(1200, o),
+    "scroll2": lambda o: raster_scroll(2500, o),
+    "scroll3": lambda o: raster_scroll(4600, o),
+    "scroll4": lambda o: raster_scroll(7000, o),
+})
+
+
+
+
+def raster_nick(k, t_ms, out):
+    scr = Screen()
+    stars(scr)
+    ph = 0.04 * (t_ms // 20)
+    rows = []
+    for a, ph0 in ((0, 0.0), (1, math.pi)):
+        for i in range(6):
+            rows.append(((math.sin(ph0 + ph + 0.04 * i) + 1) * 25, math.cos(ph0 + ph + 0.04 * i), i))
+    cols = ((4, 12), (4, 12), (2, 10), (2, 10), (1, 9), (1, 9))
+    for pos, dep, i in rows:
+        if dep < 0 and 0 <= int(pos) < 50:
+            for c in range(80):
+                scr.set(c, int(pos), 219, cols[i][0], cols[i][0])
+    scr.blit(pic("textraster", "nick%d" % k))
+    for pos, dep, i in rows:
+        if dep > 0 and 0 <= int(pos) < 50:
+            for c in range(80):
+                scr.set(c, int(pos), 219, cols[i][1], cols[i][1])
+    scr.png(out)
+
+
+for _k in range(1, 9):
+    COMMANDS["nick%d" % _k] = (lambda k: lambda o: raster_nick(k, 700 * k, o))(_k)
+
+
 if __name__ == "__main__":
     what = sys.argv[1]
     out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(OUT, what + ".png")
