@@ -321,6 +321,36 @@ for _k in range(1, 9):
     COMMANDS["nick%d" % _k] = (lambda k: lambda o: raster_nick(k, 700 * k, o))(_k)
 
 
+
+
+def text(scr, row, col, s, fg, bg):
+    for i, ch in enumerate(s):
+        if ch != " " and col + i < 80:
+            scr.set(col + i, row, ord(ch), fg, bg)
+
+
+def snake(menu, out):
+    scr = Screen()
+    stars(scr, 9)
+    scr.blit(pic("textsnake", "snakeinterface"))
+    for row, col, s in ((3, 61, "SIZE:"), (3, 67, "27"), (4, 60, "SCORE:"), (4, 67, "1840"),
+                        (6, 55, "LAST SCORE:"), (6, 67, "905"), (7, 55, "HIGH SCORE:"),
+                        (7, 67, "12345"), (15, 56, "GREETS TO:"),
+                        (16, 57, "ABCDEFGHIJKLMNOPQRST")):
+        text(scr, row, col, s, 15, 2)
+    if menu:
+        for row, s in ((24, "  1 - AI snake"), (25, "  2 - Play snake"), (26, "ESC - Quit")):
+            text(scr, row, 53, s, 15, 2)
+    for k in range(12):
+        scr.set(20 + k, 30, 254, 2, 10)
+    scr.set(32, 30, 2, 14, 0)
+    scr.set(10, 12, 3, 12, 0)
+    scr.png(out)
+
+
+COMMANDS["snake"] = lambda o: snake(True, o)
+
+
 if __name__ == "__main__":
     what = sys.argv[1]
     out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(OUT, what + ".png")

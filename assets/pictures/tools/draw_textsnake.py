@@ -1,0 +1,80 @@
+"""Draft of the Snake screen's interface: the frame of the 48 x 48 field
+(columns and rows 1-48 stay clear for the starfield and the game) and the
+dark green panel on the right. The scene writes its texts white on dark
+green into the panel: SIZE/SCORE at rows 3-4, LAST/HIGH SCORE at rows 6-7
+(columns 55-75), the greetings at rows 15-16 (columns 56-76) and, in the
+interactive part, the menu at rows 24-26 (columns 53-68). The boxes and the
+title keep clear of those cells."""
+
+import math
+import os
+
+from pix import Pic, Mask, place, shape, ellipse, ROOT
+from blockfont import block_text
+
+W, H = 80, 50
+PANEL = 2
+
+
+def box(p, x0, y0, x1, y1, colour, corner):
+    for x in range(x0, x1 + 1):
+        p.set(x, y0, colour)
+        p.set(x, y1, colour)
+    for y in range(y0, y1 + 1):
+        p.set(x0, y, colour)
+        p.set(x1, y, colour)
+    for x, y in ((x0, y0), (x1, y0), (x0, y1), (x1, y1)):
+        p.set(x, y, corner)
+
+
+def interface():
+    p = Pic(W, H)
+    # The panel.
+    for y in range(1, 49):
+        for x in range(50, 79):
+            p.set(x, y, PANEL)
+    # The frame: green with yellow studs, white corners.
+    frame = [(x, 0) for x in range(80)] + [(x, 49) for x in range(80)] + \
+            [(0, y) for y in range(50)] + [(49, y) for y in range(50)] + \
+            [(79, y) for y in range(50)]
+    for x, y in frame:
+        p.set(x, y, 14 if (x + y) % 8 == 4 else 10)
+    for x, y in ((0, 0), (49, 0), (79, 0), (0, 49), (49, 49), (79, 49)):
+        p.set(x, y, 15)
+    # Boxes around the score lines and the greetings.
+    box(p, 52, 1, 77, 9, 10, 14)
+    box(p, 52, 13, 77, 18, 10, 14)
+    # The title on a clear plate (the stars pass behind it).
+    for y in range(29, 43):
+        for x in range(50, 79):
+            p.set(x, y, 0)
+    for x in range(50, 79):
+        p.set(x, 29, 10)
+        p.set(x, 42, 10)
+    title = block_text("SNAKE", (2, 2, 2, 2, 2), s=1, g=1, m=1, gap=1)
+    tx, ty = 50 + (29 - title.w) // 2, 31
+    tm = place(title, W, H, tx, ty)
+    ramp = [15, 15, 14, 14, 14, 14, 14, 10, 10, 10]
+    p.paint(tm.shifted(0, 1).minus(tm), 2)
+    p.paint(tm, lambda x, y: ramp[y - ty])
+    # A game snake under the title: a chain of segments turning up towards
+    # the heart it is after.
+    segments = [(51, 46), (54, 46), (57, 46), (60, 46), (63, 46), (66, 46), (66, 43)]
+    for x, y in segments:
+        for dx in (0, 1):
+            for dy in (0, 1):
+                p.set(x + dx, y + dy, 2 if (dx, dy) == (1, 1) else 10)
+    for x in range(69, 72):
+        for y in (43, 44):
+            p.set(x, y, 14)
+    p.set(71, 43, 15)
+    p.set(72, 44, 12)
+    for x, y in ((75, 43), (77, 43), (75, 44), (76, 44), (77, 44), (76, 45)):
+        p.set(x, y, 12)
+    p.set(75, 43, 15)
+    return p
+
+
+if __name__ == "__main__":
+    interface().save(os.path.join(ROOT, "textsnake", "snakeinterface.txt"),
+                     "textsnake/snakeinterface: field frame and side panel (80 x 50)")
