@@ -351,6 +351,28 @@ def snake(menu, out):
 COMMANDS["snake"] = lambda o: snake(True, o)
 
 
+
+
+def bigsprite(beat, ai, zi, out):
+    scr = Screen()
+    tmp = Pic(80, 50)
+    rotozoom(tmp, pic("textbigsprite", "tavors", 256, 256), ai, zi)
+    for i, c in enumerate(tmp.px):
+        scr.ch[i], scr.fg.px[i], scr.bg.px[i] = 219, c, 0
+    ox = int((math.sin(0.5 * beat) + 1) * 110)
+    oy = int((math.cos(0.70422536 * beat) + 1) * 15)
+    scr.blit(pic("textbigsprite", "tavorlin", 300, 80), 219, ox, oy)
+    scr.png(out)
+
+
+COMMANDS.update({
+    "big1": lambda o: bigsprite(324.0, 250, 8, o),
+    "big2": lambda o: bigsprite(327.5, 200, 40, o),
+    "big3": lambda o: bigsprite(332.0, 60, 120, o),
+    "big4": lambda o: bigsprite(336.3, 30, 100, o),
+})
+
+
 if __name__ == "__main__":
     what = sys.argv[1]
     out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(OUT, what + ".png")
