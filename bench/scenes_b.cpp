@@ -1,0 +1,156 @@
+// CPU cost of the frame logic of the raster, snake and ending scenes (text
+// screen only, no rendering), per window, as a share of a 60 Hz frame.
+//
+//   bench_scenes_b [--data=PATH] [benchmark flags]
+//
+// Pictures come from the show's archive: --data, else $KESTRUNE_DATA_TVL,
+// else build/data.tvl. The counter "frame_share" is the mean time of one
+// frame divided by 16.67 ms. BM_Baseline_FullScreenWrite (clear plus one
+// write to each of the 4000 cells) is the yardstick measured in the same run.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "keystate.h"
+#include "platform/random.h"
+#include "platform/ticks.h"
+#include "scenes/textending.h"
+#include "scenes/textraster.h"
+#include "scenes/textsnake.h"
+#include "util/ascii/asciiengine.h"
+#include "util/data/data.h"
+#include "util/music/music.h"
+
+namespace {
+
+uint32_t g_now = 100000;
+uint32_t benchTicks() { return g_now; }
+
+struct Show {
+  AsciiEngine engine{nullptr};
+  Music music{Music::Manual{}};
+  KeyState keys{};
+  std::unique_ptr<TextRaster> raster;
+  std::unique_ptr<TextSnake> snake;
+  std::unique_ptr<TextEnding> ending;
+
+  template <typename T>
+  std::unique_ptr<T> make(float start, float end) {
+    std::unique_ptr<T> scene(new T);
+    scene->startTime = start;
+    scene->endTime = end;
+    scene->ascii = &engine;
+    scene->music = &music;
+    scene->keys = &keys;
+    scene->init();
+    return scene;
+  }
+
+  Show() {
+    raster = make<TextRaster>(178, 228);
+    snake = make<TextSnake>(228, 324);
+    ending = make<TextEnding>(388, 557);
+  }
+};
+
+Show* g_show = nullptr;
+
+void addFrameShare(benchmark::State& state) {
+  // 1 / ((1/60) x iterations / seconds) = seconds per frame x 60.
+  state.counters["frame_share"] =
+      benchmark::Counter(1.0 / 60.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Runs `scene` frame after frame from `beat`, 60 frames a second, the beat
+// and the tick count moving together as in the show.
+void runScene(benchmark::State& state, Scene* scene, double beat, bool holdDigit1) {
+  Show& show = *g_show;
+  std::memset(show.keys.down, 0, sizeof show.keys.down);
+  if (holdDigit1) show.keys.down[33] = 1;
+  double t = beat * 0.3;
+  int frame = 0;
+  for (auto _ : state) {
+    t += 1.0 / 60.0;
+    g_now += (frame++ % 3 == 0) ? 16 : 17;
+    // Stay inside the window: wrap back a few beats every 4 seconds.
+    if (t > beat * 0.3 + 4.0) t = beat * 0.3;
+    show.music.setManualPosition(t);
+    scene->draw();
+    benchmark::DoNotOptimize(show.engine.chars);
+  }
+  addFrameShare(state);
+}
+
+void BM_Baseline_FullScreenWrite(benchmark::State& state) {
+  AsciiEngine& engine = g_show->engine;
+  int colour = 0;
+  for (auto _ : state) {
+    engine.clear();
+    for (int r = 0; r < 50; ++r)
+      for (int c = 0; c < 80; ++c) engine.setCell(c, r, 219, colour, 0);
+    colour = (colour + 1) & 15;
+    benchmark::DoNotOptimize(engine.chars);
+  }
+  addFrameShare(state);
+}
+
+void BM_TextRaster_BarsAndScroller(benchmark::State& s) { runScene(s, g_show->raster.get(), 190, false); }
+void BM_TextRaster_BarsAndNames(benchmark::State& s) { runScene(s, g_show->raster.get(), 208, false); }
+void BM_TextRaster_ZoomedFace(benchmark::State& s) { runScene(s, g_show->raster.get(), 224, false); }
+void BM_TextSnake_StandingSnake(benchmark::State& s) { runScene(s, g_show->snake.get(), 248, false); }
+void BM_TextSnake_AutomaticGame(benchmark::State& s) { runScene(s, g_show->snake.get(), 280, false); }
+void BM_TextSnake_TitleScreen(benchmark::State& s) { runScene(s, g_show->snake.get(), 600, false); }
+void BM_TextSnake_AfterTitleAutomatic(benchmark::State& s) { runScene(s, g_show->snake.get(), 600, true); }
+void BM_TextEnding_Particles(benchmark::State& s) { runScene(s, g_show->ending.get(), 390, false); }
+void BM_TextEnding_FireAndAnalyser(benchmark::State& s) { runScene(s, g_show->ending.get(), 422, false); }
+void BM_TextEnding_WavePicture(benchmark::State& s) { runScene(s, g_show->ending.get(), 455, false); }
+void BM_TextEnding_PlasmaAndCredits(benchmark::State& s) { runScene(s, g_show->ending.get(), 490, false); }
+void BM_TextEnding_BannerAndBlocks(benchmark::State& s) { runScene(s, g_show->ending.get(), 520, false); }
+
+BENCHMARK(BM_Baseline_FullScreenWrite);
+BENCHMARK(BM_TextRaster_BarsAndScroller);
+BENCHMARK(BM_TextRaster_BarsAndNames);
+BENCHMARK(BM_TextRaster_ZoomedFace);
+BENCHMARK(BM_TextSnake_StandingSnake);
+BENCHMARK(BM_TextSnake_AutomaticGame);
+BENCHMARK(BM_TextSnake_TitleScreen);
+BENCHMARK(BM_TextSnake_AfterTitleAutomatic);
+BENCHMARK(BM_TextEnding_Particles);
+BENCHMARK(BM_TextEnding_FireAndAnalyser);
+BENCHMARK(BM_TextEnding_WavePicture);
+BENCHMARK(BM_TextEnding_PlasmaAndCredits);
+BENCHMARK(BM_TextEnding_BannerAndBlocks);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string path;
+  if (const char* env = std::getenv("KESTRUNE_DATA_TVL")) path = env;
+  if (path.empty()) path = "build/data.tvl";
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--data=", 7) == 0)
+      path = argv[i] + 7;
+    else
+      argv[kept++] = argv[i];
+  }
+  argc = kept;
+
+  platform::setTickSource(benchTicks);
+  platform::srand(1);
+  data_mode = DATA_MODE_ARCHIVE;
+  data_read_archive(path.c_str());
+  Show show;
+  g_show = &show;
+
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,120 @@
+#include "sheet.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// 5 x 7 glyphs, one byte per row, bit 4 the left column.
+struct Glyph {
+  char ch;
+  uint8_t rows[7];
+};
+
+constexpr Glyph kFont[] = {
+    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}}, {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}}, {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
+    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}}, {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
+    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}}, {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
+    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}}, {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
+    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}}, {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
+    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}}, {'D', {0x1C, 0x12, 0x11, 0x11, 0x11, 0x12, 0x1C}},
+    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}}, {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}}, {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'I', {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}}, {'J', {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C}},
+    {'K', {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}}, {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
+    {'M', {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}}, {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
+    {'Q', {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D}}, {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
+    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}}, {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
+    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'V', {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04}},
+    {'W', {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A}}, {'X', {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11}},
+    {'Y', {0x11, 0x11, 0x11, 0x0A, 0x04, 0x04, 0x04}}, {'Z', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}}, {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+    {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}}, {'/', {0x01, 0x01, 0x02, 0x04, 0x08, 0x10, 0x10}},
+    {'(', {0x02, 0x04, 0x08, 0x08, 0x08, 0x04, 0x02}}, {')', {0x08, 0x04, 0x02, 0x02, 0x02, 0x04, 0x08}},
+};
+
+const Glyph* findGlyph(char ch) {
+  if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  for (const Glyph& g : kFont)
+    if (g.ch == ch) return &g;
+  return nullptr;
+}
+
+constexpr int kGlyphWidth = 5;
+constexpr int kGlyphHeight = 7;
+constexpr int kAdvance = 6;  // one blank column between glyphs
+constexpr uint8_t kBackground = 32;
+
+}  // namespace
+
+void addImage(RgbImage& dst, const RgbImage& src) {
+  const size_t n = std::min(dst.pixels.size(), src.pixels.size());
+  for (size_t i = 0; i < n; ++i) {
+    const int sum = dst.pixels[i] + src.pixels[i];
+    dst.pixels[i] = static_cast<uint8_t>(sum > 255 ? 255 : sum);
+  }
+}
+
+RgbImage shrink(const RgbImage& src, int factor) {
+  if (factor <= 1) return src;
+  RgbImage out(src.width / factor, src.height / factor);
+  const int area = factor * factor;
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x) {
+      int sum[3] = {0, 0, 0};
+      for (int dy = 0; dy < factor; ++dy)
+        for (int dx = 0; dx < factor; ++dx) {
+          const uint8_t* p = src.at(x * factor + dx, y * factor + dy);
+          for (int c = 0; c < 3; ++c) sum[c] += p[c];
+        }
+      uint8_t* q = out.at(x, y);
+      for (int c = 0; c < 3; ++c) q[c] = static_cast<uint8_t>((sum[c] + area / 2) / area);
+    }
+  return out;
+}
+
+int labelHeight(int scale) { return (kGlyphHeight + 2) * scale; }
+
+void drawLabel(RgbImage& image, int x, int y, const std::string& text, int scale, const uint8_t rgb[3]) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const Glyph* glyph = findGlyph(text[i]);
+    if (glyph == nullptr) continue;
+    const int left = x + static_cast<int>(i) * kAdvance * scale;
+    for (int row = 0; row < kGlyphHeight; ++row)
+      for (int col = 0; col < kGlyphWidth; ++col) {
+        if (!(glyph->rows[row] & (0x10 >> col))) continue;
+        for (int sy = 0; sy < scale; ++sy)
+          for (int sx = 0; sx < scale; ++sx) {
+            const int px = left + col * scale + sx;
+            const int py = y + row * scale + sy;
+            if (px < 0 || py < 0 || px >= image.width || py >= image.height) continue;
+            std::memcpy(image.at(px, py), rgb, 3);
+          }
+      }
+  }
+}
+
+RgbImage makeContactSheet(const std::vector<SheetCell>& cells, int columns) {
+  if (cells.empty() || columns < 1) return RgbImage();
+  const int thumbWidth = cells[0].frame.width;
+  const int thumbHeight = cells[0].frame.height;
+  const int gap = 4;
+  const int strip = labelHeight(2);
+  const int cols = std::min<int>(columns, static_cast<int>(cells.size()));
+  const int rows = (static_cast<int>(cells.size()) + cols - 1) / cols;
+  RgbImage sheet(gap + cols * (thumbWidth + gap), gap + rows * (strip + thumbHeight + gap));
+  std::fill(sheet.pixels.begin(), sheet.pixels.end(), kBackground);
+  const uint8_t labelColour[3] = {230, 230, 230};
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const int left = gap + static_cast<int>(i) % cols * (thumbWidth + gap);
+    const int top = gap + static_cast<int>(i) / cols * (strip + thumbHeight + gap);
+    drawLabel(sheet, left + 2, top + 2, cells[i].label, 2, labelColour);
+    const RgbImage& thumb = cells[i].frame;
+    for (int y = 0; y < std::min(thumb.height, thumbHeight); ++y)
+      std::memcpy(sheet.at(left, top + strip + y), thumb.at(0, y),
+                  static_cast<size_t>(std::min(thumb.width, thumbWidth)) * 3);
+  }
+  return sheet;
+}

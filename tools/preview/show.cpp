@@ -1,0 +1,437 @@
+#include "show.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "keystate.h"
+#include "platform/audio_decoder.h"
+#include "platform/audio_spectrum.h"
+#include "platform/random.h"
+#include "platform/ticks.h"
+#include "png_writer.h"
+#include "scenes/scene.h"
+#include "schedule.h"
+#include "util/ascii/asciiengine.h"
+#include "util/ascii/reference_renderer.h"
+#include "util/data/data.h"
+#include "util/music/music.h"
+
+namespace {
+
+constexpr const char* kChartFile = "data/common/images/asciichart.png";
+constexpr int kWidth = AsciiEngine::kTargetWidth;
+constexpr int kHeight = AsciiEngine::kTargetHeight;
+// KeyState bytes of the digit keys 1 and 2 (second copy, as the scenes read them).
+constexpr int kDigit1 = 33;
+constexpr int kDigit2 = 34;
+
+uint32_t g_tick = 0;
+uint32_t previewTicks() { return g_tick; }
+
+// Adds every picture a scene presents while capturing is on: scenes that
+// share a beat add up, as with the show's additive blending.
+class CaptureRenderer : public ScreenRenderer {
+ public:
+  explicit CaptureRenderer(ChartPixels chartPixels) : chart(std::move(chartPixels)), bottomUp(kWidth * kHeight * 3) {}
+
+  void present(const AsciiEngine& engine) override {
+    if (!capturing) return;
+    renderReference(engine, chart, bottomUp.data());
+    RgbImage picture(kWidth, kHeight);
+    for (int y = 0; y < kHeight; ++y)
+      std::memcpy(picture.at(0, y), &bottomUp[static_cast<size_t>(kHeight - 1 - y) * kWidth * 3], kWidth * 3);
+    addImage(frame, picture);
+  }
+
+  ChartPixels chart;
+  bool capturing = false;
+  RgbImage frame{kWidth, kHeight};
+
+ private:
+  std::vector<unsigned char> bottomUp;
+};
+
+// The song as mono samples in -1..1, for the analyser's spectrum.
+struct Song {
+  std::vector<float> mono;
+  bool load(const char* name) {
+    int size = 0;
+    char* bytes = data_load_file(name, &size, false);
+    if (bytes == nullptr) return false;
+    std::unique_ptr<platform::audio::PcmSource> source =
+        platform::audio::openPcmSource(reinterpret_cast<const uint8_t*>(bytes), static_cast<size_t>(size));
+    if (source) {
+      mono.reserve(source->lengthFrames());
+      std::vector<int16_t> block(2 * 4096);
+      for (;;) {
+        const size_t got = source->read(block.data(), 4096);
+        if (got == 0) break;
+        for (size_t i = 0; i < got; ++i) mono.push_back((block[2 * i] + block[2 * i + 1]) / 65536.0f);
+      }
+    }
+    std::free(bytes);
+    return !mono.empty();
+  }
+  double seconds() const { return mono.size() / 44100.0; }
+  // Spectrum of the 1024 samples that end at `seconds`.
+  void spectrum(double seconds, float* out512) const {
+    float window[platform::audio::kSpectrumSize];
+    const long end = static_cast<long>(seconds * 44100.0);
+    for (int i = 0; i < platform::audio::kSpectrumSize; ++i) {
+      const long at = end - platform::audio::kSpectrumSize + i;
+      window[i] = at >= 0 && at < static_cast<long>(mono.size()) ? mono[at] : 0.0f;
+    }
+    platform::audio::computeSpectrum(window, out512);
+  }
+};
+
+bool makeDirectory(const std::string& path) {
+  if (path.empty()) return true;
+  std::string partial;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/') {
+      if (!partial.empty() && mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    }
+    if (i < path.size()) partial += path[i];
+  }
+  return true;
+}
+
+bool writeImage(const std::string& path, const RgbImage& image) {
+  if (!writePng(path, image.width, image.height, 3, image.pixels)) {
+    std::fprintf(stderr, "preview: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+std::string beatLabel(double beat) {
+  char text[32];
+  if (beat == std::floor(beat))
+    std::snprintf(text, sizeof text, "%.0f", beat);
+  else
+    std::snprintf(text, sizeof text, "%.2f", beat);
+  return text;
+}
+
+}  // namespace
+
+struct ShowPreview::State {
+  PreviewOptions options;
+  std::unique_ptr<CaptureRenderer> renderer;
+  std::unique_ptr<AsciiEngine> engine;
+  std::unique_ptr<Music> music;
+  KeyState keys{};
+  std::vector<Scene*> scenes;
+  Song song;
+  bool songLoaded = false;
+  long frameIndex = 0;   // next regular frame
+  double lastTime = -1;  // seconds of music of the last simulated frame
+
+  ~State() {
+    for (Scene* scene : scenes) {
+      scene->release();
+      delete scene;
+    }
+  }
+
+  void setTime(double seconds) {
+    lastTime = seconds;
+    g_tick = options.startTick + static_cast<uint32_t>(std::llround(seconds * 1000.0));
+    // After its end the song's position stays there; the ticks go on.
+    const double position = songLoaded ? std::min(seconds, song.seconds()) : seconds;
+    music->setManualPosition(position);
+    float magnitudes[512] = {};
+    if (songLoaded) song.spectrum(position, magnitudes);
+    music->setManualSpectrum(magnitudes);
+    const float beat = music->beatTime();
+    keys.down[kDigit1] = options.digit1From >= 0 && beat >= options.digit1From;
+    keys.down[kDigit2] = options.digit2From >= 0 && beat >= options.digit2From;
+  }
+
+  // One frame of the Demo, without the GL state: every scene whose slot holds
+  // the beat time (read anew for each) draws, in schedule order.
+  void frame(double seconds, bool capture) {
+    setTime(seconds);
+    renderer->capturing = capture;
+    if (capture) std::fill(renderer->frame.pixels.begin(), renderer->frame.pixels.end(), 0);
+    for (Scene* scene : scenes) {
+      const float t = music->beatTime();
+      if (scene->startTime <= t && t <= scene->endTime) {
+        scene->keys = &keys;
+        scene->draw();
+      }
+    }
+    renderer->capturing = false;
+  }
+
+  double secondsOf(double beat) const { return (beat - music->beatOffset) * 60.0 / music->bpm; }
+};
+
+ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
+  State& s = *state_;
+  s.options = options;
+  if (s.options.fps < 1) s.options.fps = 1;
+  g_tick = options.startTick;
+  platform::setTickSource(previewTicks);
+
+  data_mode = DATA_MODE_ARCHIVE;
+  data_read_archive(options.archive.c_str());
+
+  ChartPixels chart;
+  if (!loadChartPixels(kChartFile, &chart)) {
+    std::fprintf(stderr, "preview: %s holds no usable %s\n", options.archive.c_str(), kChartFile);
+    std::exit(1);
+  }
+  s.renderer.reset(new CaptureRenderer(std::move(chart)));
+  s.engine.reset(new AsciiEngine(s.renderer.get()));
+  s.music.reset(new Music(Music::Manual{}));
+  s.songLoaded = !options.song.empty() && s.song.load(options.song.c_str());
+
+  // As the Demo builds them: each scene is complete before the next is made.
+  for (const ScheduleSlot& slot : kShowSchedule) {
+    if (!options.only.empty() && std::find(options.only.begin(), options.only.end(), slot.name) == options.only.end())
+      continue;
+    Scene* scene = slot.create();
+    s.scenes.push_back(scene);
+    scene->startTime = slot.startTime;
+    scene->endTime = slot.endTime;
+    scene->music = s.music.get();
+    scene->fbo = nullptr;
+    scene->ascii = s.engine.get();
+    scene->aspect = 16.0f / 9.0f;
+    scene->init();
+  }
+  // The show seeds the random sequence with the tick count when it starts.
+  platform::srand(g_tick);
+}
+
+ShowPreview::~ShowPreview() { platform::setTickSource(nullptr); }
+
+int ShowPreview::sceneCount() const { return static_cast<int>(state_->scenes.size()); }
+bool ShowPreview::hasSong() const { return state_->songLoaded; }
+
+void ShowPreview::render(std::vector<double> beats, const std::function<void(double, const RgbImage&)>& sink) {
+  State& s = *state_;
+  std::sort(beats.begin(), beats.end());
+  beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
+  const double frameSeconds = 1.0 / s.options.fps;
+  for (double beat : beats) {
+    const double target = std::max(s.secondsOf(beat), s.lastTime);
+    for (;;) {
+      const double next = s.frameIndex * frameSeconds;
+      if (next >= target) break;
+      if (next > s.lastTime) s.frame(next, false);
+      ++s.frameIndex;
+    }
+    s.frame(target, true);
+    sink(beat, s.renderer->frame);
+  }
+}
+
+int runPreview(const PreviewOptions& options) {
+  if (!makeDirectory(options.outDir)) {
+    std::fprintf(stderr, "preview: cannot create %s: %s\n", options.outDir.c_str(), std::strerror(errno));
+    return 1;
+  }
+  std::vector<double> sheetBeats;
+  if (options.sheet && options.sheetStep > 0)
+    for (double b = options.sheetFrom; b <= options.sheetTo + 1e-9; b += options.sheetStep) sheetBeats.push_back(b);
+  std::vector<double> all = options.beats;
+  all.insert(all.end(), sheetBeats.begin(), sheetBeats.end());
+  if (all.empty()) {
+    std::fprintf(stderr, "preview: nothing to render\n");
+    return 1;
+  }
+
+  ShowPreview show(options);
+  if (!show.hasSong() && !options.song.empty())
+    std::fprintf(stderr, "preview: %s not in the archive; the analyser gets silence\n", options.song.c_str());
+
+  std::vector<SheetCell> cells;
+  bool ok = true;
+  show.render(all, [&](double beat, const RgbImage& frame) {
+    if (std::find(options.beats.begin(), options.beats.end(), beat) != options.beats.end()) {
+      char name[64];
+      std::snprintf(name, sizeof name, "/beat_%s.png", beatLabel(beat).c_str());
+      const std::string path = options.outDir + name;
+      if (writeImage(path, frame))
+        std::printf("%s\n", path.c_str());
+      else
+        ok = false;
+    }
+    if (std::find(sheetBeats.begin(), sheetBeats.end(), beat) != sheetBeats.end())
+      cells.push_back(SheetCell{shrink(frame, options.sheetShrink), beatLabel(beat)});
+  });
+  if (!cells.empty()) {
+    const std::string path = options.outDir + "/" + options.sheetName;
+    if (writeImage(path, makeContactSheet(cells, options.sheetColumns)))
+      std::printf("%s\n", path.c_str());
+    else
+      ok = false;
+  }
+  return ok ? 0 : 1;
+}
+
+const char* previewUsage() {
+  return "usage: preview [options]\n"
+         "Renders the show's text screen at chosen beats to PNG files (640 x 600),\n"
+         "without window or audio, through the CPU reference renderer.\n"
+         "\n"
+         "  --data PATH        archive to read (default build/data.tvl)\n"
+         "  --out DIR          output directory (default preview)\n"
+         "  --beat B[,B...]    one frame per beat, written as DIR/beat_<B>.png\n"
+         "                     (repeatable; fractions allowed)\n"
+         "  --sheet [A:B:S]    contact sheet of beats A to B every S (default 0:560:4),\n"
+         "                     written as DIR/contact_sheet.png\n"
+         "  --sheet-name NAME  file name of the sheet\n"
+         "  --columns N        frames per sheet row (default 12)\n"
+         "  --shrink N         sheet frames reduced N times (default 4: 160 x 150)\n"
+         "  --only NAME[,...]  build and draw only these schedule slots\n"
+         "                     (TextFire, TextTalkingV, TextDance, TextRaster,\n"
+         "                     TextSnake, TextBigSprite, TextEnding)\n"
+         "  --key1-from B      hold key 1 from beat B on (the automatic snake)\n"
+         "  --key2-from B      hold key 2 from beat B on (the viewer's snake)\n"
+         "  --fps N            frames simulated per second (default 60)\n"
+         "  --start-tick T     tick count at beat 0 (default 100000)\n"
+         "  --song NAME        archive file for the analyser's spectrum\n"
+         "                     (default data/common/music/chipcore5.mp3; '' for silence)\n"
+         "  -h, --help         this text\n"
+         "\n"
+         "The show runs frame by frame from beat 0 with the tick count moving with\n"
+         "the music (300 ms per beat), so effects that step on the tick count stand\n"
+         "where they stand in the show. Without --beat or --sheet a sheet of the\n"
+         "whole show is made.\n"
+         "\n"
+         "Example: preview --data build/data.tvl --beat 208,430 --sheet 176:232:2\n";
+}
+
+namespace {
+
+bool parseNumber(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return end != nullptr && *end == '\0' && std::isfinite(value);
+}
+
+bool parseInt(const std::string& text, long lo, long hi, long& value) {
+  double d = 0;
+  if (!parseNumber(text, d) || d != std::floor(d) || d < lo || d > hi) return false;
+  value = static_cast<long>(d);
+  return true;
+}
+
+std::vector<std::string> splitList(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : text) {
+    if (c == separator) {
+      parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  parts.push_back(part);
+  return parts;
+}
+
+}  // namespace
+
+bool parsePreviewArgs(int argc, char** argv, PreviewOptions& options, std::string& error, bool& help) {
+  help = false;
+  bool sheetGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        error = arg + " needs a value";
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "-h" || arg == "--help") {
+      help = true;
+      return true;
+    } else if (arg == "--data") {
+      if (!value(options.archive)) return false;
+    } else if (arg == "--out") {
+      if (!value(options.outDir)) return false;
+    } else if (arg == "--beat") {
+      if (!value(v)) return false;
+      for (const std::string& part : splitList(v, ',')) {
+        double beat = 0;
+        if (!parseNumber(part, beat) || beat < 0 || beat > 100000) {
+          error = "bad beat '" + part + "'";
+          return false;
+        }
+        options.beats.push_back(beat);
+      }
+    } else if (arg == "--sheet") {
+      sheetGiven = true;
+      options.sheet = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') {
+        v = argv[++i];
+        const std::vector<std::string> parts = splitList(v, ':');
+        double a = 0, b = 0, step = 0;
+        if (parts.size() != 3 || !parseNumber(parts[0], a) || !parseNumber(parts[1], b) ||
+            !parseNumber(parts[2], step) || a < 0 || b < a || b > 100000 || step <= 0 || (b - a) / step > 5000) {
+          error = "bad sheet range '" + v + "' (FROM:TO:STEP, at most 5000 frames)";
+          return false;
+        }
+        options.sheetFrom = a;
+        options.sheetTo = b;
+        options.sheetStep = step;
+      }
+    } else if (arg == "--sheet-name") {
+      if (!value(options.sheetName)) return false;
+    } else if (arg == "--columns" || arg == "--shrink" || arg == "--fps" || arg == "--start-tick") {
+      if (!value(v)) return false;
+      long n = 0;
+      const long hi = arg == "--start-tick" ? 4294967295L : arg == "--fps" ? 1000 : 100;
+      if (!parseInt(v, arg == "--start-tick" ? 0 : 1, hi, n)) {
+        error = "bad value '" + v + "' for " + arg;
+        return false;
+      }
+      if (arg == "--columns") options.sheetColumns = static_cast<int>(n);
+      if (arg == "--shrink") options.sheetShrink = static_cast<int>(n);
+      if (arg == "--fps") options.fps = static_cast<int>(n);
+      if (arg == "--start-tick") options.startTick = static_cast<uint32_t>(n);
+    } else if (arg == "--only") {
+      if (!value(v)) return false;
+      for (const std::string& name : splitList(v, ',')) {
+        bool known = false;
+        for (const ScheduleSlot& slot : kShowSchedule) known = known || name == slot.name;
+        if (!known) {
+          error = "no slot named '" + name + "'";
+          return false;
+        }
+        options.only.push_back(name);
+      }
+    } else if (arg == "--key1-from" || arg == "--key2-from") {
+      if (!value(v)) return false;
+      double beat = 0;
+      if (!parseNumber(v, beat) || beat < 0) {
+        error = "bad beat '" + v + "' for " + arg;
+        return false;
+      }
+      (arg == "--key1-from" ? options.digit1From : options.digit2From) = beat;
+    } else if (arg == "--song") {
+      if (!value(options.song)) return false;
+    } else {
+      error = "unknown option '" + arg + "'";
+      return false;
+    }
+  }
+  if (options.beats.empty() && !sheetGiven) options.sheet = true;
+  return true;
+}

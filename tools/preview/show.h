@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sheet.h"
+
+// What to render and how to drive the show.
+struct PreviewOptions {
+  std::string archive = "build/data.tvl";
+  std::string outDir = "preview";
+  std::vector<double> beats;  // one PNG each
+  bool sheet = false;         // a contact sheet of sheetFrom..sheetTo
+  double sheetFrom = 0.0;
+  double sheetTo = 560.0;
+  double sheetStep = 4.0;
+  std::string sheetName = "contact_sheet.png";
+  int sheetColumns = 12;
+  int sheetShrink = 4;
+  uint32_t startTick = 100000;  // tick count at beat 0
+  int fps = 60;                 // frames simulated per second of music
+  std::vector<std::string> only;  // slot names to build; empty: all
+  double digit1From = -1.0;       // hold key 1 from this beat (negative: never)
+  double digit2From = -1.0;       // hold key 2 from this beat
+  std::string song = "data/common/music/chipcore5.mp3";  // for the spectrum
+};
+
+// The show without window or audio: the scheduled scenes on a headless
+// engine, a hand-driven music position and a tick count that moves with it.
+// Frames run at `fps` from beat 0, so every class-wide clock and start tick
+// sees the same history as in the show; the frames asked for are rendered
+// exactly at their beats through the reference renderer, the pictures of
+// scenes sharing a beat added together.
+class ShowPreview {
+ public:
+  explicit ShowPreview(const PreviewOptions& options);
+  ~ShowPreview();
+
+  // Renders the frames at `beats` (taken in ascending order, each once),
+  // continuing the simulation from where the last call stopped. Beats
+  // before that point are rendered where the show stands.
+  void render(std::vector<double> beats, const std::function<void(double, const RgbImage&)>& sink);
+
+  // Number of scenes built.
+  int sceneCount() const;
+  // True when the song was found and decoded for the analyser's spectrum.
+  bool hasSong() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Parses the command line; false with a message in `error` on bad input.
+bool parsePreviewArgs(int argc, char** argv, PreviewOptions& options, std::string& error, bool& help);
+const char* previewUsage();
+
+// Renders the frames and the sheet the options ask for into outDir. Returns
+// the process exit code; messages go to stderr.
+int runPreview(const PreviewOptions& options);
