@@ -50,20 +50,6 @@ class FireTest : public ::testing::Test {
   FireEffect fire{&engine};
 };
 
-TEST_F(FireTest, ConstructionDefaults) {
-  EXPECT_EQ(fire.width, 80);
-  EXPECT_EQ(fire.height, 50);
-  EXPECT_EQ(fire.stopped, 0);
-  EXPECT_DOUBLE_EQ(fire.cooling, 0.5);
-  EXPECT_DOUBLE_EQ(fire.coolingTarget, 0.25);
-  EXPECT_DOUBLE_EQ(fire.coolingRate, 0.002);
-  EXPECT_EQ(FireEffect(&engine).sparksPerTick, 25);
-  const unsigned char ramp[25] = {0x00, 0x04, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C, 0x0E, 0x0E, 0x0E, 0x0E, 0x0E, 0x0E,
-                                  0x0E, 0x0E, 0x0E, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F};
-  EXPECT_EQ(std::memcmp(fire.ramp, ramp, 25), 0);
-  for (int i = 0; i < kW * kH; ++i) ASSERT_EQ(fire.heat[i], 0);
-}
-
 TEST_F(FireTest, DrawMapsCellHeatThroughTheRamp) {
   // Cell heat is the sum of its six samples divided by 3, wrapped to a byte.
   const int heats[] = {0, 9, 10, 19, 25, 69, 70, 159, 160, 249, 250, 255};
