@@ -8,7 +8,7 @@ packages=(
   libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libglew-dev
   libftgl-dev libfreetype-dev libtinyxml-dev libjpeg62-turbo-dev
   libmpg123-dev libvorbis-dev libkissfft-dev libfltk1.3-dev
-  libmp3lame-dev fonts-liberation zlib1g-dev
+  libmp3lame-dev fonts-liberation zlib1g-dev console-data
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool libgl1-mesa-dri x11-utils imagemagick vorbis-tools
 )

@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/random.h"
+#include "support/gl_window.h"
+#include "support/test_archive.h"
+#include "util/ascii/asciiengine.h"
+#include "util/ascii/reference_renderer.h"
+#include "util/fbo/fbo.h"
+
+namespace {
+
+const char* const kChart = "data/common/images/asciichart.png";
+constexpr int kW = AsciiEngine::kTargetWidth;
+constexpr int kH = AsciiEngine::kTargetHeight;
+
+// One engine and the chart pixels for the whole process, both read from the
+// show's archive exactly as the program reads them.
+struct Shared {
+  AsciiEngine* engine = nullptr;
+  ChartPixels chart;
+  std::string error;
+};
+
+Shared& shared() {
+  static Shared s = [] {
+    Shared made;
+    const char* tvl = std::getenv("KESTRUNE_DATA_TVL");
+    if (!tvl) {
+      made.error = "KESTRUNE_DATA_TVL is not set";
+      return made;
+    }
+    TestArchive archive(CopyOfArchive{}, tvl);
+    if (!loadChartPixels(kChart, &made.chart)) {
+      made.error = std::string("no decodable ") + kChart + " in " + tvl;
+      return made;
+    }
+    made.engine = new AsciiEngine();
+    return made;
+  }();
+  return s;
+}
+
+// The engine's 640 x 600 target, RGB, bottom row first.
+std::vector<unsigned char> readTarget(AsciiEngine& engine) {
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, engine.target->fboID);
+  glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
+  std::vector<unsigned char> rgba = GlWindow::readPixels(0, 0, kW, kH);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glReadBuffer(GL_BACK);
+  std::vector<unsigned char> rgb(static_cast<size_t>(kW) * kH * 3);
+  for (size_t i = 0; i < static_cast<size_t>(kW) * kH; ++i) {
+    for (int c = 0; c < 3; ++c) rgb[i * 3 + c] = rgba[i * 4 + c];
+  }
+  return rgb;
+}
+
+// Empty when equal, else how many bytes differ and where the first is.
+std::string compare(const std::vector<unsigned char>& gl, const std::vector<unsigned char>& cpu) {
+  size_t differing = 0;
+  size_t first = 0;
+  for (size_t i = 0; i < gl.size(); ++i) {
+    if (gl[i] != cpu[i]) {
+      if (differing++ == 0) first = i;
+    }
+  }
+  if (differing == 0) return "";
+  const size_t pixelIndex = first / 3;
+  return std::to_string(differing) + " bytes differ; first at x " + std::to_string(pixelIndex % kW) +
+         ", y " + std::to_string(pixelIndex / kW) + " channel " + std::to_string(first % 3) + ": GL " +
+         std::to_string(gl[first]) + ", reference " + std::to_string(cpu[first]);
+}
+
+class PresentTest : public GlTest {
+ protected:
+  void SetUp() override {
+    // Room for the largest letterbox below; the first window of a process
+    // decides its size.
+    GlWindow::open(1280, 1024);
+    GlTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_NE(shared().engine, nullptr) << shared().error;
+    engine = shared().engine;
+    engine->submission = AsciiEngine::Submission::Immediate;
+    engine->viewX = 0;
+    engine->viewY = 0;
+    engine->viewWidth = kW;
+    engine->viewHeight = kH;
+  }
+
+  // Presents the engine's screen and checks the target against the CPU
+  // reference, pixel for pixel.
+  void expectPresentMatchesReference(const std::string& what) {
+    engine->present();
+    std::vector<unsigned char> cpu(static_cast<size_t>(kW) * kH * 3);
+    renderReference(*engine, shared().chart, cpu.data());
+    EXPECT_EQ(compare(readTarget(*engine), cpu), "") << what;
+  }
+
+  bool needWindow(int w, int h) {
+    return GlWindow::width() >= w && GlWindow::height() >= h;
+  }
+
+  AsciiEngine* engine = nullptr;
+};
+
+// Every glyph in every foreground/background pair: 65536 cells over 17 screens.
+void fillAllPairs(AsciiEngine& engine, int screen) {
+  engine.clear();
+  for (int i = 0; i < AsciiEngine::kCells; ++i) {
+    const int k = screen * AsciiEngine::kCells + i;
+    if (k >= 65536) break;
+    engine.setCell(i % 80, i / 80, k & 255, (k >> 8) & 15, (k >> 12) & 15);
+  }
+}
+
+TEST_F(PresentTest, TargetEqualsTheReferenceForClearedWhiteAndEveryGlyphColourPair) {
+  engine->clear();
+  expectPresentMatchesReference("cleared screen");
+  const std::vector<unsigned char> black = readTarget(*engine);
+  for (unsigned char v : black) ASSERT_EQ(v, 0) << "a cleared screen is black";
+
+  engine->fillWhite();
+  expectPresentMatchesReference("white screen");
+  for (unsigned char v : readTarget(*engine)) ASSERT_EQ(v, 255) << "fillWhite gives white";
+
+  for (int screen = 0; screen < 17; ++screen) {
+    fillAllPairs(*engine, screen);
+    expectPresentMatchesReference("glyph/colour screen " + std::to_string(screen));
+  }
+
+  // Plane bytes outside 0..15 pick a colour by their low four bits.
+  platform::srand(7);
+  for (int i = 0; i < AsciiEngine::kCells; ++i) {
+    engine->chars[i] = static_cast<unsigned char>(platform::rand());
+    engine->fg[i] = static_cast<unsigned char>(platform::rand());
+    engine->bg[i] = static_cast<unsigned char>(platform::rand());
+  }
+  expectPresentMatchesReference("random bytes");
+}
+
+TEST_F(PresentTest, VertexArraySubmissionGivesTheSamePixels) {
+  engine->submission = AsciiEngine::Submission::VertexArrays;
+  for (int screen = 0; screen < 17; screen += 4) {
+    fillAllPairs(*engine, screen);
+    expectPresentMatchesReference("batched glyph/colour screen " + std::to_string(screen));
+  }
+  engine->fillWhite();
+  expectPresentMatchesReference("batched white screen");
+}
+
+TEST_F(PresentTest, PictureFillsExactlyTheLetterboxAndAddsToTheWindow) {
+  if (!needWindow(1280, 1024)) GTEST_SKIP() << "window opened smaller by an earlier test";
+  struct Case {
+    int w, h;
+    float aspect;
+  };
+  const Case cases[] = {{1024, 768, 16.0f / 9.0f}, {1024, 768, 4.0f / 3.0f}, {1280, 1024, 16.0f / 10.0f}};
+  for (const Case& c : cases) {
+    GlWindow::resetState();
+    engine->fillWhite();
+    engine->setViewport(c.w, c.h, c.aspect);
+    engine->present();
+    const int x0 = engine->viewX, y0 = engine->viewY;
+    const int x1 = x0 + engine->viewWidth, y1 = y0 + engine->viewHeight;
+    const std::vector<unsigned char> window = GlWindow::readPixels(0, 0, c.w, c.h);
+    int wrong = 0;
+    for (int y = 0; y < c.h; ++y) {
+      for (int x = 0; x < c.w; ++x) {
+        const bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
+        const unsigned char v = window[(static_cast<size_t>(y) * c.w + x) * 4];
+        if (v != (inside ? 255 : 0)) ++wrong;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << c.w << "x" << c.h << " letterbox " << engine->viewWidth << "x"
+                        << engine->viewHeight << " at (" << x0 << "," << y0 << ")";
+  }
+
+  // The picture keeps its orientation: the top-left quarter of the screen
+  // lands in the top-left quarter of the letterbox.
+  GlWindow::resetState();
+  engine->clear();
+  for (int r = 0; r < 25; ++r) {
+    for (int c = 0; c < 40; ++c) engine->setCell(c, r, 219, 15, 0);
+  }
+  engine->viewX = 100;
+  engine->viewY = 50;
+  engine->viewWidth = kW;
+  engine->viewHeight = kH;
+  engine->present();
+  EXPECT_EQ(GlWindow::pixel(100 + 160, 50 + 450)[0], 255);
+  EXPECT_EQ(GlWindow::pixel(100 + 480, 50 + 450)[0], 0);
+  EXPECT_EQ(GlWindow::pixel(100 + 160, 50 + 150)[0], 0);
+  EXPECT_EQ(GlWindow::pixel(100 + 480, 50 + 150)[0], 0);
+
+  // Two scenes in one frame: their pictures add up.
+  GlWindow::resetState();
+  engine->clear();
+  for (int i = 0; i < AsciiEngine::kCells; ++i) engine->setCell(i % 80, i / 80, 219, 4, 0);
+  engine->present();
+  for (int i = 0; i < AsciiEngine::kCells; ++i) engine->setCell(i % 80, i / 80, 219, 2, 0);
+  engine->present();
+  const std::vector<unsigned char> sum = GlWindow::pixel(100 + kW / 2, 50 + kH / 2);
+  EXPECT_EQ(sum[0], 128);
+  EXPECT_EQ(sum[1], 128);
+  EXPECT_EQ(sum[2], 0);
+}
+
+// Letterboxes smaller than the target minify through its mipmap levels,
+// which present() regenerates after every render.
+TEST_F(PresentTest, WhiteScreenStaysWhiteInLetterboxesOfEverySize) {
+  if (!needWindow(1280, 960)) GTEST_SKIP() << "window opened smaller by an earlier test";
+  const int sizes[][2] = {{1280, 960}, {640, 480}, {320, 240}, {160, 120}};
+  for (const auto& size : sizes) {
+    GlWindow::resetState();
+    engine->clear();
+    engine->present();  // a black frame first: stale levels would stay black
+    GlWindow::resetState();
+    engine->fillWhite();
+    engine->viewX = 0;
+    engine->viewY = 0;
+    engine->viewWidth = size[0];
+    engine->viewHeight = size[1];
+    engine->present();
+    const std::vector<unsigned char> centre = GlWindow::pixel(size[0] / 2, size[1] / 2);
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_GE(centre[c], 254) << size[0] << "x" << size[1] << " channel " << c;
+    }
+  }
+}
+
+TEST_F(PresentTest, LeavesAdditiveBlendingCellProjectionAndTheLetterboxViewport) {
+  engine->clear();
+  engine->setViewport(1024, 768, 16.0f / 9.0f);
+  engine->present();
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  GLint src = 0, dst = 0;
+  glGetIntegerv(GL_BLEND_SRC, &src);
+  glGetIntegerv(GL_BLEND_DST, &dst);
+  EXPECT_EQ(src, GL_ONE);
+  EXPECT_EQ(dst, GL_ONE);
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+
+  GLfloat projection[16], modelview[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projection);
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+  EXPECT_FLOAT_EQ(projection[0], 2.0f / 80.0f);
+  EXPECT_FLOAT_EQ(projection[5], 2.0f / 50.0f);
+  EXPECT_FLOAT_EQ(projection[12], -1.0f);
+  EXPECT_FLOAT_EQ(projection[13], -1.0f);
+  for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(modelview[i], (i % 5 == 0) ? 1.0f : 0.0f);
+
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[0], 0);
+  EXPECT_EQ(viewport[1], 96);
+  EXPECT_EQ(viewport[2], 1024);
+  EXPECT_EQ(viewport[3], 575);
+  GLint framebuffer = -1;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+  EXPECT_EQ(framebuffer, 0);
+  EXPECT_TRUE(glErrors().empty());
+}
+
+}  // namespace
