@@ -99,14 +99,14 @@ class Pic:
     def replace(self, old, new):
         self.px = [new if c == old else c for c in self.px]
 
-    def save(self, path, comment=None):
+    def save(self, path, comment=None, zero="."):
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "w") as f:
             if comment:
                 for line in comment.splitlines():
                     f.write("# " + line + "\n")
             for y in range(self.h):
-                f.write("".join("." if c == 0 else HEX[c]
+                f.write("".join(zero if c == 0 else HEX[c]
                                 for c in self.px[y * self.w:(y + 1) * self.w]) + "\n")
 
     @staticmethod

@@ -373,6 +373,39 @@ COMMANDS.update({
 })
 
 
+
+
+def plasma_screen(scr, t):
+    S = [int(math.sin(i * 0.703125 * 0.0174532) * 1024) for i in range(512)]
+    table = []
+    for c in (1, 9, 3, 11, 15, 7, 8, 0):
+        table += [c] * 32
+    p1, p3 = -10 * t, 5 * t
+    for r in range(50):
+        for c in range(80):
+            x, y = 10 * c + 9, 10 * r + 9
+            v = S[(p1 + 5 + 5 * x) % 512] + S[(3 + 3 * x) % 512] + S[(p3 + y) % 512] + S[(3 * y) % 512]
+            scr.set(c, r, 176, table[((v >> 4) + 128) % 256], 0)
+
+
+def credits(who, t_ms, out):
+    scr = Screen()
+    plasma_screen(scr, t_ms // 20)
+    person = pic("textending", "sunvira" if who == 0 else "drimbo00")
+    word = pic("textending", "code" if who == 0 else "music")
+    tmp = Pic(80, 50)
+    draw_rotated(tmp, person, math.sin(t_ms * 0.0031830988618379067) / 3.0)
+    draw_column_wave(tmp, word, 0, t_ms * 0.006666666666666667, 1.5, 0.3)
+    scr.layer(tmp)
+    scr.png(out)
+
+
+COMMANDS.update({
+    "code": lambda o: credits(0, 400, o),
+    "music": lambda o: credits(1, 1300, o),
+})
+
+
 if __name__ == "__main__":
     what = sys.argv[1]
     out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(OUT, what + ".png")
