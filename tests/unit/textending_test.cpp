@@ -98,7 +98,9 @@ TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   EXPECT_GT(count(219), 0);
   const std::set<int> particleColours{1, 9, 11, 15};
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
-    if (rig_.engine.chars[i] == 219) ASSERT_EQ(particleColours.count(rig_.engine.fg[i]), 1u);
+    if (rig_.engine.chars[i] == 219) {
+      ASSERT_EQ(particleColours.count(rig_.engine.fg[i]), 1u);
+    }
   }
 
   frameAt(430.0, 301000);  // shaded fire and the analyser (silent spectrum: no bars)

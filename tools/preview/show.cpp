@@ -182,6 +182,7 @@ ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
   platform::setTickSource(previewTicks);
 
   data_mode = DATA_MODE_ARCHIVE;
+  data_clear_entries();  // this archive alone, whatever was read before
   data_read_archive(options.archive.c_str());
 
   ChartPixels chart;
