@@ -10,8 +10,8 @@ says it must write, byte for byte.
       packing run does: first load of a name wins, "text" appends a 0 byte.
   tvl_reference.py archive-files OUTPUT FILE...
       packs plain files, named as given.
-  tvl_reference.py huff INPUT OUTPUT
-      writes the compressed stream of INPUT's bytes.
+  tvl_reference.py huff INPUT OUTPUT [INPUT OUTPUT ...]
+      writes the compressed stream of each INPUT's bytes.
 """
 
 import struct
@@ -196,11 +196,12 @@ def load(path, kind, entries, seen):
 
 
 def main(argv):
-    if len(argv) >= 2 and argv[1] == "huff" and len(argv) == 4:
-        with open(argv[2], "rb") as f:
-            data = f.read()
-        with open(argv[3], "wb") as f:
-            f.write(huff_stream(data))
+    if len(argv) >= 4 and argv[1] == "huff" and len(argv) % 2 == 0:
+        for source, target in zip(argv[2::2], argv[3::2]):
+            with open(source, "rb") as f:
+                data = f.read()
+            with open(target, "wb") as f:
+                f.write(huff_stream(data))
         return 0
     entries, seen = [], set()
     if len(argv) == 7 and argv[1] == "archive" and argv[2] == "--root" and argv[4] == "--list":

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "data_test_support.h"
 #include "util/data/coder.h"
 
 namespace {
@@ -289,6 +291,49 @@ TEST(CoderTest, RandomDamageNeverBreaksTheDecoders) {
       decompressBoth(damaged);
     }
   }
+}
+
+TEST(CoderTest, MatchesTheIndependentReferenceEncoder) {
+  // The reference shares no code with the coder: equal streams mean the sort,
+  // the tree and the bit packing all follow the format.
+  const std::string script = data_test::referenceScript();
+  if (script.empty()) GTEST_SKIP() << "needs KESTRUNE_SOURCE_DIR (run through ctest)";
+  std::mt19937 rng(77);
+  std::vector<Bytes> inputs = {{}, {'a', 'b', 'b', 'c', 'c', 'c', 'c'}, Bytes(9, 'q'), fibonacciInput(22)};
+  // Ties of every kind: equal counts across 2..256 values, in several layouts.
+  for (int values : {2, 3, 8, 9, 10, 17, 100, 255, 256}) {
+    for (int pattern = 0; pattern < 3; ++pattern) {
+      Bytes input;
+      for (int v = 0; v < values; ++v) {
+        size_t count = pattern == 0 ? 4 : pattern == 1 ? size_t(1 + v % 3) : size_t(1 + (v * 7) % 5);
+        input.insert(input.end(), count, uint8_t((v * 37 + pattern) & 255));
+      }
+      std::shuffle(input.begin(), input.end(), rng);
+      inputs.push_back(input);
+    }
+  }
+  for (int i = 0; i < 6; ++i) {
+    std::geometric_distribution<int> skew(0.02 + 0.1 * i);
+    Bytes input(size_t(500 + rng() % 30000));
+    for (uint8_t& b : input) b = uint8_t(std::min(skew(rng), 255));
+    inputs.push_back(input);
+  }
+
+  const std::string dir = makeTestTempDir("kestrune-coder");
+  std::string command = "python3 " + data_test::quote(script) + " huff";
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    std::string in = dir + "/in" + std::to_string(i);
+    data_test::writeFile(in, std::string(inputs[i].begin(), inputs[i].end()));
+    command += " " + in + " " + in + ".huff";
+  }
+  data_test::Outcome outcome = data_test::runCommand(command);
+  ASSERT_EQ(outcome.code, 0) << outcome.err;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    std::string reference = data_test::readFile(dir + "/in" + std::to_string(i) + ".huff");
+    Bytes ours = compress(inputs[i]);
+    EXPECT_TRUE(reference == std::string(ours.begin(), ours.end())) << "input " << i << " of " << inputs[i].size() << " bytes";
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -1,12 +1,24 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "data_test_support.h"
 #include "support/test_archive.h"
+#include "util/data/coder.h"
 #include "util/data/data.h"
+#include "util/error.h"
+
+namespace fs = std::filesystem;
+using namespace data_test;
 
 namespace {
 
@@ -28,7 +40,103 @@ std::string loadString(const char* name, bool terminate, int* size = nullptr) {
   return bytes;
 }
 
-TEST(DataArchiveTest, ServesPackedFilesByExactName) {
+std::string le32(int32_t value) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[size_t(i)] = char(uint32_t(value) >> (8 * i));
+  return bytes;
+}
+
+std::string chunk(const std::string& name, const std::string& data) {
+  return std::string("TVLDFC\0", 7) + le32(int32_t(name.size())) + le32(int32_t(data.size())) + name + data;
+}
+
+std::string compressed(const std::string& payload) {
+  auto state = std::make_unique<HuffState>();
+  std::string out(payload.size() + kHuffWorstCaseExtra, '\0');
+  int length = 0;
+  huff_compress(reinterpret_cast<const uint8_t*>(payload.data()), int(payload.size()),
+                reinterpret_cast<uint8_t*>(&out[0]), state.get(), &length);
+  out.resize(size_t(length));
+  return out;
+}
+
+const std::string kHeader("Tavorlin Data File\0\0\2", 21);
+
+std::string archiveOf(const std::string& payload) { return kHeader + compressed(payload); }
+
+std::vector<std::string> dirEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+  return names;
+}
+
+// Every test runs in its own working directory with its own $TMPDIR, in disk
+// mode, with the log captured.
+class DataTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = fs::current_path();
+    const char* tmp = std::getenv("TMPDIR");
+    previousTmp_ = tmp ? tmp : "";
+    hadTmp_ = tmp != nullptr;
+    work_ = makeTestTempDir("kestrune-data");
+    tmp_ = makeTestTempDir("kestrune-tmp");
+    fs::current_path(work_);
+    data_clear_entries();
+    data_mode = DATA_MODE_DISK;
+    log_ = std::tmpfile();
+    data_log_output = log_;
+  }
+
+  void TearDown() override {
+    data_log_output = stdout;
+    std::fclose(log_);
+    data_clear_entries();
+    data_mode = DATA_MODE_DISK;
+    if (hadTmp_) {
+      setenv("TMPDIR", previousTmp_.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+    fs::current_path(previous_);
+    fs::remove_all(work_);
+    fs::remove_all(tmp_);
+  }
+
+  std::vector<std::string> logLines() {
+    std::fflush(log_);
+    std::rewind(log_);
+    std::vector<std::string> lines;
+    std::string all = readAll(log_);
+    size_t start = 0;
+    for (size_t end; (end = all.find('\n', start)) != std::string::npos; start = end + 1) {
+      lines.push_back(all.substr(start, end - start));
+    }
+    EXPECT_EQ(start, all.size()) << "unterminated log line";
+    return lines;
+  }
+
+  // Sends the module's temporary files to the test's own directory.
+  void isolateTempFiles() { setenv("TMPDIR", tmp_.c_str(), 1); }
+
+  // Reads data.tvl (written with `bytes`) in a child; reports how it ended.
+  Outcome readArchive(const std::string& bytes) {
+    writeFile("data.tvl", bytes);
+    return runInChild([] {
+      data_mode = DATA_MODE_ARCHIVE;
+      data_open_archive();
+    });
+  }
+
+  fs::path previous_;
+  std::string previousTmp_;
+  bool hadTmp_ = false;
+  std::string work_;
+  std::string tmp_;
+  FILE* log_ = nullptr;
+};
+
+TEST_F(DataTest, ServesPackedFilesByExactName) {
   const std::string binary("\x00\x01\xFF\x00zz", 6);
   TestArchive archive({{"data/a/first.raw", "first file"},
                        {"data/a/second.bin", binary},
@@ -48,11 +156,334 @@ TEST(DataArchiveTest, ServesPackedFilesByExactName) {
   // The terminate flag changes nothing for archive entries.
   EXPECT_EQ(loadString("data/a/first.raw", true, &size), "first file");
   EXPECT_EQ(size, 10);
-  EXPECT_EQ(data_load_file("data/a/first.raw", nullptr, false) != nullptr, true);
+  char* noSize = data_load_file("data/a/first.raw", nullptr, false);
+  EXPECT_NE(noSize, nullptr);
+  std::free(noSize);
 
+  // No disk fallback and no near matches.
+  writeFile("data/a/missing.raw", "on disk");
   EXPECT_EQ(data_open_file("data/a/missing.raw"), nullptr);
   EXPECT_EQ(data_load_file("data/a/FIRST.raw", &size, false), nullptr);
   EXPECT_EQ(data_open_file("data/a/first.ra"), nullptr);
+  EXPECT_EQ(data_open_file("data/a/first.raw2"), nullptr);
+}
+
+TEST_F(DataTest, PackModeRecordsFirstLoadsAndWritesThemOut) {
+  writeFile("text.txt", "hello");
+  writeFile("raw.bin", std::string("\x01\x00\x03", 3));
+  data_mode = DATA_MODE_PACK;
+
+  int size = 0;
+  EXPECT_EQ(loadString("text.txt", true, &size), std::string("hello\0", 6));
+  EXPECT_EQ(size, 6);
+  FILE* file = data_open_file("raw.bin");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(readAll(file), std::string("\x01\x00\x03", 3));
+  std::fclose(file);
+  // Second loads come from disk as usual but are not recorded again.
+  file = data_open_file("text.txt");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(readAll(file), "hello");
+  std::fclose(file);
+  EXPECT_EQ(loadString("raw.bin", true, &size), std::string("\x01\x00\x03\x00", 4));
+  EXPECT_EQ(data_open_file("absent.txt"), nullptr);
+  EXPECT_EQ(data_load_file("absent.txt", &size, true), nullptr);
+
+  ASSERT_EQ(data_entries.size(), 2u);
+  EXPECT_EQ(data_entries[0]->name, "text.txt");
+  EXPECT_EQ(std::string(data_entries[0]->data, size_t(data_entries[0]->size)), std::string("hello\0", 6));
+  EXPECT_EQ(data_entries[1]->name, "raw.bin");
+  EXPECT_EQ(data_entries[1]->size, 3);
+
+  data_write_archive();
+  const int u = (15 + 8 + 6) + (15 + 7 + 3);
+  const int k = int(fs::file_size("data.tvl")) - 21;
+  EXPECT_EQ(readFile("data.tvl").substr(0, 21), kHeader);
+
+  const std::regex stamp("^[0-9]{4}-[0-9]{2}-[0-9]{2} [ 0-9][0-9]:[0-9]{2}:[0-9]{2}:[0-9]{3} (.*)$");
+  char rate[64];
+  std::snprintf(rate, sizeof rate, " ..compression rate:      %7.2f %%", (u - k) * 100.0 / u);
+  const std::vector<std::string> expected = {
+      "[DATA] Skipping duplicate entry for text.txt",
+      "[DATA] Skipping duplicate entry for raw.bin",
+      "Writing datafile data.tvl:",
+      "..file: text.txt, 6 bytes",
+      "..file: raw.bin, 3 bytes",
+      "Done writing datafile \"data.tvl\" of 0.0MB!",
+      " ..original file size:         54 bytes",
+      " ..compressed file size:" + std::string(9 - std::to_string(k).size(), ' ') + std::to_string(k) + " bytes",
+      " ..lost in compression: " + std::string(9 - std::to_string(u - k).size(), ' ') + std::to_string(u - k) + " bytes",
+      rate};
+  std::vector<std::string> lines = logLines();
+  ASSERT_EQ(lines.size(), expected.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(lines[i], match, stamp)) << lines[i];
+    EXPECT_EQ(match[1].str(), expected[i]);
+  }
+
+  // The archive serves the stored bytes, terminator included.
+  data_clear_entries();
+  data_mode = DATA_MODE_ARCHIVE;
+  data_open_archive();
+  EXPECT_EQ(loadString("text.txt", false, &size), std::string("hello\0", 6));
+  EXPECT_EQ(loadString("raw.bin", true, &size), std::string("\x01\x00\x03", 3));
+}
+
+TEST_F(DataTest, DiskModeReadsLooseFilesAndRecordsNothing) {
+  writeFile("notes.txt", "abc");
+  writeFile("empty.bin", "");
+  int size = 0;
+  EXPECT_EQ(loadString("notes.txt", true, &size), std::string("abc\0", 4));
+  EXPECT_EQ(size, 4);
+  EXPECT_EQ(loadString("notes.txt", false, &size), "abc");
+  EXPECT_EQ(size, 3);
+  EXPECT_EQ(data_load_file("nothing.txt", &size, false), nullptr);
+  EXPECT_EQ(data_open_file("nothing.txt"), nullptr);
+  // An empty file opens as a stream without complaint.
+  FILE* file = data_open_file("empty.bin");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(readAll(file), "");
+  std::fclose(file);
+
+  size_t temps = data_temp_files.size();
+  data_open_archive();
+  data_write_archive();
+  data_remove_temp_files();
+  EXPECT_TRUE(data_entries.empty());
+  EXPECT_EQ(data_temp_files.size(), temps);
+  EXPECT_FALSE(fs::exists("data.tvl"));
+  EXPECT_TRUE(logLines().empty());
+}
+
+TEST_F(DataTest, EmptyAndUnseekableFilesStopLooseLoads) {
+  writeFile("empty.bin", "");
+  EXPECT_EXIT(data_load_file("empty.bin", nullptr, true), ::testing::ExitedWithCode(1),
+              std::string(kDataErrorPattern) + "\nTried to read 0 bytes from empty\\.bin, got 0\n");
+  EXPECT_EXIT(
+      {
+        data_mode = DATA_MODE_PACK;
+        data_open_file("empty.bin");
+      },
+      ::testing::ExitedWithCode(1), "\nTried to read 0 bytes from empty\\.bin, got 0\n");
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  std::string pipePath = "/proc/self/fd/" + std::to_string(pipeEnds[0]);
+  EXPECT_EXIT(
+      {
+        data_mode = DATA_MODE_PACK;
+        data_open_file(pipePath.c_str());
+      },
+      ::testing::ExitedWithCode(1), "\nNegative file length: -1\n");
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
+}
+
+TEST_F(DataTest, StreamsUseFreshTemporaryFilesThatNeverOutliveTheProcess) {
+  TestArchive archive({{"pic.raw", "pixels"}});
+  isolateTempFiles();
+  size_t before = data_temp_files.size();
+  FILE* first = data_open_file("pic.raw");
+  FILE* second = data_open_file("pic.raw");
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  ASSERT_EQ(data_temp_files.size(), before + 2);
+  const std::string& a = data_temp_files[before];
+  const std::string& b = data_temp_files[before + 1];
+  EXPECT_NE(a, b);
+  EXPECT_EQ(a.rfind(tmp_ + "/kestrune-", 0), 0u) << a;
+  // Both streams work, and neither name is left on disk.
+  EXPECT_EQ(readAll(first), "pixels");
+  EXPECT_EQ(readAll(second), "pixels");
+  EXPECT_TRUE(dirEntries(tmp_).empty());
+  std::fclose(first);
+  std::fclose(second);
+
+  // A name handed back to the system may be reused by another program;
+  // shutdown must not delete that file.
+  writeFile(a, "someone else's");
+  data_remove_temp_files();
+  EXPECT_EQ(readFile(a), "someone else's");
+  std::remove(a.c_str());
+
+  // However the process ends, nothing stays behind.
+  for (int way = 0; way < 3; ++way) {
+    Outcome outcome = runInChild([way] {
+      FILE* file = data_open_file("pic.raw");
+      if (!file) std::exit(3);
+      if (way == 0) std::exit(0);
+      if (way == 1) ErrorBox("stopping with %s open", "pic.raw");
+      std::raise(SIGKILL);
+    });
+    EXPECT_EQ(outcome.code, way == 0 ? 0 : way == 1 ? 1 : 128 + SIGKILL);
+    EXPECT_TRUE(dirEntries(tmp_).empty()) << "after way " << way;
+  }
+
+  // Without a usable temporary directory a stream cannot be made.
+  setenv("TMPDIR", (tmp_ + "/missing").c_str(), 1);
+  EXPECT_EQ(data_open_file("pic.raw"), nullptr);
+}
+
+TEST_F(DataTest, WritingFailuresAreFatal) {
+  isolateTempFiles();
+  data_mode = DATA_MODE_PACK;
+  EXPECT_EXIT(data_write_archive(), ::testing::ExitedWithCode(1),
+              std::string(kDataErrorPattern) + "\nNegative or zero file length: 0\n");
+
+  writeFile("file.txt", "contents");
+  std::free(data_load_file("file.txt", nullptr, false));
+  fs::create_directory("data.tvl");
+  EXPECT_EXIT(data_write_archive(), ::testing::ExitedWithCode(1),
+              "\nFailed to open data file data\\.tvl for writing\\. Gimme permissions, bitch!\n\n");
+  fs::remove("data.tvl");
+  fs::create_symlink("/dev/full", "data.tvl");
+  EXPECT_EXIT(data_write_archive(), ::testing::ExitedWithCode(1), "\nFailed to write file contents!\n");
+  fs::remove("data.tvl");
+  setenv("TMPDIR", (tmp_ + "/missing").c_str(), 1);
+  EXPECT_EXIT(data_write_archive(), ::testing::ExitedWithCode(1), "\nFailed to create tmpfile\\(\\)\n");
+}
+
+TEST_F(DataTest, DuplicateNamesLoadButCannotBeLookedUp) {
+  writeFile("data.tvl", archiveOf(chunk("a", "one") + chunk("b", "bee") + chunk("a", "two")));
+  data_mode = DATA_MODE_ARCHIVE;
+  data_open_archive();
+  ASSERT_EQ(data_entries.size(), 3u);
+  EXPECT_EQ(loadString("b", false), "bee");
+  const char* message = "\nOuch, found more than one entry for a in datafile\\. Duplicates make no sense here\\.\n";
+  EXPECT_EXIT(data_load_file("a", nullptr, false), ::testing::ExitedWithCode(1), message);
+  EXPECT_EXIT(data_open_file("a"), ::testing::ExitedWithCode(1), message);
+}
+
+TEST_F(DataTest, OddButValidArchivesLoad) {
+  data_mode = DATA_MODE_ARCHIVE;
+  // No chunks at all.
+  writeFile("data.tvl", archiveOf(""));
+  data_open_archive();
+  EXPECT_TRUE(data_entries.empty());
+  // A 0 byte ends a name early; empty files and the stream's own tag are not checked.
+  std::string archive = archiveOf(chunk(std::string("ab\0cd", 5), "x") + chunk("empty", ""));
+  archive[21] = 'X';
+  writeFile("data.tvl", archive);
+  data_open_archive();
+  ASSERT_EQ(data_entries.size(), 2u);
+  EXPECT_EQ(data_entries[0]->name, "ab");
+  EXPECT_EQ(loadString("ab", false), "x");
+  int size = -1;
+  EXPECT_EQ(loadString("empty", true, &size), "");
+  EXPECT_EQ(size, 0);
+  FILE* file = data_open_file("empty");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(readAll(file), "");
+  std::fclose(file);
+}
+
+TEST_F(DataTest, BrokenArchivesStopWithTheirMessage) {
+  const std::string good = chunk("a.txt", "alpha");
+  auto withStream = [](uint32_t symbols, uint32_t length) {
+    std::string stream = compressed("abc");
+    std::string n = le32(int32_t(symbols)), u = le32(int32_t(length));
+    stream.replace(4, 4, n);
+    stream.replace(8, 4, u);
+    return kHeader + stream;
+  };
+  std::string overrun = archiveOf(good);
+  overrun.pop_back();
+  overrun.pop_back();
+  std::string streamLength = le32(int32_t(overrun.size() - 21));
+  overrun.replace(21 + 12, 4, streamLength);
+
+  struct Case {
+    std::string bytes;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"", "Negative or zero file length: 0"},
+      {"Tavorlin", "Failed to read header!"},
+      {std::string("Tavorlin Data Filx\0\0\2", 21) + compressed(good), "Unrecognized datafile header: Tavorlin Data Filx"},
+      {std::string("Tavorlin Data FileX\0\2", 21) + compressed(good), "Unrecognized datafile header: Tavorlin Data FileX"},
+      {kHeader.substr(0, 19), "Failed to read major version!"},
+      {kHeader.substr(0, 20), "Failed to read minor version!"},
+      {std::string("Tavorlin Data File\0\0\1", 21) + compressed(good), "Expected datafile format 0.2, got 0.1\n"},
+      {std::string("Tavorlin Data File\0\1\2", 21) + compressed(good), "Expected datafile format 0.2, got 1.2\n"},
+      {kHeader, "Corrupt data file data.tvl: the compressed stream is shorter than its header."},
+      {withStream(257, 3), "Corrupt data file data.tvl: the compressed stream claims more than 256 symbols."},
+      {withStream(3, 1000), "Corrupt data file data.tvl: the stored uncompressed length is impossible for the stream."},
+      {archiveOf(good).substr(0, 40), "Corrupt data file data.tvl: the compressed stream's stored length does not fit the file."},
+      {overrun, "Corrupt data file data.tvl: the compressed codes run past the end of the stream."},
+      {archiveOf(good + "TVLDFX" + std::string(20, '\0')), "Unrecognized chunk header: TVLDFX. \nRead 1 chunks, 0.0 MB before this\n"},
+      {archiveOf("TVLDFCX" + good), "Unrecognized chunk header: TVLDFCX. \nRead 0 chunks, 0.0 MB before this\n"},
+      {archiveOf(good + good.substr(0, 14)), "Corrupt data file data.tvl: chunk 2 is cut off inside its header."},
+      {archiveOf(std::string("TVLDFC\0", 7) + le32(100) + le32(1) + "name"), "Corrupt data file data.tvl: the name of chunk 1 runs past the end of the data."},
+      {archiveOf(std::string("TVLDFC\0", 7) + le32(-1) + le32(1) + "name"), "Corrupt data file data.tvl: the name of chunk 1 runs past the end of the data."},
+      {archiveOf(good + std::string("TVLDFC\0", 7) + le32(1) + le32(2) + "bx"), "Corrupt data file data.tvl: the contents of b (chunk 2) run past the end of the data."},
+      {archiveOf(std::string("TVLDFC\0", 7) + le32(1) + le32(-5) + "bxxxxxx"), "Corrupt data file data.tvl: the contents of b (chunk 1) run past the end of the data."},
+  };
+  for (const Case& c : cases) {
+    Outcome outcome = readArchive(c.bytes);
+    EXPECT_EQ(outcome.code, 1) << c.message;
+    EXPECT_NE(outcome.err.find(kDataErrorText), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("\n\n" + c.message + "\n"), std::string::npos) << outcome.err;
+  }
+
+  fs::remove("data.tvl");
+  Outcome missing = runInChild([] {
+    data_mode = DATA_MODE_ARCHIVE;
+    data_open_archive();
+  });
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_NE(missing.err.find("\n\nFailed to open data file data.tvl for reading.\n\n"), std::string::npos);
+
+  fs::create_directory("data.tvl");
+  Outcome directory = runInChild([] {
+    data_mode = DATA_MODE_ARCHIVE;
+    data_open_archive();
+  });
+  EXPECT_EQ(directory.code, 1);
+  EXPECT_NE(directory.err.find(kDataErrorText), std::string::npos) << directory.err;
+}
+
+// Damaged copies of a good archive either load or stop with the module's
+// fatal report; never a crash, a hang or a stray read (checked by the
+// sanitizer build).
+void expectLoadsOrStops(const Outcome& outcome, const std::string& what) {
+  EXPECT_FALSE(outcome.signalled) << what;
+  if (outcome.code == 0) return;
+  EXPECT_EQ(outcome.code, 1) << what;
+  EXPECT_NE(outcome.err.find(kDataErrorText), std::string::npos) << what << ": " << outcome.err;
+}
+
+TEST_F(DataTest, DamagedArchivesNeverCrash) {
+  const std::string payload = chunk("data/one.raw", "first picture bytes") +
+                              chunk("data/two.txt", std::string("text\0", 5)) + chunk("c", "zz");
+  const std::string good = archiveOf(payload);
+  const size_t tableEnd = 21 + 16 + 5 * size_t(good[21 + 4]);
+
+  // Every truncation stops.
+  for (size_t length = 0; length < good.size(); ++length) {
+    Outcome outcome = readArchive(good.substr(0, length));
+    EXPECT_EQ(outcome.code, 1) << "cut at " << length;
+    EXPECT_NE(outcome.err.find(kDataErrorText), std::string::npos) << "cut at " << length;
+  }
+  // Flips in the file header, the coder header and its table, and some in the code bits.
+  for (size_t at = 0; at < good.size(); at += at < tableEnd ? 1 : 3) {
+    for (int mask : {0x01, 0xFF}) {
+      if (mask == 0x01 && (at < 21 || at >= 21 + 16)) continue;  // low bits: coder header only
+      std::string damaged = good;
+      damaged[at] = char(damaged[at] ^ mask);
+      expectLoadsOrStops(readArchive(damaged), "flip " + std::to_string(mask) + " at " + std::to_string(at));
+    }
+  }
+  // Flips in the chunk headers, inside the payload before compression.
+  const size_t chunkStarts[] = {0, 15 + 12 + 19, 15 + 12 + 19 + 15 + 12 + 5};
+  for (size_t start : chunkStarts) {
+    for (size_t at = start; at < start + 15; ++at) {
+      for (int mask : {0x01, 0xFF}) {
+        std::string damaged = payload;
+        damaged[at] = char(damaged[at] ^ mask);
+        expectLoadsOrStops(readArchive(archiveOf(damaged)), "payload flip at " + std::to_string(at));
+      }
+    }
+  }
 }
 
 }  // namespace
