@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -283,6 +284,13 @@ bool init(int device, uint32_t rate) {
   }
   SDL_PauseAudio(0);
   deviceOpen = true;
+  // A fatal error leaves through exit(): the device thread must be stopped
+  // before the buffers it works in are destroyed.
+  static bool closeAtExit = false;
+  if (!closeAtExit) {
+    std::atexit(shutdown);
+    closeAtExit = true;
+  }
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <vorbis/vorbisenc.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -165,6 +166,8 @@ std::vector<uint8_t> encodeOgg(const Pcm& pcm, float quality) {
   vorbis_info_clear(&info);
   return out;
 }
+
+void useDummyAudioDevice() { setenv("SDL_AUDIODRIVER", "dummy", 0); }
 
 std::string asString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 

@@ -34,6 +34,10 @@ struct Mp3Options {
 std::vector<uint8_t> encodeMp3(const Pcm& pcm, const Mp3Options& options = {});
 std::vector<uint8_t> encodeOgg(const Pcm& pcm, float quality = 0.3f);
 
+// Plays through SDL's dummy driver (real-time pace, no sound card) unless
+// SDL_AUDIODRIVER already names a driver.
+void useDummyAudioDevice();
+
 // The bytes as a string, the form the test archive takes.
 std::string asString(const std::vector<uint8_t>& bytes);
 

@@ -249,6 +249,7 @@ TEST(AudioStreamTest, FreedHandlesStayDeadWhileSlotsAreReused) {
 // Closes the device after each test so that no audio thread outlives it.
 class AudioPlaybackTest : public testing::Test {
  protected:
+  void SetUp() override { audio_fixtures::useDummyAudioDevice(); }
   void TearDown() override { shutdown(); }
 };
 using AudioDeviceTest = AudioPlaybackTest;

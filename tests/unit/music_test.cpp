@@ -23,7 +23,10 @@ using testing::ExitedWithCode;
 // process because the device thread may be running here.
 class MusicFiles : public testing::Test {
  protected:
-  MusicFiles() { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+  MusicFiles() {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    audio_fixtures::useDummyAudioDevice();
+  }
   ~MusicFiles() override { platform::audio::shutdown(); }
 
   static void waitUntilStopped(Music& music) {
