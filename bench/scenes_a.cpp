@@ -190,6 +190,21 @@ void BM_FireShadedTick(benchmark::State& state) {
 }
 BENCHMARK(BM_FireShadedTick);
 
+// The shaded tick reads the tick count for every sample: the same with the
+// system's monotonic clock behind it.
+void BM_FireShadedTickSystemClock(benchmark::State& state) {
+  FireEffect fire(&g_show->engine);
+  platform::setTickSource(nullptr);
+  for (int i = 0; i < 100; ++i) fire.tickShaded();
+  for (auto _ : state) {
+    fire.tickShaded();
+    benchmark::ClobberMemory();
+  }
+  platform::setTickSource(benchTicks);
+  addFrameShare(state);
+}
+BENCHMARK(BM_FireShadedTickSystemClock);
+
 void BM_FireDraw(benchmark::State& state) {
   FireEffect fire(&g_show->engine);
   for (int i = 0; i < 300; ++i) fire.tick();
