@@ -91,3 +91,29 @@ TEST(RawGridPreview, DrawsBlocksInPaletteColoursAndMarksTransparency) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RawGridAlpha, ShapesAreOpaqueWithAFadingHaloAndClearElsewhere) {
+  rawgrid::Grid grid;
+  std::string error;
+  ASSERT_TRUE(rawgrid::parseGrid("...\n.C.\n...\n", 3, 3, grid, error)) << error;
+  const int scale = 4, size = 12;
+  const std::vector<uint8_t> rgba = rawgrid::renderAlpha(grid, scale, 3);
+  ASSERT_EQ(static_cast<size_t>(size * size * 4), rgba.size());
+  auto at = [&](int x, int y) { return &rgba[(static_cast<size_t>(y) * size + x) * 4]; };
+  // Inside the red element.
+  EXPECT_EQ(255, at(5, 5)[0]);
+  EXPECT_EQ(0, at(5, 5)[1]);
+  EXPECT_EQ(255, at(7, 4)[3]);
+  // The halo is black, weaker further out, and gone beyond its reach.
+  EXPECT_EQ(0, at(3, 5)[0]);
+  EXPECT_GT(at(3, 5)[3], at(2, 5)[3]);
+  EXPECT_GT(at(2, 5)[3], 0);
+  EXPECT_LT(at(3, 5)[3], 255);
+  EXPECT_EQ(0, at(0, 5)[3]);
+  EXPECT_EQ(0, at(0, 0)[3]);
+  EXPECT_EQ(0, at(11, 11)[3]);
+}
+
+}  // namespace

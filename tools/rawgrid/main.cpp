@@ -2,7 +2,7 @@
 // PNG preview of solid blocks.
 //
 //   rawgrid <grid.txt> <width> <height> [<out.raw>] [--png <out.png>]
-//           [--scale N] [--black]
+//           [--scale N] [--black | --alpha [--glow G]]
 //
 // Grid format (one text line per picture row, top row first, exactly
 // <width> characters per line and <height> rows):
@@ -17,6 +17,10 @@
 // 8); transparent elements show as a dark checkerboard, or black with
 // --black. A wrong size or a bad element is reported with its line and
 // column, and the tool exits with status 1 without writing anything.
+//
+// --alpha writes an RGBA PNG instead: transparent elements become really
+// transparent, with a soft black halo G pixels wide (--glow, default 6)
+// around the shapes; the loading logo is made this way.
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +36,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: rawgrid <grid.txt> <width> <height> [<out.raw>] [--png <out.png>] "
-               "[--scale N] [--black]\n");
+               "[--scale N] [--black | --alpha [--glow G]]\n");
   return 2;
 }
 
@@ -48,8 +52,8 @@ bool parsePositive(const char* text, int& value) {
 
 int main(int argc, char** argv) {
   std::string input, rawOut, pngOut;
-  int width = 0, height = 0, scale = 8;
-  bool checker = true;
+  int width = 0, height = 0, scale = 8, glow = 6;
+  bool checker = true, alpha = false;
   int positional = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -59,6 +63,10 @@ int main(int argc, char** argv) {
       if (!parsePositive(argv[++i], scale) || scale > 64) return usage();
     } else if (arg == "--black") {
       checker = false;
+    } else if (arg == "--alpha") {
+      alpha = true;
+    } else if (arg == "--glow" && i + 1 < argc) {
+      if (!parsePositive(argv[++i], glow) || glow > 64) return usage();
     } else if (!arg.empty() && arg[0] == '-') {
       return usage();
     } else {
@@ -99,8 +107,9 @@ int main(int argc, char** argv) {
     }
   }
   if (!pngOut.empty()) {
-    const std::vector<uint8_t> pixels = rawgrid::renderPreview(grid, scale, checker);
-    if (!writePng(pngOut, width * scale, height * scale, 3, pixels)) {
+    const std::vector<uint8_t> pixels = alpha ? rawgrid::renderAlpha(grid, scale, glow)
+                                              : rawgrid::renderPreview(grid, scale, checker);
+    if (!writePng(pngOut, width * scale, height * scale, alpha ? 4 : 3, pixels)) {
       std::fprintf(stderr, "rawgrid: cannot write %s\n", pngOut.c_str());
       return 1;
     }

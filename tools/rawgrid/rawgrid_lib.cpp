@@ -1,5 +1,6 @@
 #include "rawgrid_lib.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace rawgrid {
@@ -110,6 +111,41 @@ std::vector<uint8_t> renderPreview(const Grid& grid, int scale, bool checker) {
         px[0] = px[1] = px[2] = shade;
       } else {
         paletteRgb(index, px);
+      }
+    }
+  }
+  return pixels;
+}
+
+std::vector<uint8_t> renderAlpha(const Grid& grid, int scale, int glow) {
+  const int outWidth = grid.width * scale;
+  const int outHeight = grid.height * scale;
+  auto opaqueAt = [&](int x, int y) {
+    return grid.cells[static_cast<size_t>(y / scale) * grid.width + x / scale] != 0;
+  };
+  std::vector<uint8_t> pixels(static_cast<size_t>(outWidth) * outHeight * 4, 0);
+  for (int y = 0; y < outHeight; ++y) {
+    for (int x = 0; x < outWidth; ++x) {
+      uint8_t* px = &pixels[(static_cast<size_t>(y) * outWidth + x) * 4];
+      if (opaqueAt(x, y)) {
+        paletteRgb(grid.cells[static_cast<size_t>(y / scale) * grid.width + x / scale], px);
+        px[3] = 255;
+        continue;
+      }
+      // Nearest opaque pixel within the halo's reach.
+      int best = glow * glow + 1;
+      for (int dy = -glow; dy <= glow; ++dy) {
+        const int sy = y + dy;
+        if (sy < 0 || sy >= outHeight) continue;
+        for (int dx = -glow; dx <= glow; ++dx) {
+          const int sx = x + dx;
+          const int d2 = dx * dx + dy * dy;
+          if (d2 < best && sx >= 0 && sx < outWidth && opaqueAt(sx, sy)) best = d2;
+        }
+      }
+      if (glow > 0 && best <= glow * glow) {
+        const double fall = 1.0 - std::sqrt(static_cast<double>(best)) / (glow + 1);
+        px[3] = static_cast<uint8_t>(160.0 * fall + 0.5);
       }
     }
   }

@@ -43,4 +43,11 @@ void paletteRgb(uint8_t index, uint8_t rgb[3]);
 // set, else black.
 std::vector<uint8_t> renderPreview(const Grid& grid, int scale, bool checker);
 
+// Renders the grid as solid scale x scale blocks, 8-bit RGBA, top row first:
+// every element but 0 opaque in its palette colour; around the shapes a
+// black halo whose alpha falls from 160 at the edge to 0 at `glow` pixels
+// (straight-line distance to the nearest opaque pixel); everything else
+// fully transparent.
+std::vector<uint8_t> renderAlpha(const Grid& grid, int scale, int glow);
+
 }  // namespace rawgrid
