@@ -9,7 +9,6 @@
 #include "util/ascii/tickorder.h"
 #include "util/music/music.h"
 
-constexpr char TextTalkingV::kTitle[];
 TickClock TextTalkingV::spinStart{};
 TickClock TextTalkingV::pulseStart{};
 
