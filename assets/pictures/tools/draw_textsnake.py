@@ -41,9 +41,10 @@ def interface():
         p.set(x, y, 14 if (x + y) % 8 == 4 else 10)
     for x, y in ((0, 0), (49, 0), (79, 0), (0, 49), (49, 49), (79, 49)):
         p.set(x, y, 15)
-    # Boxes around the score lines and the greetings.
+    # Boxes around the score lines, and around the greetings and the menu
+    # (the show has the greetings, the open end the menu).
     box(p, 52, 1, 77, 9, 10, 14)
-    box(p, 52, 13, 77, 18, 10, 14)
+    box(p, 52, 12, 77, 27, 10, 14)
     # The title on a clear plate (the stars pass behind it).
     for y in range(29, 43):
         for x in range(50, 79):
@@ -51,11 +52,10 @@ def interface():
     for x in range(50, 79):
         p.set(x, 29, 10)
         p.set(x, 42, 10)
-    title = block_text("SNAKE", (2, 2, 2, 2, 2), s=1, g=1, m=1, gap=1)
+    title = block_text("SNAKE", (2, 2, 2, 2, 2), s=1, g=1, m=1, gap=1, chamfer=False)
     tx, ty = 50 + (29 - title.w) // 2, 31
     tm = place(title, W, H, tx, ty)
-    ramp = [15, 15, 14, 14, 14, 14, 14, 10, 10, 10]
-    p.paint(tm.shifted(0, 1).minus(tm), 2)
+    ramp = [15, 15, 14, 14, 14, 14, 14, 14, 10, 10]
     p.paint(tm, lambda x, y: ramp[y - ty])
     # A game snake under the title: a chain of segments turning up towards
     # the heart it is after.
@@ -63,7 +63,7 @@ def interface():
     for x, y in segments:
         for dx in (0, 1):
             for dy in (0, 1):
-                p.set(x + dx, y + dy, 2 if (dx, dy) == (1, 1) else 10)
+                p.set(x + dx, y + dy, 10)
     for x in range(69, 72):
         for y in (43, 44):
             p.set(x, y, 14)
