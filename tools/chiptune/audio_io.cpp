@@ -99,7 +99,7 @@ bool encodeMp3(const std::vector<int16_t>& pcm, std::vector<uint8_t>& mp3, std::
   lame_set_mode(gf, JOINT_STEREO);
   lame_set_VBR(gf, vbr_off);
   lame_set_brate(gf, 160);
-  lame_set_quality(gf, 2);
+  lame_set_quality(gf, 3);
   lame_set_bWriteVbrTag(gf, 1);
   lame_set_write_id3tag_automatic(gf, 0);
   if (lame_init_params(gf) < 0) {

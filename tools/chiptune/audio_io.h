@@ -16,7 +16,7 @@ std::vector<uint8_t> encodeWav(const std::vector<int16_t>& interleaved);
 bool decodeWav(const std::vector<uint8_t>& file, std::vector<int16_t>& interleaved, int& channels, int& rate,
                std::string& error);
 
-// CBR 160 kbit/s joint stereo, quality 2, with a LAME/Info tag that records
+// CBR 160 kbit/s joint stereo, quality 3, with a LAME/Info tag that records
 // the encoder delay and padding so decoders can trim them.
 bool encodeMp3(const std::vector<int16_t>& interleaved, std::vector<uint8_t>& mp3, std::string& error);
 

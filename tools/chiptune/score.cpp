@@ -88,6 +88,13 @@ std::vector<std::string> split(const std::string& s, char sep) {
   return out;
 }
 
+// A comment starts at a '#' that begins a word; elsewhere '#' is a sharp.
+std::string stripComment(const std::string& line) {
+  for (size_t i = 0; i < line.size(); ++i)
+    if (line[i] == '#' && (i == 0 || std::isspace(static_cast<unsigned char>(line[i - 1])))) return line.substr(0, i);
+  return line;
+}
+
 // Splits a line into words; a double-quoted word keeps its blanks.
 std::vector<std::string> words(const std::string& line, int lineNo) {
   std::vector<std::string> out;
@@ -666,7 +673,7 @@ bool parseScore(const std::string& text, Score& score, std::string& error) {
   try {
     for (size_t li = 0; li < lines.size(); ++li) {
       int lineNo = int(li) + 1;
-      std::string line = lines[li].substr(0, lines[li].find('#'));
+      std::string line = stripComment(lines[li]);
       std::vector<std::string> w = words(line, lineNo);
       if (w.empty()) continue;
       const std::string& cmd = w[0];
@@ -713,7 +720,7 @@ bool parseScore(const std::string& text, Score& score, std::string& error) {
         std::vector<std::pair<int, std::string>> body;
         size_t end = li + 1;
         for (; end < lines.size(); ++end) {
-          std::string b = lines[end].substr(0, lines[end].find('#'));
+          std::string b = stripComment(lines[end]);
           std::vector<std::string> bw = words(b, int(end) + 1);
           if (bw.size() == 1 && bw[0] == "end") break;
           body.emplace_back(int(end) + 1, b);

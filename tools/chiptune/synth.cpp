@@ -94,11 +94,13 @@ void renderVoiceInto(const Score& score, int v, std::vector<float>& dry, std::ve
     gateEnd = std::min(gateEnd, s1);
 
     const double attack = std::max(kMinAttack, in.attack);
+    // A fall faster than this would be a click of its own.
+    const double decay = std::max(kMinDecay, in.decay), noiseDecay = std::max(kMinDecay / 5.0, in.noiseDecay);
     const double vel = note.velocity / 15.0;
     const double amp = vel * in.gain * voice.gain;
     const double startLevel = level, startNoise = noiseLevel;
-    const double decayK = std::exp(-5.0 / (in.decay * kSampleRate));
-    const double noiseK = std::exp(-1.0 / (in.noiseDecay * kSampleRate));
+    const double decayK = std::exp(-5.0 / (decay * kSampleRate));
+    const double noiseK = std::exp(-1.0 / (noiseDecay * kSampleRate));
     const double lpA = in.lowpass > 0 ? 1.0 - std::exp(-kTwoPi * in.lowpass / kSampleRate) : 1.0;
     const double hpA = in.highpass > 0 ? 1.0 - std::exp(-kTwoPi * in.highpass / kSampleRate) : 0.0;
     const int64_t arpFrames = std::max<int64_t>(1, std::llround(in.arpStep * fpb));
@@ -110,12 +112,12 @@ void renderVoiceInto(const Score& score, int v, std::vector<float>& dry, std::ve
     if (in.arpMode == ArpMode::UpDown)
       for (size_t i = chord >= 2 ? chord - 2 : 0; i >= 1 && chord > 2; --i) order.push_back(i);
 
-    const int64_t attackFrames = std::max<int64_t>(1, std::llround(attack * kSampleRate));
-    const int64_t noiseAttack = std::llround(kMinAttack * kSampleRate);
+    const int64_t attackFrames = int64_t(std::ceil(attack * kSampleRate));
+    const int64_t noiseAttack = int64_t(std::ceil(kMinAttack * kSampleRate));
     double decayed = 1.0;  // (1 - sustain) share still above the sustain level
     double noiseDecayed = 1.0;
     double releaseFrom = -1;
-    const int64_t releaseFrames = std::max<int64_t>(1, std::llround(release * kSampleRate));
+    const int64_t releaseFrames = int64_t(std::ceil(release * kSampleRate));
     const bool pitchMoves = in.vibDepth > 0 || in.sweepSemis != 0;
 
     for (int64_t n = s0; n < s1; ++n) {
@@ -145,7 +147,7 @@ void renderVoiceInto(const Score& score, int v, std::vector<float>& dry, std::ve
         if (releaseFrom > 0) nl *= env / releaseFrom;
         else nl = 0;
       }
-      envStep = std::max(envStep, std::fabs(env - prevEnv));
+      envStep = std::max(envStep, std::max(std::fabs(env - prevEnv), std::fabs(nl - noiseLevel)));
       prevEnv = env;
       level = env;
       noiseLevel = nl;

@@ -16,6 +16,8 @@ constexpr int kSampleRate = 44100;
 constexpr double kMinAttack = 0.001;
 constexpr double kMinRelease = 0.004;
 constexpr double kChokeRelease = 0.008;
+// Shortest decay (seconds to fall to the sustain level).
+constexpr double kMinDecay = 0.006;
 
 struct RenderStats {
   double rawPeak = 0;      // largest sample of the mix before scaling
