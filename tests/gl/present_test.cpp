@@ -1,11 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "chart.h"
 #include "platform/random.h"
+#include "png_writer.h"
+#include "psf_font.h"
 #include "support/gl_window.h"
 #include "support/test_archive.h"
 #include "util/ascii/asciiengine.h"
@@ -18,25 +27,54 @@ const char* const kChart = "data/common/images/asciichart.png";
 constexpr int kW = AsciiEngine::kTargetWidth;
 constexpr int kH = AsciiEngine::kTargetHeight;
 
-// One engine and the chart pixels for the whole process, both read from the
-// show's archive exactly as the program reads them.
+// One engine and the chart pixels for the whole process, both read from an
+// archive exactly as the program reads them: the show's own archive when
+// KESTRUNE_DATA_TVL names it, else one holding a chart made here by the
+// chart tool's code from the same console fonts.
 struct Shared {
   AsciiEngine* engine = nullptr;
   ChartPixels chart;
   std::string error;
 };
 
+std::string madeChartPng() {
+  PsfFont primary, fallback;
+  std::string error;
+  std::array<chart::Glyph, 256> glyphs;
+  if (!loadPsfFont("/usr/share/consolefonts/lat9u-12.psf.gz", &primary, &error) ||
+      !loadPsfFont("/usr/share/consolefonts/default8x16.psf.gz", &fallback, &error) ||
+      !chart::buildGlyphs(primary, fallback, &glyphs, &error)) {
+    return "";
+  }
+  const std::string dir = makeTestTempDir("kestrune-chart");
+  const std::string path = dir + "/asciichart.png";
+  std::string png;
+  if (writePng(path, chart::kWidth, chart::kHeight, 3, chart::chartImage(glyphs))) {
+    std::ifstream in(path, std::ios::binary);
+    png.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::remove(path.c_str());
+  rmdir(dir.c_str());
+  return png;
+}
+
 Shared& shared() {
   static Shared s = [] {
     Shared made;
     const char* tvl = std::getenv("KESTRUNE_DATA_TVL");
-    if (!tvl) {
-      made.error = "KESTRUNE_DATA_TVL is not set";
-      return made;
+    std::unique_ptr<TestArchive> archive;
+    if (tvl) {
+      archive.reset(new TestArchive(CopyOfArchive{}, tvl));
+    } else {
+      const std::string png = madeChartPng();
+      if (png.empty()) {
+        made.error = "could not make a chart from the console fonts";
+        return made;
+      }
+      archive.reset(new TestArchive({{kChart, png}}));
     }
-    TestArchive archive(CopyOfArchive{}, tvl);
     if (!loadChartPixels(kChart, &made.chart)) {
-      made.error = std::string("no decodable ") + kChart + " in " + tvl;
+      made.error = std::string("no decodable ") + kChart + (tvl ? std::string(" in ") + tvl : "");
       return made;
     }
     made.engine = new AsciiEngine();
