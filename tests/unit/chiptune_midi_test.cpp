@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
-#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "chiptune_support.h"
 #include "score.h"
 #include "smf.h"
 #include "syncxml.h"
@@ -108,17 +108,8 @@ std::string trackName(const MidiTrack& t) {
   return "";
 }
 
-Score songScore() {
-  const char* dir = std::getenv("KESTRUNE_SOURCE_DIR");
-  std::string text, error;
-  Score s;
-  EXPECT_TRUE(dir && chiptune::readTextFile(std::string(dir) + "/assets/music/chipcore5.score", text));
-  EXPECT_TRUE(chiptune::parseScore(text, s, error)) << error;
-  return s;
-}
-
 TEST(ChiptuneMidi, SongFileHasTheAcceptedShape) {
-  const Score score = songScore();
+  const Score score = chiptuneSong();
   const MidiFile f = readMidi(chiptune::writeMidi(score));
   EXPECT_EQ(1, f.format);
   EXPECT_EQ(kTicksPerBeat, f.division);
@@ -221,7 +212,7 @@ TEST(ChiptuneMidi, NotesKeepTimesGatesVelocitiesAndDrumNumbers) {
 }
 
 TEST(ChiptuneMidi, SyncConfigurationNamesTheSongAndItsTracks) {
-  const Score score = songScore();
+  const Score score = chiptuneSong();
   std::string xml, error;
   ASSERT_TRUE(chiptune::writeSyncConfig(score, xml, error)) << error;
   TiXmlDocument doc;

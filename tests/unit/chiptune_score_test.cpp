@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "chiptune_support.h"
 #include "score.h"
 
 namespace {
@@ -166,9 +166,8 @@ TEST(ChiptuneScore, MistakesAreReportedWithTheirLine) {
 // Damaged scores (cut short or with bytes changed) are refused or read, never
 // crash or hang.
 TEST(ChiptuneScore, DamagedScoresNeverCrash) {
-  const char* dir = std::getenv("KESTRUNE_SOURCE_DIR");
-  std::string text;
-  ASSERT_TRUE(dir && chiptune::readTextFile(std::string(dir) + "/assets/music/chipcore5.score", text));
+  const std::string text = chiptuneSongText();
+  ASSERT_FALSE(text.empty());
   uint32_t seed = 12345;
   auto next = [&seed]() { return seed = seed * 1103515245u + 12345u; };
   int refused = 0;

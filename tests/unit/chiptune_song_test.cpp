@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "analysis.h"
+#include "chiptune_support.h"
 #include "audio_io.h"
 #include "score.h"
 #include "synth.h"
@@ -18,15 +18,6 @@ namespace {
 
 using chiptune::kTicksPerBeat;
 using chiptune::Score;
-
-Score song() {
-  const char* dir = std::getenv("KESTRUNE_SOURCE_DIR");
-  std::string text, error;
-  Score s;
-  EXPECT_TRUE(dir && chiptune::readTextFile(std::string(dir) + "/assets/music/chipcore5.score", text));
-  EXPECT_TRUE(chiptune::parseScore(text, s, error)) << error;
-  return s;
-}
 
 bool strikesAt(const Score& s, const char* voice, double beat) {
   const int v = s.findVoice(voice);
@@ -44,7 +35,7 @@ double rmsDb(const std::vector<float>& x, double fromBeat, double toBeat) {
 }
 
 TEST(ChiptuneSong, ScoreKeepsTheShowsAppointments) {
-  const Score s = song();
+  const Score s = chiptuneSong();
   EXPECT_EQ(200.0, s.tempo);
   EXPECT_GE(s.lengthBeats, 576);
   // The white flashes of the opening come with a kick and a crash.
@@ -74,7 +65,7 @@ TEST(ChiptuneSong, ScoreKeepsTheShowsAppointments) {
 }
 
 TEST(ChiptuneSong, Mp3PlaysOnTheBeatGridWithHeadroom) {
-  const Score s = song();
+  const Score s = chiptuneSong();
   chiptune::RenderStats stats;
   const std::vector<int16_t> pcm = chiptune::render(s, &stats);
   EXPECT_LE(stats.maxEnvStep, 1.0 / (chiptune::kMinAttack * 44100) + 1e-9) << "a ramp shorter than 1 ms";
