@@ -3,10 +3,9 @@ emblem (256 x 256, seamless) and the 300 x 80 panorama of the group's name
 that drifts over it, ornamented so that every 80 x 50 window shows
 something worth looking at."""
 
-import math
 import os
 
-from pix import Pic, Mask, place, shape, star, ROOT
+from pix import Pic, place, shape, ROOT
 from blockfont import block_text
 from emblem import emblem_parts
 
@@ -83,9 +82,6 @@ def panorama():
     print("word", word.w, "columns from", left)
 
     # Ornament bands above and below: two gold rails with diamonds between.
-    for rail_y, gem_y in ((4, 8), (75, 71)):
-        for y in (rail_y, rail_y + (3 if rail_y < 40 else -3)):
-            pass
     for y0 in (3, 70):
         for x in range(2, PW - 2):
             p.set(x, y0, 14)

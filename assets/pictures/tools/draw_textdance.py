@@ -4,7 +4,7 @@ the four poses of the dancer and the four frames of the air horns."""
 import math
 import os
 
-from pix import Pic, Mask, shape, star, ellipse, capsule, polygon, union, ROOT
+from pix import Pic, shape, star, ellipse, capsule, polygon, union, ROOT
 
 TILE = 256
 

@@ -6,8 +6,7 @@ import math
 import os
 import random
 
-from pix import Pic, Mask, place, centred, shape, polygon, ellipse, capsule, union, \
-    mirror, BAYER4, ROOT
+from pix import Pic, centred, shape, polygon, ellipse, capsule, union, mirror, ROOT
 from blockfont import block_text
 
 W, H = 80, 50

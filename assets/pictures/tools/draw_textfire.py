@@ -1,20 +1,16 @@
 """Drafts of the two pictures laid over the opening fire: the party's name
-(GLIMMERBAY, the water line of the bay and the party's emblem, a glint over
-the waves in a ring) and the year. Rows 6-16 stay free for the fire's own
-TERMINAL letters, and the year finds its place beside the emblem."""
+(GLIMMERBAY with glints, the water line of the bay and the party's emblem,
+a moon setting over the bay) and the year. Rows 6-16 stay free for the
+fire's own TERMINAL letters, and the year finds its place beside the
+emblem."""
 
 import os
 
-from pix import Pic, shape, star, ellipse, ROOT
+from pix import Pic, place, ROOT
 from blockfont import block_text
 
 W, H = 80, 50
 A = 1.2
-
-
-def glint(cx, cy, r, thin=0.22):
-    """A four-point glint, arms r units long (cy in rows)."""
-    return star(cx, cy * A, r, r * thin, 4)
 
 
 def wave_line(p, y, x0, x1, crest=15, body=11):
@@ -68,8 +64,6 @@ def glimmerbay():
     p = Pic(W, H)
     word = block_text("GLIMMERBAY", (2, 3, 2, 3, 2), s=2, g=1, m=1, gap=1)
     top, left = 20, (W - word.w) // 2
-    wm = word.shifted(0, 0)
-    from pix import place
     wm = place(word, W, H, left, top)
     # A dark blue plate around the strokes, then the letters in an ice ramp.
     p.paint(wm.grow(1, False).minus(wm), 1)
@@ -88,7 +82,6 @@ def year():
     p = Pic(W, H)
     digits = block_text("2026", (3, 2, 2, 2, 3), s=3, g=2, m=2, gap=2)
     top, left = 37, 22
-    from pix import place
     dm = place(digits, W, H, left, top)
     p.paint(dm.grow(1, False).minus(dm), 1)
     ramp = [15, 15, 15, 13, 13, 13, 13, 13, 5, 5, 5, 5]

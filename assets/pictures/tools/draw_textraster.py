@@ -3,7 +3,7 @@ eight member handles (one big word each, one colour ramp per name)."""
 
 import os
 
-from pix import Pic, Mask, place, centred, shape, polygon, ROOT
+from pix import Pic, Mask, place, centred, ROOT
 from blockfont import block_text
 
 A = 1.2

@@ -6,10 +6,9 @@ green into the panel: SIZE/SCORE at rows 3-4, LAST/HIGH SCORE at rows 6-7
 interactive part, the menu at rows 24-26 (columns 53-68). The boxes and the
 title keep clear of those cells."""
 
-import math
 import os
 
-from pix import Pic, Mask, place, shape, ellipse, ROOT
+from pix import Pic, place, ROOT
 from blockfont import block_text
 
 W, H = 80, 50

@@ -15,8 +15,8 @@ import random
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pix import Pic, ROOT, render, write_png, draw_rotated, draw_row_wave, \
-    draw_column_wave, draw_offset, rotozoom, PALETTE  # noqa: E402
+from pix import Pic, ROOT, write_png, draw_rotated, draw_column_wave, draw_offset, \
+    rotozoom, PALETTE  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(ROOT))
 OUT = "/tmp/art"
