@@ -166,9 +166,9 @@ bool writeSpectrogram(const std::string& path, const std::vector<float>& mono, i
       double db = 20.0 * std::log10(mag / (n / 4.0) + 1e-12);
       colourMap((db + 90.0) / 90.0, &img[(size_t(y) * width + x) * 3]);
     }
-    // Loudness lane: RMS level from -60 to 0 dBFS as a bar from the bottom.
+    // Loudness lane: RMS level from -40 to 0 dBFS as a bar from the bottom.
     double level = 10.0 * std::log10(rms / n + 1e-12) + 3.0;
-    int bar = int(std::max(0.0, std::min(1.0, (level + 60.0) / 60.0)) * (lane - 4));
+    int bar = int(std::max(0.0, std::min(1.0, (level + 40.0) / 40.0)) * (lane - 4));
     for (int y = 0; y < bar; ++y) {
       uint8_t* px = &img[(size_t(totalHeight - 1 - y) * width + x) * 3];
       px[0] = 60;
