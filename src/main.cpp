@@ -29,6 +29,10 @@ void blankWindow() {
 }  // namespace
 
 int main() {
+  // SDL 1.2 on SDL 2 can redirect framebuffer 0 to a scaling buffer of its
+  // own, which our framebuffer-object calls (loaded through GLEW) bypass: the
+  // window would stay black. The show letterboxes itself.
+  setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
   if (SDL_Init(SDL_INIT_VIDEO) < 0) ErrorBox("Video initialization failed: %s\n", SDL_GetError());
   const int desktopBitsPerPixel = SDL_GetVideoInfo()->vfmt->BitsPerPixel;
 

@@ -1,0 +1,88 @@
+# Helpers for the end-to-end tests: start the real program on the test
+# display, find its windows, press keys with xdotool, take screenshots.
+# Sourced by tests/e2e/*.sh; needs KESTRUNE_BIN and a DISPLAY.
+set -u
+
+: "${KESTRUNE_BIN:?}"
+: "${DISPLAY:?the end-to-end tests need a display (run them through scripts/test.sh)}"
+IMPORT=/usr/bin/import-im6.q16
+CONVERT=/usr/bin/convert-im6.q16
+
+workdir=$(mktemp -d)
+kestrune_pid=""
+cleanup() {
+  pkill -9 -P "${kestrune_pid:-0}" 2>/dev/null || true
+  rm -rf "$workdir"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Starts the program in $workdir with real boxes and the dummy audio driver.
+# The exit code lands in $workdir/exitcode.
+start_kestrune() {
+  rm -f "$workdir/exitcode"
+  (cd "$workdir" && env -u KESTRUNE_NO_BOXES SDL_AUDIODRIVER=dummy "$KESTRUNE_BIN" \
+      >"$workdir/stdout" 2>"$workdir/stderr"; echo $? >"$workdir/exitcode") &
+  kestrune_pid=$!
+}
+
+# Prints the ids of visible windows whose name matches the regex $1. The
+# show's own window is found by its class instead ("kestrune"), since SDL
+# names it in a way xdotool's name search does not read.
+windows_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null || true; }
+show_windows() { xdotool search --onlyvisible --classname '^kestrune$' 2>/dev/null || true; }
+
+# Waits up to $1 seconds for the show's window; prints its id.
+wait_for_show_window() {
+  local id
+  for _ in $(seq 1 $(($1 * 10))); do
+    id=$(show_windows | head -n 1)
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    kill -0 "$kestrune_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for a window named $1 other than the ids in $3; prints its id.
+wait_for_window() {
+  local name=$1 timeout=$2 except=${3:-} id
+  for _ in $(seq 1 $((timeout * 10))); do
+    for id in $(windows_named "$name"); do
+      case " $except " in *" $id "*) ;; *) echo "$id"; return 0 ;; esac
+    done
+    kill -0 "$kestrune_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Sends key $2 to window $1 (there is no window manager: focus explicitly).
+# A key that closes its window may leave xdotool complaining about the
+# vanished window when it sends the release; that is not a failure.
+press_key() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1" 2>/dev/null
+  xdotool key --window "$1" "$2" 2>/dev/null || true
+}
+
+# Waits up to $1 seconds for the program to end; prints its exit code.
+wait_for_exit() {
+  for _ in $(seq 1 $(($1 * 10))); do
+    if [ -s "$workdir/exitcode" ]; then
+      cat "$workdir/exitcode"; return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Sends key $2 to window $1 as a synthetic event, without moving the focus
+# (the way to answer FLTK boxes reliably).
+send_key() { xdotool key --window "$1" "$2" 2>/dev/null || true; }
+
+# Saves a screenshot of window $1 to $2 (PNG).
+screenshot() { "$IMPORT" -window "$1" "$2" 2>/dev/null; }
+
+# Mean brightness (0..1) of a picture.
+brightness() { "$CONVERT" "$1" -colorspace Gray -format '%[fx:mean]' info:; }
