@@ -32,8 +32,13 @@ struct TestArchiveFile {
   std::string bytes;
 };
 
-// Selects the constructor that opens a copy of an existing archive.
+// Select the constructor that opens a copy of an existing archive; both
+// spellings work: TestArchive(CopyOfArchive{}, path) and
+// TestArchive(ExistingArchive{path}).
 struct CopyOfArchive {};
+struct ExistingArchive {
+  std::string path;
+};
 
 class TestArchive {
  public:
@@ -45,6 +50,7 @@ class TestArchive {
   // fresh temporary directory and opens it there the same way:
   //   TestArchive show(CopyOfArchive{}, path);
   TestArchive(CopyOfArchive, const std::string& path);
+  explicit TestArchive(const ExistingArchive& archive) : TestArchive(CopyOfArchive{}, archive.path) {}
   ~TestArchive();
 
   TestArchive(const TestArchive&) = delete;
