@@ -79,19 +79,6 @@ class TextEndingScene : public ::testing::Test {
   TextEnding ending_;
 };
 
-TEST_F(TextEndingScene, InitFillsRowColoursAndBandTables) {
-  EXPECT_EQ(ending_.rowColours[0], 12);
-  EXPECT_EQ(ending_.rowColours[4], 12);
-  EXPECT_EQ(ending_.rowColours[5], 14);
-  EXPECT_EQ(ending_.rowColours[19], 14);
-  EXPECT_EQ(ending_.rowColours[20], 10);
-  EXPECT_EQ(ending_.rowColours[49], 10);
-  EXPECT_EQ(ending_.bandStarts[3], 250);
-  EXPECT_EQ(ending_.bandWidths[0], 4);
-  EXPECT_EQ(ending_.bandScales[2], 309);
-  EXPECT_EQ(ending_.levelDecay, 3);
-}
-
 TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   frameAt(388.0, 300000);  // particle fountain
   EXPECT_TRUE(ParticleFountain::clock.started);
