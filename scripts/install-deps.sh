@@ -10,7 +10,7 @@ packages=(
   libmpg123-dev libvorbis-dev libkissfft-dev libfltk1.3-dev
   libmp3lame-dev fonts-liberation zlib1g-dev console-data
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool libgl1-mesa-dri x11-utils imagemagick vorbis-tools
+  xvfb xauth xdotool libgl1-mesa-dri x11-utils imagemagick vorbis-tools python3
 )
 
 missing=()
