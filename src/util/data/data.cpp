@@ -66,7 +66,8 @@ FILE* createTempFile() {
   if (fd < 0) return nullptr;
   data_temp_files.emplace_back(path.data());
   if (unlink(path.data()) != 0) {
-    if (still_linked.empty()) std::atexit(removeStillLinked);
+    static bool removalRegistered = false;
+    if (!removalRegistered) removalRegistered = std::atexit(removeStillLinked) == 0;
     still_linked.emplace_back(path.data());
   }
   FILE* file = fdopen(fd, "wb+");

@@ -59,8 +59,9 @@ char* data_load_file(const char* name, int* size, bool terminate);
 // logs statistics. Other modes: returns at once.
 void data_write_archive();
 
-// Deletes the temporary files still on disk. Every stream's file is unlinked
-// as soon as it is open, so at shutdown there is nothing left to delete.
+// Deletes the temporary files still on disk. Every temporary file is
+// unlinked as soon as it is open, so normally nothing is left; a name whose
+// unlink failed then is deleted here (and at process exit at the latest).
 void data_remove_temp_files();
 
 // Frees every entry and empties data_entries, for tools and tests that handle
