@@ -1,5 +1,6 @@
 #include "util/error.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +22,9 @@ char* makeCaption(const char* file, int line) {
   char* caption = static_cast<char*>(std::malloc(kCaptionSize));
   if (caption) {
     // Longer captions keep their first 99 characters.
-    std::strncpy(caption, full, kCaptionSize - 1);
-    caption[kCaptionSize - 1] = '\0';
+    const size_t length = std::min(std::strlen(full), static_cast<size_t>(kCaptionSize - 1));
+    std::memcpy(caption, full, length);
+    caption[length] = '\0';
   }
   return caption;
 }
