@@ -16,6 +16,7 @@ namespace {
 
 constexpr int64_t kMaxBeats = 20000;
 constexpr size_t kMaxPatternEvents = 200000;
+constexpr size_t kMaxVoiceNotes = 1000000;
 
 struct PatternEvent {
   int64_t start = 0, length = 0;
@@ -558,6 +559,7 @@ void place(const std::vector<std::string>& w, int line, const std::map<std::stri
           }
         }
         score.notes[v].push_back(n);
+        if (score.notes[v].size() > kMaxVoiceNotes) fail(line, "too many notes for one voice");
       }
       pos += p.length;
       if (pos > kMaxBeats * kTicksPerBeat) fail(line, "placement too long");
