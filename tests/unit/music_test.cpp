@@ -38,8 +38,8 @@ class MusicFiles : public testing::Test {
 };
 
 // Fatal messages: the box title and its repetition in the text.
-std::string fatal(const std::string& line, const std::string& message) {
-  std::string where = "Error in file src\\\\util\\\\music\\\\music\\.cpp:" + line;
+std::string fatal(const std::string& message) {
+  std::string where = "Error in file src\\\\util\\\\music\\\\music\\.cpp:[0-9]+";
   return where + "\n" + where + "\n\n" + message;
 }
 
@@ -61,11 +61,13 @@ TEST_F(MusicFiles, ExtensionIsComparedInLowerCase) {
 
 TEST_F(MusicFiles, UnknownExtensionsAndMissingFilesAreFatal) {
   TestArchive archive(std::vector<TestArchiveFile>{{"data/song.wav", "RIFF"}});
-  EXPECT_EXIT(Music("data/song.WAV"), ExitedWithCode(1), fatal("33", "Music format \\.wav not supported"));
+  EXPECT_EXIT(Music("data/song.WAV"), ExitedWithCode(1), fatal("Music format \\.wav not supported"));
   EXPECT_EXIT(Music("mp3"), ExitedWithCode(1), "Music format mp3 not supported");
   EXPECT_EXIT(Music(""), ExitedWithCode(1), "Music format  not supported");
   EXPECT_EXIT(Music("data/none.mp3"), ExitedWithCode(1),
-              fatal("65", "Failed to read music data from data/none\\.mp3!"));
+              fatal("Failed to read music data from data/none\\.mp3!"));
+  // A sync configuration goes to its own loader, which finds no such file.
+  EXPECT_EXIT(Music("data/SYNC.XML"), ExitedWithCode(1), "Could not load data/SYNC\\.XML");
 }
 
 TEST_F(MusicFiles, UnplayableDataFailsWhenTheShowStarts) {
@@ -75,7 +77,7 @@ TEST_F(MusicFiles, UnplayableDataFailsWhenTheShowStarts) {
   for (const char* name : {"data/text.ogg", "data/cut.ogg"}) {
     Music music(name);
     EXPECT_EQ(0u, music.stream);
-    EXPECT_EXIT(music.play(), ExitedWithCode(1), fatal("86", "Failed to start the music!"));
+    EXPECT_EXIT(music.play(), ExitedWithCode(1), fatal("Failed to start the music!"));
   }
 }
 
@@ -87,7 +89,7 @@ TEST(MusicDeviceTest, DeviceThatCannotOpenIsFatal) {
         setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
         Music music("data/any.mp3");
       },
-      ExitedWithCode(1), fatal("60", "Can't initialize device"));
+      ExitedWithCode(1), fatal("Can't initialize device"));
 }
 
 TEST_F(MusicFiles, PlayingStartsFlatAndEndsAtTheSongsEnd) {
@@ -172,7 +174,7 @@ TEST(MusicManualTest, SpectrumIsHandedOut) {
   music.setManualSpectrum(given);
   music.fillSpectrum(out);
   EXPECT_EQ(0, memcmp(given, out, sizeof out));
-  EXPECT_EXIT(music.fillSpectrum(nullptr), ExitedWithCode(1), fatal("119", "Invalid buffer"));
+  EXPECT_EXIT(music.fillSpectrum(nullptr), ExitedWithCode(1), fatal("Invalid buffer"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/audio.h"
@@ -69,8 +70,9 @@ void Music::loadStream(const char* name) {
     lengthBytes = audio::length(stream);
     if (lengthBytes != audio::kLengthError)
       lengthSeconds = static_cast<int32_t>(audio::bytesToSeconds(stream, lengthBytes));
+  } else {
+    free(data);  // nothing plays from it; play() reports the failure
   }
-  // A stream that could not be created is reported by play().
 }
 
 void Music::play() {
