@@ -1,6 +1,7 @@
 #include "support/test_archive.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,6 +13,35 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Directories made by makeTestTempDir, with the process that made them. A
+// process that ends through exit (a fatal report inside a death test, say)
+// removes its own at exit; a forked child never touches its parent's.
+struct OwnedDir {
+  std::string path;
+  pid_t owner;
+  dev_t device;  // identify the directory itself: once removed, its name
+  ino_t inode;   // may be given to someone else's
+};
+
+std::vector<OwnedDir>& ownedDirs() {
+  static auto* dirs = new std::vector<OwnedDir>;  // outlives static destruction
+  return *dirs;
+}
+
+void removeOwnedDirs() {
+  for (const OwnedDir& dir : ownedDirs()) {
+    struct stat now {};
+    if (dir.owner != getpid() || lstat(dir.path.c_str(), &now) != 0) continue;
+    if (now.st_dev != dir.device || now.st_ino != dir.inode) continue;
+    std::error_code ignored;
+    fs::remove_all(dir.path, ignored);
+  }
+}
+
+}  // namespace
+
 std::string makeTestTempDir(const char* prefix) {
   const char* tmp = std::getenv("TMPDIR");
   std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
@@ -21,6 +51,11 @@ std::string makeTestTempDir(const char* prefix) {
     ADD_FAILURE() << "cannot make a temporary directory from " << pattern;
     return {};
   }
+  static bool registered = std::atexit(removeOwnedDirs) == 0;
+  (void)registered;
+  struct stat made {};
+  lstat(path.data(), &made);
+  ownedDirs().push_back(OwnedDir{path.data(), getpid(), made.st_dev, made.st_ino});
   return path.data();
 }
 

@@ -68,4 +68,6 @@ class TestArchive {
 };
 
 // Makes a fresh empty directory under $TMPDIR (or /tmp) and returns its path.
+// Remove it when done; whatever is left is removed when the process that
+// made it exits (also through a fatal report inside a death test).
 std::string makeTestTempDir(const char* prefix = "kestrune-test");

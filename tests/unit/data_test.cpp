@@ -191,6 +191,22 @@ TEST_F(DataTest, ServesPackedFilesByExactName) {
   EXPECT_EQ(data_open_file("data/a/first.raw2"), nullptr);
 }
 
+TEST_F(DataTest, TestArchiveDirectoriesGoWithTheProcessThatMadeThem) {
+  TestArchive mine({{"kept.raw", "k"}});
+  // A child that dies by a fatal report removes its own archive directory
+  // but leaves its parent's alone.
+  Outcome outcome = runInChild([] {
+    TestArchive theirs({{"gone.raw", "g"}});
+    std::printf("%s", theirs.dir().c_str());
+    ErrorBox("stopping inside a test");
+  });
+  EXPECT_EQ(outcome.code, 1);
+  ASSERT_FALSE(outcome.out.empty());
+  EXPECT_FALSE(fs::exists(outcome.out));
+  EXPECT_TRUE(fs::exists(mine.archivePath()));
+  EXPECT_EQ(loadString("kept.raw", false), "k");
+}
+
 TEST_F(DataTest, PackModeRecordsFirstLoadsAndWritesThemOut) {
   writeFile("text.txt", "hello");
   writeFile("raw.bin", std::string("\x01\x00\x03", 3));
