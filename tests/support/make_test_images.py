@@ -244,6 +244,8 @@ def make_corrupt_pngs(out):
     write(os.path.join(out, "bad_plte.png"), sig + ihdr + chunk(b"PLTE", bytes(7)) + chunk(b"IEND", b""))
     write(os.path.join(out, "huge.png"), sig + chunk(b"IHDR", struct.pack(">IIBBBBB", 100000, 100000, 8, 6, 0, 0, 0))
           + chunk(b"IDAT", zlib.compress(b"\x00" * 100)) + chunk(b"IEND", b""))
+    write(os.path.join(out, "long_side.png"), sig + chunk(b"IHDR", struct.pack(">IIBBBBB", 70000, 1, 8, 0, 0, 0, 0))
+          + chunk(b"IDAT", zlib.compress(bytes(70001))) + chunk(b"IEND", b""))
     write(os.path.join(out, "wide.png"), sig + chunk(b"IHDR", struct.pack(">IIBBBBB", 0xFFFFFFF0, 1, 8, 6, 0, 0, 0))
           + chunk(b"IDAT", zlib.compress(b"\x00" * 100)) + chunk(b"IEND", b""))
 

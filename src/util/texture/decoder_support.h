@@ -19,6 +19,8 @@ void decoderErrorBox(const char* text);
 // Largest decoded image, in bytes, any decoder will allocate: buffer sizes
 // are kept within a signed 32-bit int.
 constexpr int64_t kMaxImageBytes = 0x7FFFFFFF;
+// Longest side a PNG may declare (the most TGA and JPEG can hold as well).
+constexpr uint32_t kMaxImageSide = 65535;
 
 // Bytes left between the stream's position and its end (-1 when unknown).
 int64_t bytesLeft(FILE* file);

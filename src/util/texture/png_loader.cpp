@@ -463,8 +463,9 @@ int RawPngDecoder::begin() {
     case 6: channels = 4; break;
     default: return 0;
   }
-  // Sizes whose RGBA buffer would not fit are refused like a bad header.
-  if (headerWidth == 0 || headerHeight == 0 ||
+  // Sizes whose RGBA buffer would not fit, or with a side longer than any
+  // texture can be, are refused like a bad header.
+  if (headerWidth == 0 || headerHeight == 0 || headerWidth > kMaxImageSide || headerHeight > kMaxImageSide ||
       static_cast<int64_t>(headerWidth) * headerHeight * 4 > kMaxImageBytes) {
     return 0;
   }
