@@ -1,0 +1,131 @@
+#pragma once
+
+// Shared by the audit tests: a hand-set tick count, the music at a chosen
+// beat, and every class-wide clock and start tick put back to "not started"
+// so that each test begins like the first frame of the show.
+
+#include <cstdint>
+#include <functional>
+
+#include "audit_model.h"
+
+#include "platform/asynckeys.h"
+#include "platform/ticks.h"
+#include "scenes/textdance.h"
+#include "scenes/textending.h"
+#include "scenes/textraster.h"
+#include "scenes/textsnake.h"
+#include "scenes/texttalkingv.h"
+#include "util/ascii/fallingblocks.h"
+#include "util/ascii/fire.h"
+#include "util/ascii/fountain.h"
+#include "util/ascii/plasma.h"
+#include "util/ascii/rasterbars.h"
+#include "util/ascii/rotozoom.h"
+#include "util/ascii/starfield.h"
+#include "util/music/music.h"
+
+namespace audit {
+
+inline void resetClassClocks() {
+  Rotozoom::clockStarted = false;
+  Rotozoom::clock = 0;
+  Starfield::clockStarted = false;
+  Starfield::clock = 0;
+  FireEffect::clockStarted = false;
+  FireEffect::clock = 0;
+  FireEffect::shadedClockStarted = false;
+  FireEffect::shadedClock = 0;
+  TextTalkingV::spinStart = TickClock{};
+  TextTalkingV::pulseStart = TickClock{};
+  TextDance::spinStart = TickClock{};
+  TextDance::pulseStart = TickClock{};
+  TextDance::zoomStart = TickClock{};
+  RasterBars::clock = TickClock{};
+  Plasma::clock = TickClock{};
+  FallingBlocks::clock = TickClock{};
+  ParticleFountain::clock = TickClock{};
+  ParticleFountain::pointCount = 0;
+  TextRaster::scrollerStart = TickClock{};
+  TextRaster::zoomStart = TickClock{};
+  TextEnding::analyserClock = TickClock{};
+  TextEnding::waveStart = TickClock{};
+  TextEnding::fallbackStart = TickClock{};
+  TextSnake::interactionMode = TextSnake::kTitle;
+  TextSnake::stepClock = TickClock{};
+  TextSnake::titleStart = TickClock{};
+}
+
+inline uint32_t& tickNow() {
+  static uint32_t now = 0;
+  return now;
+}
+
+inline bool& keyF8() {
+  static bool held = false;
+  return held;
+}
+inline bool& keyF9() {
+  static bool held = false;
+  return held;
+}
+
+// Fresh class-wide state, a tick count set by the test and function keys
+// held by the test, for the lifetime of the object.
+class Stage {
+ public:
+  explicit Stage(uint32_t start) {
+    tickNow() = start;
+    keyF8() = keyF9() = false;
+    platform::setTickSource([] { return tickNow(); });
+    platform::setKeyHeldSource([](int key) {
+      return (key == platform::kKeyF8 && keyF8()) || (key == platform::kKeyF9 && keyF9());
+    });
+    resetClassClocks();
+  }
+  ~Stage() {
+    platform::setTickSource(nullptr);
+    platform::setKeyHeldSource(nullptr);
+    resetClassClocks();
+  }
+  Stage(const Stage&) = delete;
+  Stage& operator=(const Stage&) = delete;
+};
+
+// A start tick of a window: set by the first frame that needs it.
+struct Start {
+  bool set = false;
+  uint32_t at = 0;
+  uint32_t since(uint32_t now) {
+    if (!set) {
+      set = true;
+      at = now;
+    }
+    return now - at;
+  }
+};
+
+inline void startClock(Clock& clock, uint32_t now) {
+  if (!clock.started) {
+    clock.started = true;
+    clock.time = now;
+  }
+}
+
+// fileColour only on rows y0..y1-1, transparent elsewhere.
+inline std::function<int(int, int)> rowsOnly(std::function<int(int, int)> f, int y0, int y1) {
+  return [f, y0, y1](int x, int y) { return y >= y0 && y < y1 ? f(x, y) : 0; };
+}
+
+// Hands a scene its shared objects the way the Demo does.
+template <typename SceneType>
+void attach(SceneType& scene, AsciiEngine& engine, Music& music) {
+  scene.ascii = &engine;
+  scene.music = &music;
+}
+
+// Puts the manual music at `ms` milliseconds of the song (200 beats per
+// minute: beat = ms / 300).
+inline void atSongTime(Music& music, uint32_t ms) { music.setManualPosition(ms / 1000.0); }
+
+}  // namespace audit
