@@ -13,7 +13,7 @@ sanitize="$root/build-sanitize"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$jobs"
 
-cmake -S "$root" -B "$sanitize" -DCMAKE_BUILD_TYPE=Debug -DKESTRUNE_SANITIZE=ON \
+cmake -S "$root" -B "$sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_SANITIZE=ON \
   -DKESTRUNE_BENCH=OFF -DKESTRUNE_CONTENT=OFF -DKESTRUNE_DATA_TVL="$build/data.tvl" >/dev/null
 cmake --build "$sanitize" -j"$jobs"
 
