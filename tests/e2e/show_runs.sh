@@ -3,15 +3,7 @@
 # window shows frames that change with the music, Escape ends with code 0.
 source "$KESTRUNE_SOURCE_DIR/tests/support/e2e_lib.sh"
 
-cp "$KESTRUNE_DATA_TVL" "$workdir/data.tvl"
-start_kestrune
-
-dialog=$(wait_for_window '^Kestrune$' 20) || fail "the setup dialog did not appear"
-# Windowed, so that the window can be resized and captured.
-press_key "$dialog" alt+f
-press_key "$dialog" Return
-
-show=$(wait_for_show_window 60) || fail "the show's window did not open"
+start_show_windowed
 sleep 3
 screenshot "$show" "$workdir/a.png" || fail "no screenshot"
 sleep 1.5

@@ -3,12 +3,7 @@
 # 4:3 (the dialog's default aspect) gets black bars left and right.
 source "$KESTRUNE_SOURCE_DIR/tests/support/e2e_lib.sh"
 
-cp "$KESTRUNE_DATA_TVL" "$workdir/data.tvl"
-start_kestrune
-dialog=$(wait_for_window '^Kestrune$' 20) || fail "the setup dialog did not appear"
-press_key "$dialog" alt+f
-press_key "$dialog" Return
-show=$(wait_for_show_window 60) || fail "the show's window did not open"
+start_show_windowed
 
 # Beat 28 onwards of the opening lays a picture over the fire: plenty to see.
 sleep 9

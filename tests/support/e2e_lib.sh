@@ -10,7 +10,11 @@ CONVERT=/usr/bin/convert-im6.q16
 
 workdir=$(mktemp -d)
 kestrune_pid=""
+main_shell=$BASHPID
+# Only the test's own shell cleans up, never a $(...) subshell that bash
+# lets run the trap too.
 cleanup() {
+  [ "$BASHPID" = "$main_shell" ] || return 0
   pkill -9 -P "${kestrune_pid:-0}" 2>/dev/null || true
   rm -rf "$workdir"
 }
@@ -80,6 +84,20 @@ wait_for_exit() {
 # Sends key $2 to window $1 as a synthetic event, without moving the focus
 # (the way to answer FLTK boxes reliably).
 send_key() { xdotool key --window "$1" "$2" 2>/dev/null || true; }
+
+# Starts the show with the real archive, answers the setup dialog with
+# full screen off (so the window can be resized and captured) and Return,
+# and sets $show to the show window's id. Call it directly, not inside $(...):
+# the program must stay a child of this shell.
+start_show_windowed() {
+  local dialog
+  cp "$KESTRUNE_DATA_TVL" "$workdir/data.tvl"
+  start_kestrune
+  dialog=$(wait_for_window '^Kestrune$' 20) || fail "the setup dialog did not appear"
+  press_key "$dialog" alt+f
+  press_key "$dialog" Return
+  show=$(wait_for_show_window 60) || fail "the show's window did not open"
+}
 
 # Saves a screenshot of window $1 to $2 (PNG).
 screenshot() { "$IMPORT" -window "$1" "$2" 2>/dev/null; }
