@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "platform/systime.h"
 #include "util/data/coder.h"
 #include "util/error.h"
+#include "util/texture/texture.h"
 
 int data_mode = DATA_MODE_DISK;
 std::vector<DataEntry*> data_entries;
@@ -351,4 +353,11 @@ void data_clear_entries() {
     delete entry;
   }
   data_entries.clear();
+}
+
+// The loading texture is the first thing read from the archive at start-up.
+void data_load_loading_texture() {
+  tex_loading = new (std::nothrow) Texture();
+  if (!tex_loading) ErrorBox("Failed assert tex_loading");
+  texture_load_loading_logo(tex_loading);
 }

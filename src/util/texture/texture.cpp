@@ -214,9 +214,7 @@ void Texture::drawFullscreen() {
   glPopAttrib();
 }
 
-void data_load_loading_texture() {
+void texture_load_loading_logo(Texture* texture) {
   static const char* const kLogo = "data/common/images/tavorlin_logo_transp.png";
-  tex_loading = new (std::nothrow) Texture();
-  if (!tex_loading) ErrorBox("Failed assert tex_loading");
-  if (!tex_loading->load(kLogo, GL_LINEAR, GL_LINEAR, true)) ErrorBox("Failed to load texture %s", kLogo);
+  if (!texture->load(kLogo, GL_LINEAR, GL_LINEAR, true)) ErrorBox("Failed to load texture %s", kLogo);
 }

@@ -39,3 +39,5 @@ extern const char* texture_vendor_override;
 // Created once at start-up from the loading logo and kept for the whole run.
 extern Texture* tex_loading;
 void data_load_loading_texture();
+// Loads the loading logo into `texture` (linear filters, mipmaps).
+void texture_load_loading_logo(Texture* texture);
