@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/audio_decoder.h"
-#include "platform/audio_spectrum.h"
+#include "platform/audio_fft.h"
 
 namespace platform {
 namespace audio {

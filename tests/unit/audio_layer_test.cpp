@@ -8,7 +8,7 @@
 
 #include "platform/audio.h"
 #include "platform/audio_decoder.h"
-#include "platform/audio_spectrum.h"
+#include "platform/audio_fft.h"
 #include "support/audio_fixtures.h"
 
 namespace {

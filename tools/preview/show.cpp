@@ -11,7 +11,7 @@
 
 #include "keystate.h"
 #include "platform/audio_decoder.h"
-#include "platform/audio_spectrum.h"
+#include "platform/audio_fft.h"
 #include "platform/random.h"
 #include "platform/ticks.h"
 #include "png_writer.h"

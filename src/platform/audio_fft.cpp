@@ -1,4 +1,4 @@
-#include "platform/audio_spectrum.h"
+#include "platform/audio_fft.h"
 
 #include <kiss_fftr.h>
 
