@@ -25,36 +25,11 @@
 #include "util/ascii/starfield.h"
 #include "util/music/music.h"
 
+#include "support/classwide_state.h"
+
 namespace audit {
 
-inline void resetClassClocks() {
-  Rotozoom::clockStarted = false;
-  Rotozoom::clock = 0;
-  Starfield::clockStarted = false;
-  Starfield::clock = 0;
-  FireEffect::clockStarted = false;
-  FireEffect::clock = 0;
-  FireEffect::shadedClockStarted = false;
-  FireEffect::shadedClock = 0;
-  TextTalkingV::spinStart = TickClock{};
-  TextTalkingV::pulseStart = TickClock{};
-  TextDance::spinStart = TickClock{};
-  TextDance::pulseStart = TickClock{};
-  TextDance::zoomStart = TickClock{};
-  RasterBars::clock = TickClock{};
-  Plasma::clock = TickClock{};
-  FallingBlocks::clock = TickClock{};
-  ParticleFountain::clock = TickClock{};
-  ParticleFountain::pointCount = 0;
-  TextRaster::scrollerStart = TickClock{};
-  TextRaster::zoomStart = TickClock{};
-  TextEnding::analyserClock = TickClock{};
-  TextEnding::waveStart = TickClock{};
-  TextEnding::fallbackStart = TickClock{};
-  TextSnake::interactionMode = TextSnake::kTitle;
-  TextSnake::stepClock = TickClock{};
-  TextSnake::titleStart = TickClock{};
-}
+inline void resetClassClocks() { ::resetClasswideState(); }
 
 inline uint32_t& tickNow() {
   static uint32_t now = 0;

@@ -22,6 +22,7 @@
 #include "util/ascii/starfield.h"
 #include "util/ascii/asciiengine.h"
 #include "util/music/music.h"
+#include "support/classwide_state.h"
 
 namespace scenes_b_test {
 
@@ -31,27 +32,6 @@ inline uint32_t& manualNow() {
 }
 inline uint32_t manualTicks() { return manualNow(); }
 
-inline void resetClasswideState() {
-  RasterBars::clock = TickClock{false, 0};
-  Plasma::clock = TickClock{false, 0};
-  FallingBlocks::clock = TickClock{false, 0};
-  ParticleFountain::clock = TickClock{false, 0};
-  ParticleFountain::pointCount = 0;
-  Starfield::clockStarted = false;
-  Starfield::clock = 0;
-  FireEffect::clockStarted = false;
-  FireEffect::clock = 0;
-  FireEffect::shadedClockStarted = false;
-  FireEffect::shadedClock = 0;
-  TextRaster::scrollerStart = TickClock{false, 0};
-  TextRaster::zoomStart = TickClock{false, 0};
-  TextEnding::analyserClock = TickClock{false, 0};
-  TextEnding::waveStart = TickClock{false, 0};
-  TextEnding::fallbackStart = TickClock{false, 0};
-  TextSnake::interactionMode = TextSnake::kTitle;
-  TextSnake::stepClock = TickClock{false, 0};
-  TextSnake::titleStart = TickClock{false, 0};
-}
 
 // Drives the tick count from the test and starts from fresh class-wide state.
 class ManualClock {
