@@ -10,11 +10,12 @@ bash "$root/scripts/install-deps.sh"
 build="$root/build"
 sanitize="$root/build-sanitize"
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_TESTS=ON -DKESTRUNE_BENCH=ON \
+  -DKESTRUNE_CONTENT=ON >/dev/null
 cmake --build "$build" -j"$jobs"
 
 cmake -S "$root" -B "$sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_SANITIZE=ON \
-  -DKESTRUNE_BENCH=OFF -DKESTRUNE_CONTENT=OFF -DKESTRUNE_DATA_TVL="$build/data.tvl" >/dev/null
+  -DKESTRUNE_TESTS=ON -DKESTRUNE_BENCH=OFF -DKESTRUNE_CONTENT=OFF -DKESTRUNE_DATA_TVL="$build/data.tvl" >/dev/null
 cmake --build "$sanitize" -j"$jobs"
 
 run_tests() {
