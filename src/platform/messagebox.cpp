@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace platform {
 namespace {
@@ -13,6 +14,31 @@ namespace {
 void writeToStderr(const char* title, const char* text) {
   std::fprintf(stderr, "%s\n%s\n", title, text);
   std::fflush(stderr);
+}
+
+// FLTK sizes a box to its longest line and never wraps, so long messages
+// (the missing-extension question is over 400 characters) would run off the
+// screen. Break lines at blanks so none is longer than `width` characters;
+// the viewer reads the same words.
+std::string wrapForDisplay(const char* text, size_t width = 90) {
+  std::string out;
+  size_t lineStart = 0;
+  size_t lastBlank = std::string::npos;
+  for (const char* p = text; *p; ++p) {
+    out += *p;
+    if (*p == '\n') {
+      lineStart = out.size();
+      lastBlank = std::string::npos;
+    } else if (*p == ' ') {
+      lastBlank = out.size() - 1;
+    }
+    if (out.size() - lineStart > width && lastBlank != std::string::npos) {
+      out[lastBlank] = '\n';
+      lineStart = lastBlank + 1;
+      lastBlank = std::string::npos;
+    }
+  }
+  return out;
 }
 
 class DefaultPresenter : public BoxPresenter {
@@ -23,7 +49,7 @@ class DefaultPresenter : public BoxPresenter {
       return;
     }
     fl_message_title(title);
-    fl_message("%s", text);
+    fl_message("%s", wrapForDisplay(text).c_str());
   }
 
   bool askOkCancel(const char* title, const char* text) override {
@@ -33,7 +59,7 @@ class DefaultPresenter : public BoxPresenter {
     }
     fl_message_title(title);
     // Button 0 is what Escape and the close box answer, so it is Cancel.
-    return fl_choice("%s", "Cancel", "OK", nullptr, text) == 1;
+    return fl_choice("%s", "Cancel", "OK", nullptr, wrapForDisplay(text).c_str()) == 1;
   }
 };
 

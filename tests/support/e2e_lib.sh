@@ -23,10 +23,11 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Starts the program in $workdir with real boxes and the dummy audio driver.
-# The exit code lands in $workdir/exitcode.
+# Extra VAR=value arguments go into its environment. The exit code lands in
+# $workdir/exitcode.
 start_kestrune() {
   rm -f "$workdir/exitcode"
-  (cd "$workdir" && env -u KESTRUNE_NO_BOXES SDL_AUDIODRIVER=dummy "$KESTRUNE_BIN" \
+  (cd "$workdir" && env -u KESTRUNE_NO_BOXES SDL_AUDIODRIVER=dummy "$@" "$KESTRUNE_BIN" \
       >"$workdir/stdout" 2>"$workdir/stderr"; echo $? >"$workdir/exitcode") &
   kestrune_pid=$!
 }

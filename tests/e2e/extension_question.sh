@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# A renderer without non-power-of-two textures (Mesa told to hide the
+# extension) gets the missing-extension question: Cancel ends with code 1;
+# OK goes on, and the show then stops at its first framebuffer of 640 x 600,
+# which such a renderer cannot complete: the risk the question warned about.
+source "$KESTRUNE_SOURCE_DIR/tests/support/e2e_lib.sh"
+
+cp "$KESTRUNE_DATA_TVL" "$workdir/data.tvl"
+hide=MESA_EXTENSION_OVERRIDE=-GL_ARB_texture_non_power_of_two
+
+answer_question() {
+  local dialog box
+  start_kestrune "$hide"
+  dialog=$(wait_for_window '^Kestrune$' 20) || fail "the setup dialog did not appear"
+  press_key "$dialog" alt+f
+  press_key "$dialog" Return
+  box=$(wait_for_window '^Missing extension\(s\)$' 30) || fail "no question about the missing extension"
+  sleep 1
+  send_key "$box" "$1"
+}
+
+answer_question Escape
+code=$(wait_for_exit 10) || fail "the program did not end after Cancel"
+[ "$code" = 1 ] || fail "exit code $code after Cancel, expected 1"
+
+answer_question Return
+box=$(wait_for_window '^Error in file src\\util\\fbo\\fbo\.cpp:[0-9]+$' 30) ||
+  fail "the program did not go on after OK: $(cat "$workdir/stderr")"
+sleep 1
+send_key "$box" Return
+code=$(wait_for_exit 10) || fail "the program did not end after the error box"
+[ "$code" = 1 ] || fail "exit code $code after the error box, expected 1"
+echo "ok"
