@@ -23,10 +23,8 @@ inline void resetClasswideState() {
   Rotozoom::clock = 0;
   Starfield::clockStarted = false;
   Starfield::clock = 0;
-  FireEffect::clockStarted = false;
-  FireEffect::clock = 0;
-  FireEffect::shadedClockStarted = false;
-  FireEffect::shadedClock = 0;
+  FireEffect::clock = TickClock{};
+  FireEffect::shadedClock = TickClock{};
   TextTalkingV::spinStart = TickClock{};
   TextTalkingV::pulseStart = TickClock{};
   TextDance::spinStart = TickClock{};

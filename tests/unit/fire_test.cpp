@@ -18,7 +18,7 @@ class FireTest : public ::testing::Test {
   FireTest() : ticks(9000000u) {
     // The clocks are shared and never reset: start them if no test has, and
     // put the tick count where the next update runs exactly one tick.
-    ManualTicks::now = FireEffect::clockStarted ? FireEffect::clock : 9000000u;
+    ManualTicks::now = FireEffect::clock.started ? FireEffect::clock.time : 9000000u;
     fire.sparksPerTick = 0;
   }
   ~FireTest() override { platform::setKeyHeldSource(nullptr); }
@@ -176,11 +176,11 @@ TEST_F(FireTest, SparksSeedTheBottomRowUntilStopped) {
 TEST_F(FireTest, UpdateRunsEveryTickDueOnTheSharedClock) {
   // The clock starts at the first update; a tick falls due at once.
   EXPECT_EQ(countTicksOfUpdate(), 1);
-  EXPECT_TRUE(FireEffect::clockStarted);
+  EXPECT_TRUE(FireEffect::clock.started);
   EXPECT_EQ(countTicksOfUpdate(), 0);  // same millisecond
 
   // A second later: fifty ticks; a second fire in the same frame none.
-  ManualTicks::now = FireEffect::clock + 980;
+  ManualTicks::now = FireEffect::clock.time + 980;
   EXPECT_EQ(countTicksOfUpdate(), 50);
   FireEffect other(&engine);
   other.cooling = 5;
@@ -192,18 +192,18 @@ TEST_F(FireTest, UpdateRunsEveryTickDueOnTheSharedClock) {
   // A large gap (ten minutes) is caught up tick by tick, and the fire is
   // still drawn from a sane field.
   fire.sparksPerTick = 25;
-  ManualTicks::now = FireEffect::clock + 600000 - 20;
+  ManualTicks::now = FireEffect::clock.time + 600000 - 20;
   EXPECT_EQ(countTicksOfUpdate(), 30000);
-  EXPECT_EQ(FireEffect::clock, ManualTicks::now + 20);
+  EXPECT_EQ(FireEffect::clock.time, ManualTicks::now + 20);
   int lit = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i) lit += engine.chars[i] != 0;
   EXPECT_GT(lit, 0);
 
   // Across the wrap of the tick count: two ticks, not 2^32 / 20.
-  FireEffect::clock = 0xFFFFFFF0u;
+  FireEffect::clock.time = 0xFFFFFFF0u;
   ManualTicks::now = 0xFFFFFFF0u + 25;
   EXPECT_EQ(countTicksOfUpdate(), 2);
-  EXPECT_EQ(FireEffect::clock, 0xFFFFFFF0u + 40);
+  EXPECT_EQ(FireEffect::clock.time, 0xFFFFFFF0u + 40);
 }
 
 bool f8Held = false;
@@ -295,16 +295,16 @@ TEST_F(FireTest, ShadedUpdateHasItsOwnClockAndLightShade) {
   platform::setKeyHeldSource(heldKeys);
   f8Held = f9Held = false;
   fire.update(-1);  // the plain clock is now in step
-  const uint32_t plain = FireEffect::clock;
-  ManualTicks::now = FireEffect::shadedClockStarted ? FireEffect::shadedClock : ManualTicks::now;
+  const uint32_t plain = FireEffect::clock.time;
+  ManualTicks::now = FireEffect::shadedClock.started ? FireEffect::shadedClock.time : ManualTicks::now;
   fire.sparksPerTick = 25;
   fire.updateShaded();
-  EXPECT_EQ(FireEffect::clock, plain);
-  EXPECT_TRUE(FireEffect::shadedClockStarted);
-  EXPECT_EQ(FireEffect::shadedClock, ManualTicks::now + 20);
+  EXPECT_EQ(FireEffect::clock.time, plain);
+  EXPECT_TRUE(FireEffect::shadedClock.started);
+  EXPECT_EQ(FireEffect::shadedClock.time, ManualTicks::now + 20);
   ManualTicks::now += 100;
   fire.updateShaded();
-  EXPECT_EQ(FireEffect::shadedClock, ManualTicks::now + 20);
+  EXPECT_EQ(FireEffect::shadedClock.time, ManualTicks::now + 20);
   int shaded = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
     if (engine.chars[i] == 0) continue;

@@ -55,10 +55,10 @@ void attach(SceneType& scene, AsciiEngine& engine, Music& music) {
 // tests' time, and the same steps whichever test runs first).
 uint32_t freshTicks() {
   const uint32_t t = 20000000u;
-  Rotozoom::clockStarted = Starfield::clockStarted = FireEffect::clockStarted = true;
+  Rotozoom::clockStarted = Starfield::clockStarted = true;
   Rotozoom::clock = t;
   Starfield::clock = t;
-  FireEffect::clock = t;
+  FireEffect::clock = TickClock{true, t};
   return t;
 }
 
@@ -136,7 +136,7 @@ TEST_F(TextFireTest, LetterMaskSpellsEightLettersInTheirBoxes) {
 
 TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
   frame(11.0f);  // fire and stars running
-  const uint32_t fireClock = FireEffect::clock;
+  const uint32_t fireClock = FireEffect::clock.time;
   const uint32_t starClock = Starfield::clock;
   std::vector<unsigned char> heat(scene.fire->current, scene.fire->current + 240 * 100);
   int starsX[Starfield::kStars];
@@ -149,7 +149,7 @@ TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
     EXPECT_TRUE(allWhite(engine)) << "beat " << b;
   }
   EXPECT_EQ(renderer.frames, framesBefore + 7);
-  EXPECT_EQ(FireEffect::clock, fireClock);
+  EXPECT_EQ(FireEffect::clock.time, fireClock);
   EXPECT_EQ(Starfield::clock, starClock);
   EXPECT_EQ(std::memcmp(heat.data(), scene.fire->current, heat.size()), 0);
   EXPECT_EQ(std::memcmp(starsX, scene.starfield->x, sizeof starsX), 0);
@@ -161,7 +161,7 @@ TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
     scene.drawFrame(b);
     EXPECT_FALSE(allWhite(engine)) << "beat " << b;
   }
-  EXPECT_NE(FireEffect::clock, fireClock);
+  EXPECT_NE(FireEffect::clock.time, fireClock);
   EXPECT_NE(Starfield::clock, starClock);
 }
 

@@ -91,7 +91,7 @@ TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   }
 
   frameAt(430.0, 301000);  // shaded fire and the analyser (silent spectrum: no bars)
-  EXPECT_TRUE(FireEffect::shadedClockStarted);
+  EXPECT_TRUE(FireEffect::shadedClock.started);
   EXPECT_TRUE(TextEnding::analyserClock.started);
   EXPECT_EQ(count(254), 0);
   EXPECT_EQ(count(219), 0);

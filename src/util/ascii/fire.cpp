@@ -7,13 +7,10 @@
 #include "platform/random.h"
 #include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
-#include "util/ascii/tickorder.h"
 #include "util/error.h"
 
-bool FireEffect::clockStarted = false;
-uint32_t FireEffect::clock = 0;
-bool FireEffect::shadedClockStarted = false;
-uint32_t FireEffect::shadedClock = 0;
+TickClock FireEffect::clock = {false, 0};
+TickClock FireEffect::shadedClock = {false, 0};
 
 namespace {
 
@@ -63,28 +60,12 @@ FireEffect::~FireEffect() {
 }
 
 void FireEffect::update(int character) {
-  const uint32_t now = platform::getTickCount();
-  if (!clockStarted) {
-    clock = now;
-    clockStarted = true;
-  }
-  while (tickNotAfter(clock, now)) {
-    clock += kTickMs;
-    tick();
-  }
+  clock.catchUp(platform::getTickCount(), kTickMs, [this] { tick(); });
   draw(character);
 }
 
 void FireEffect::updateShaded() {
-  const uint32_t now = platform::getTickCount();
-  if (!shadedClockStarted) {
-    shadedClock = now;
-    shadedClockStarted = true;
-  }
-  while (tickNotAfter(shadedClock, now)) {
-    shadedClock += kTickMs;
-    tickShaded();
-  }
+  shadedClock.catchUp(platform::getTickCount(), kTickMs, [this] { tickShaded(); });
   draw(176);
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "util/ascii/tickclock.h"
+
 class AsciiEngine;
 
 // Fire simulation over the text screen: a heat field three samples wide and
@@ -51,8 +53,6 @@ class FireEffect {
 
   // Process-wide tick clocks: one for update(), one for updateShaded().
   // Each starts at the first call of its kind and is never reset.
-  static bool clockStarted;
-  static uint32_t clock;
-  static bool shadedClockStarted;
-  static uint32_t shadedClock;
+  static TickClock clock;
+  static TickClock shadedClock;
 };
