@@ -24,10 +24,6 @@ long clampBelow(double truncated, long limit) {
 int screenWidthOf(int width) { return width < AsciiEngine::kColumns ? width : AsciiEngine::kColumns; }
 int screenHeightOf(int height) { return height < AsciiEngine::kRows ? height : AsciiEngine::kRows; }
 
-}  // namespace
-
-namespace {
-
 // Walks the screen area of `picture` turned by `angle` about its centre and
 // scaled; `sample` maps the picture coordinates (u, v) of each cell to a
 // value, and non-zero values are drawn.
