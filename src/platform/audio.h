@@ -46,14 +46,14 @@ uint32_t version();
 // offered is 44100. Succeeds again when the device is already open.
 bool init(int device, uint32_t rate);
 
-// A stream over `length` bytes at `data + offset`. The bytes are read in
-// place, not copied: they must stay valid while the stream exists. 0 when the
-// content is neither MP3 nor Ogg Vorbis, holds no audio, or is not 44100 Hz
-// with one or two channels.
 // Closes the device (the process's exit does it too). Streams keep their
 // state; positions stop advancing until init() and play() again.
 void shutdown();
 
+// A stream over `length` bytes at `data + offset`. The bytes are read in
+// place, not copied: they must stay valid while the stream exists. 0 when the
+// content is neither MP3 nor Ogg Vorbis, holds no audio, or is not 44100 Hz
+// with one or two channels.
 Handle createStream(const void* data, uint64_t offset, uint64_t length, uint32_t flags);
 
 // A stream without device or decoder whose position and spectrum are set by
