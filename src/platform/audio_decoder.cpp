@@ -29,9 +29,9 @@ struct MemoryReader {
   }
   // whence as for fseek; false when the target lies outside the data.
   bool seek(int64_t offset, int whence) {
+    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return false;
     int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<int64_t>(pos)
                                                                 : static_cast<int64_t>(size);
-    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return false;
     int64_t target = base + offset;
     if (target < 0 || target > static_cast<int64_t>(size)) return false;
     pos = static_cast<size_t>(target);
