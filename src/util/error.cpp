@@ -1,6 +1,5 @@
 #include "util/error.h"
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -10,23 +9,14 @@
 
 namespace {
 
-constexpr int kCaptionSize = 100;
 constexpr int kTextSize = 5000;
 
-// Builds "Error in file <path>:<line>" into a buffer of kCaptionSize bytes.
+// The "Error in file <path>:<line>" title in a malloc'd buffer.
 char* makeCaption(const char* file, int line) {
-  char path[kCaptionSize];
-  formatSourcePath(file, path, sizeof path);
-  char full[2 * kCaptionSize];
-  std::snprintf(full, sizeof full, "Error in file %s:%i", path, line);
-  char* caption = static_cast<char*>(std::malloc(kCaptionSize));
-  if (caption) {
-    // Longer captions keep their first 99 characters.
-    const size_t length = std::min(std::strlen(full), static_cast<size_t>(kCaptionSize - 1));
-    std::memcpy(caption, full, length);
-    caption[length] = '\0';
-  }
-  return caption;
+  const LocationCaption caption = formatLocationCaption("Error in file", file, line);
+  char* copy = static_cast<char*>(std::malloc(sizeof caption.text));
+  if (copy) std::memcpy(copy, caption.text, sizeof caption.text);
+  return copy;
 }
 
 }  // namespace
@@ -36,6 +26,17 @@ void formatSourcePath(const char* file, char* out, int size) {
   int i = 0;
   for (; file && file[i] && i < size - 1; ++i) out[i] = file[i] == '/' ? '\\' : file[i];
   out[i] = '\0';
+}
+
+LocationCaption formatLocationCaption(const char* lead, const char* file, int line) {
+  LocationCaption caption;
+  char path[sizeof caption.text];
+  formatSourcePath(file, path, sizeof path);
+  char full[2 * sizeof caption.text];
+  std::snprintf(full, sizeof full, "%s %s:%i", lead, path, line);
+  // Longer titles keep their first 99 characters.
+  std::snprintf(caption.text, sizeof caption.text, "%.99s", full);
+  return caption;
 }
 
 void errorBoxAt(const char* file, int line, const char* format, ...) {

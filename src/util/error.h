@@ -13,5 +13,12 @@
 // "src/util/data/data.cpp" -> "src\util\data\data.cpp", cut to fit `size`.
 void formatSourcePath(const char* file, char* out, int size);
 
+// A box title naming a place in the source: "<lead> <source>:<line>" with the
+// path as formatSourcePath writes it, at most 99 characters.
+struct LocationCaption {
+  char text[100];
+};
+LocationCaption formatLocationCaption(const char* lead, const char* file, int line);
+
 #define ErrorBox(...) errorBoxAt(__FILE__, __LINE__, __VA_ARGS__)
 #define LocationErrorBox() locationErrorBoxAt(__FILE__, __LINE__)

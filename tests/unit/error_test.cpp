@@ -30,4 +30,15 @@ TEST(ErrorBoxTest, SourcePathUsesBackslashesAndFitsTheBuffer) {
   EXPECT_STREQ("src\\util\\da", out);
 }
 
+TEST(ErrorBoxTest, LocationCaptionsKeepTheirFirst99Characters) {
+  EXPECT_STREQ("ERROR at src\\util\\texture\\png_loader.cpp:42",
+               formatLocationCaption("ERROR at", "src/util/texture/png_loader.cpp", 42).text);
+
+  // A deep path: the title is cut, the line number and all, at 99 characters.
+  const std::string deep = "src/" + std::string(120, 'd') + "/file.cpp";
+  const std::string title = formatLocationCaption("Error in file", deep.c_str(), 7).text;
+  EXPECT_EQ(99u, title.size());
+  EXPECT_EQ("Error in file src\\" + std::string(81, 'd'), title);
+}
+
 }  // namespace

@@ -9,14 +9,8 @@
 #include "util/texture/texture.h"
 
 void invalidTextureBoxAt(const char* file, int line) {
-  char path[100];
-  formatSourcePath(file, path, sizeof path);
-  char full[200];
-  std::snprintf(full, sizeof full, "ERROR at %s:%i", path, line);
-  // The caption holds 99 characters.
-  char caption[100];
-  std::snprintf(caption, sizeof caption, "%.99s", full);
-  platform::showMessageBox(caption, "Invalid texture information");
+  const LocationCaption caption = formatLocationCaption("ERROR at", file, line);
+  platform::showMessageBox(caption.text, "Invalid texture information");
 }
 
 void decoderErrorBox(const char* text) { platform::showMessageBox("ERROR", text); }
