@@ -9,28 +9,23 @@
 
 const unsigned char kRawRemap[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
 
-RawReadResult readRawColours(std::FILE* stream, unsigned char* out, long count) {
-  RawReadResult result{RawReadResult::kOk, 0, 0};
+void readRawFile(std::FILE* stream, const char* fileName, unsigned char* out, int width, int height) {
+  const long count = static_cast<long>(width) * height;
   for (long i = 0; i < count; ++i) {
     const int b = std::fgetc(stream);
     if (b == EOF) {
-      result.status = RawReadResult::kShort;
-      result.position = i;
-      return result;
+      std::fclose(stream);
+      ErrorBox("File %s ends after %li of %li bytes", fileName, i, count);
     }
     if (b > 15) {
-      result.status = RawReadResult::kBadColour;
-      result.position = i;
-      result.value = b;
-      return result;
+      std::fclose(stream);
+      ErrorBox("File %s holds colour %i at byte %li; colours are 0..15", fileName, b, i);
     }
     out[i] = kRawRemap[b];
   }
-  if (std::fgetc(stream) != EOF) {
-    result.status = RawReadResult::kLong;
-    result.position = count;
-  }
-  return result;
+  const bool longer = std::fgetc(stream) != EOF;
+  std::fclose(stream);
+  if (longer) ErrorBox("File %s is longer than %i x %i bytes", fileName, width, height);
 }
 
 RawPicture::RawPicture() : engine(nullptr), width(0), height(0), remap{}, data(nullptr) {}
@@ -54,19 +49,7 @@ RawPicture* RawPicture::load(AsciiEngine* engine_, int width_, int height_, cons
 
   std::FILE* stream = data_open_file(fileName);
   if (stream == nullptr) ErrorBox("Failed to load file %s", fileName);
-  const RawReadResult read = readRawColours(stream, data, count);
-  std::fclose(stream);
-  switch (read.status) {
-    case RawReadResult::kShort:
-      ErrorBox("File %s ends after %li of %li bytes", fileName, read.position, count);
-    case RawReadResult::kLong:
-      ErrorBox("File %s is longer than %i x %i bytes", fileName, width, height);
-    case RawReadResult::kBadColour:
-      ErrorBox("File %s holds colour %i at byte %li; colours are 0..15", fileName, read.value,
-               read.position);
-    case RawReadResult::kOk:
-      break;
-  }
+  readRawFile(stream, fileName, data, width, height);
   return this;
 }
 

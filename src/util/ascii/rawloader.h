@@ -8,16 +8,10 @@ class AsciiEngine;
 // bit 2 (blue).
 extern const unsigned char kRawRemap[16];
 
-// Outcome of reading a ".raw" stream of known size.
-struct RawReadResult {
-  enum Status { kOk, kShort, kLong, kBadColour };
-  Status status;
-  long position;  // byte where the problem was found
-  int value;      // the offending byte of kBadColour
-};
-// Reads exactly `count` colour bytes from `stream` into palette indices
-// through kRawRemap; the stream must end right after them.
-RawReadResult readRawColours(std::FILE* stream, unsigned char* out, long count);
+// Reads exactly width x height colour bytes from `stream` into palette
+// indices through kRawRemap and closes it. A stream that ends early, goes on
+// after them or holds a colour above 15 is fatal, naming `fileName`.
+void readRawFile(std::FILE* stream, const char* fileName, unsigned char* out, int width, int height);
 
 // A text-screen picture: width x height palette indices (0 = transparent),
 // row-major with row 0 at the top, drawn into the engine it was loaded for.

@@ -21,19 +21,7 @@ constexpr uint32_t kStepMs = 20;
 Rotozoom::Rotozoom(AsciiEngine* engine_, const char* fileName) : engine(engine_) {
   std::FILE* stream = data_open_file(fileName);
   if (stream == nullptr) ErrorBox("Failed to load file %s!", fileName);
-  const RawReadResult read = readRawColours(stream, texels, kSize * kSize);
-  std::fclose(stream);
-  switch (read.status) {
-    case RawReadResult::kShort:
-      ErrorBox("File %s ends after %li of 65536 bytes", fileName, read.position);
-    case RawReadResult::kLong:
-      ErrorBox("File %s is longer than 256 x 256 bytes", fileName);
-    case RawReadResult::kBadColour:
-      ErrorBox("File %s holds colour %i at byte %li; colours are 0..15", fileName, read.value,
-               read.position);
-    case RawReadResult::kOk:
-      break;
-  }
+  readRawFile(stream, fileName, texels, kSize, kSize);
 
   for (int i = 0; i < kSize; ++i) {
     const double s = std::sin(i * 1.41176 * 0.0174532);
