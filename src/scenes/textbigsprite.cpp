@@ -27,6 +27,6 @@ int TextBigSprite::offsetY(float b) {
 void TextBigSprite::drawFrame(float b) {
   ascii->clear();
   rotozoom->drawAndAdvance();
-  bigPicture.draw(219, offsetX(b), offsetY(b));
+  bigPicture.draw(kFullBlock, offsetX(b), offsetY(b));
   ascii->present();
 }

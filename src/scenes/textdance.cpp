@@ -15,8 +15,6 @@ TickClock TextDance::zoomStart{};
 
 namespace {
 
-constexpr int kBlock = 219;
-
 // A picture index computed from the beat: pictures[index] when it exists,
 // null otherwise (nothing is drawn).
 RawPicture* pick(RawPicture* pictures, int index) {
@@ -54,7 +52,7 @@ void TextDance::drawFrame(float b) {
     if (b >= 124) rotozoom->mirror = pose;
     rotozoom->drawAndAdvance();
     if (b < 140) {
-      if (RawPicture* figure = pick(dance, pose)) figure->draw(kBlock, 0, 0);
+      if (RawPicture* figure = pick(dance, pose)) figure->draw(kFullBlock, 0, 0);
       if (static_cast<int>(8 * static_cast<double>(b)) % 8 == 0) ascii->fillWhite();
     } else {
       const double d = ticksSinceStart(spinStart, now);

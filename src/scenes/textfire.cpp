@@ -64,7 +64,6 @@ const char* const kLetterRows[50] = {
     "................................................................................",
 };
 
-constexpr int kBlock = 219;
 constexpr int kSmallSquare = 254;
 
 }  // namespace
@@ -101,7 +100,7 @@ void LetterMask::draw(AsciiEngine* engine) const {
         const int k = ch - 'a';
         lit = k < kFlags && shown[k] != 0 && inverse[k] != 0;
       }
-      if (lit) engine->setCell(c, r, kBlock, 15, 0);
+      if (lit) engine->setCell(c, r, kFullBlock, 15, 0);
     }
   }
 }
@@ -181,12 +180,12 @@ void TextFire::drawFrame(float b) {
     }
   } else if (b < 36) {
     letters.clearInverse();
-    firstPicture.draw(kBlock, 0, 0);
+    firstPicture.draw(kFullBlock, 0, 0);
   } else {
     letters.setShown(whole - 36, 0);
     letters.clearInverse();
-    firstPicture.draw(kBlock, 0, 0);
-    secondPicture.draw(kBlock, 0, 0);
+    firstPicture.draw(kFullBlock, 0, 0);
+    secondPicture.draw(kFullBlock, 0, 0);
   }
 
   letters.draw(ascii);

@@ -14,7 +14,6 @@ TickClock TextRaster::scrollerStart{};
 TickClock TextRaster::zoomStart{};
 
 namespace {
-constexpr unsigned char kFullBlock = 219;
 constexpr uint32_t kScrollerDelayMs = 312;
 constexpr double kPi = 3.141592653589793;
 }  // namespace

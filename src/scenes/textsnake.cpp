@@ -23,7 +23,6 @@ constexpr int kKeyDown = 4;
 constexpr int kKeyDigit1 = 33;
 constexpr int kKeyDigit2 = 34;
 
-constexpr unsigned char kFullBlock = 219;
 constexpr unsigned char kHead = 2;      // inverse smiling face
 constexpr unsigned char kBody = 254;    // small filled square
 constexpr unsigned char kHeart = 3;

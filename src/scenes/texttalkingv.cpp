@@ -14,7 +14,6 @@ TickClock TextTalkingV::pulseStart{};
 
 namespace {
 
-constexpr int kBlock = 219;
 constexpr int kLightShade = 176;
 constexpr double kQuarterTurn = 1.5707963267948966;
 }  // namespace
@@ -41,14 +40,14 @@ void TextTalkingV::drawFrame(float b, uint32_t now) {
     const double t = now * 0.001;
     for (int i = 0; i < 8; ++i) {
       const int x = static_cast<int>(36 * std::sin(t - 0.25 * i) - 36);
-      letters[i].draw(kBlock, x, -1 - 6 * i);
+      letters[i].draw(kFullBlock, x, -1 - 6 * i);
     }
   }
 
   if (b < 44) {
     // no face yet
   } else if (b < 68) {
-    face.draw(kBlock, 0, 0);
+    face.draw(kFullBlock, 0, 0);
   } else if (b < 72) {
     face.drawRotated(ticksSinceStart(spinStart, now) * 0.0012, 1.0, 1.0);
   } else if (b < 76) {

@@ -61,7 +61,7 @@ AsciiEngine::AsciiEngine(ScreenRenderer* screenRenderer) : target(nullptr), rend
 void AsciiEngine::clear() { std::memset(chars, 0, 3 * kCells); }
 
 void AsciiEngine::fillWhite() {
-  std::memset(chars, 219, kCells);
+  std::memset(chars, kFullBlock, kCells);
   std::memset(fg, 15, kCells);
   std::memset(bg, 15, kCells);
 }

@@ -7,6 +7,9 @@
 class Fbo;
 class AsciiEngine;
 
+// Glyph 219, the full block: the cell shows nothing but its foreground colour.
+constexpr int kFullBlock = 219;
+
 // Receives the finished text screen when a scene presents it. The program
 // draws with OpenGL inside AsciiEngine itself; tests and the preview tool
 // plug in their own renderer (for example the CPU reference renderer).

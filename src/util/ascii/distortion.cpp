@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int kBlock = 219;
-
 // A truncated coordinate as an index below `limit`, or -1 when it lies
 // outside 0..limit-1 (also for NaN and values beyond the int range).
 long indexBelow(double truncated, long limit) {
@@ -41,7 +39,7 @@ void drawTurned(RawPicture& picture, double angle, double scaleX, double scaleY,
       const double x = X - cx;
       const unsigned char value =
           sample(cx + std::trunc((x * c + y * s) * scaleX), cy + std::trunc((y * c - x * s) * scaleY));
-      if (value != 0) picture.engine->setCell(X, Y, kBlock, value, 0);
+      if (value != 0) picture.engine->setCell(X, Y, kFullBlock, value, 0);
     }
   }
 }
@@ -72,7 +70,7 @@ void RawPicture::drawRowWave(double phase, double amplitude, double frequency) {
     for (int c = 0; c < AsciiEngine::kColumns; ++c) {
       const long u = indexBelow(std::trunc(c + shift), columns);
       if (u < 0) continue;
-      engine->setCell(c, r, kBlock, data[static_cast<long>(width) * r + u], 0);
+      engine->setCell(c, r, kFullBlock, data[static_cast<long>(width) * r + u], 0);
     }
   }
 }
@@ -86,7 +84,7 @@ void RawPicture::drawColumnWave(int offsetX, double phase, double amplitude, dou
       const long v = indexBelow(std::trunc(r + shift), height);
       if (v < 0) continue;
       const unsigned char value = data[v * width + u];
-      if (value != 0) engine->setCell(c, r, kBlock, value, 0);
+      if (value != 0) engine->setCell(c, r, kFullBlock, value, 0);
     }
   }
 }

@@ -9,7 +9,6 @@ int32_t ParticleFountain::pointCount = 0;
 TickClock ParticleFountain::clock = {false, 0};
 
 namespace {
-constexpr unsigned char kFullBlock = 219;
 constexpr int kPlaneWidth = 320;
 constexpr int kPlaneHeight = 200;
 constexpr int kUnitsPerCell = 4;

@@ -7,7 +7,6 @@
 TickClock RasterBars::clock = {false, 0};
 
 namespace {
-constexpr unsigned char kFullBlock = 219;
 constexpr int kBehindColours[3] = {4, 2, 1};
 constexpr int kFrontColours[3] = {12, 10, 9};
 }  // namespace

@@ -57,7 +57,7 @@ void Rotozoom::drawAndAdvance() {
     unsigned char* bg = engine->bg + row * AsciiEngine::kColumns;
     for (int x = 0; x < AsciiEngine::kColumns; ++x) {
       const int column = flipColumns ? AsciiEngine::kColumns - 1 - x : x;
-      chars[column] = 219;
+      chars[column] = kFullBlock;
       fg[column] = texels[((v >> 12) & 255) * kSize + ((u >> 12) & 255)];
       bg[column] = 0;
       u += a;
