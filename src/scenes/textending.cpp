@@ -59,7 +59,6 @@ void TextEnding::init() {
 }
 
 void TextEnding::drawAnalyser(uint32_t now) {
-  analyserClock.start(now);
   music->fillSpectrum(spectrum);
   analyserClock.catchUp(now, kAnalyserTickMs, [this] {
     for (int k = 0; k < kBands; ++k) {
