@@ -8,8 +8,6 @@
 
 // a comes strictly before b.
 inline bool tickBefore(uint32_t a, uint32_t b) { return static_cast<int32_t>(b - a) > 0; }
-// a comes before b or is b.
-inline bool tickNotAfter(uint32_t a, uint32_t b) { return static_cast<int32_t>(b - a) >= 0; }
 
 #include "util/ascii/tickclock.h"
 
