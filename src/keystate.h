@@ -7,6 +7,14 @@ struct KeyState {
 };
 static_assert(sizeof(KeyState) == 72, "the key table is 72 bytes");
 
+// Bytes of KeyState the scenes read.
+constexpr int kKeyLeft = 1;
+constexpr int kKeyRight = 2;
+constexpr int kKeyUp = 3;
+constexpr int kKeyDown = 4;
+constexpr int kKeyDigit1 = 33;
+constexpr int kKeyDigit2 = 34;
+
 // Which bytes of KeyState an SDL 1.2 key symbol sets. Returns how many
 // indices were written to `bytes` (0, 1 or 2).
 int keyStateBytes(int symbol, int bytes[2]);

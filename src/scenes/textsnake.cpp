@@ -15,13 +15,6 @@ TickClock TextSnake::stepClock = {false, 0};
 TickClock TextSnake::titleStart{};
 
 namespace {
-// KeyState bytes.
-constexpr int kKeyLeft = 1;
-constexpr int kKeyRight = 2;
-constexpr int kKeyUp = 3;
-constexpr int kKeyDown = 4;
-constexpr int kKeyDigit1 = 33;
-constexpr int kKeyDigit2 = 34;
 
 constexpr unsigned char kHead = 2;      // inverse smiling face
 constexpr unsigned char kBody = 254;    // small filled square

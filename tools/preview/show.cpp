@@ -28,8 +28,6 @@ constexpr const char* kChartFile = "data/common/images/asciichart.png";
 constexpr int kWidth = AsciiEngine::kTargetWidth;
 constexpr int kHeight = AsciiEngine::kTargetHeight;
 // KeyState bytes of the digit keys 1 and 2 (second copy, as the scenes read them).
-constexpr int kDigit1 = 33;
-constexpr int kDigit2 = 34;
 
 uint32_t g_tick = 0;
 uint32_t previewTicks() { return g_tick; }
@@ -151,8 +149,8 @@ struct ShowPreview::State {
     if (songLoaded) song.spectrum(position, magnitudes);
     music->setManualSpectrum(magnitudes);
     const float beat = music->beatTime();
-    keys.down[kDigit1] = options.digit1From >= 0 && beat >= options.digit1From;
-    keys.down[kDigit2] = options.digit2From >= 0 && beat >= options.digit2From;
+    keys.down[kKeyDigit1] = options.digit1From >= 0 && beat >= options.digit1From;
+    keys.down[kKeyDigit2] = options.digit2From >= 0 && beat >= options.digit2From;
   }
 
   // One frame of the Demo, without the GL state: every scene whose slot holds
