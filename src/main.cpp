@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "commandline.h"
 #include "demo.h"
 #include "extensioncheck.h"
 #include "settings.h"
@@ -28,7 +29,11 @@ void blankWindow() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const CommandLine commandLine = parseCommandLine(argc, argv);
+  const int commandLineExit = reportCommandLine(commandLine, stdout, stderr);
+  if (commandLineExit >= 0) return commandLineExit;
+
   // SDL 1.2 on SDL 2 can redirect framebuffer 0 to a scaling buffer of its
   // own, which our framebuffer-object calls (loaded through GLEW) bypass: the
   // window would stay black. The show letterboxes itself.
@@ -36,7 +41,7 @@ int main() {
   if (SDL_Init(SDL_INIT_VIDEO) < 0) ErrorBox("Video initialization failed: %s\n", SDL_GetError());
   const int desktopBitsPerPixel = SDL_GetVideoInfo()->vfmt->BitsPerPixel;
 
-  if (runSetupDialog() != 1) return 0;
+  if (runSetupDialog(commandLine.presets, !commandLine.noDialog) != 1) return 0;
 
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);

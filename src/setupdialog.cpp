@@ -51,6 +51,32 @@ int SetupDialogModel::open(ModeKind kind, const std::vector<Mode>& largestFirst)
   return 0;
 }
 
+namespace {
+
+// Index of `text` in `entries`, appended when it is not there yet.
+int selectOrAdd(std::vector<std::string>& entries, const std::string& text) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i] == text) return static_cast<int>(i);
+  }
+  entries.push_back(text);
+  return static_cast<int>(entries.size()) - 1;
+}
+
+}  // namespace
+
+void SetupDialogModel::applyPresets(const DisplayPresets& presets) {
+  if (presets.size) {
+    chooseResolution(selectOrAdd(resolutions, std::to_string(presets.size->width) + "x" +
+                                                  std::to_string(presets.size->height)));
+  }
+  if (presets.aspect) {
+    chooseAspect(selectOrAdd(aspects, std::to_string(presets.aspect->numerator) + ":" +
+                                          std::to_string(presets.aspect->denominator)));
+  }
+  if (presets.fullscreen && (fullscreenCheck == 1) != *presets.fullscreen) toggleFullscreen();
+  if (presets.vsync && (vsyncCheck == 1) != *presets.vsync) toggleVsync();
+}
+
 int SetupDialogModel::command(int id, int notification) {
   switch (id) {
     case kRunit:
@@ -121,7 +147,7 @@ int SetupDialogModel::toggleVsync() {
   return command(kVsync, kClicked);
 }
 
-int runSetupDialog() {
+int runSetupDialog(const DisplayPresets& presets, bool show) {
   SetupDialogModel model(display_settings);
   SDL_Rect** modes = SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_HWSURFACE);
   SetupDialogModel::ModeKind kind = SetupDialogModel::ModeKind::Listed;
@@ -134,5 +160,7 @@ int runSetupDialog() {
     for (int i = 0; modes[i]; ++i) listed.push_back({modes[i]->w, modes[i]->h});
   }
   model.open(kind, listed);
+  model.applyPresets(presets);
+  if (!show) return model.command(SetupDialogModel::kRunit, SetupDialogModel::kClicked);
   return showSetupDialog(model);
 }

@@ -1,9 +1,25 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "settings.h"
+
+// Display settings chosen before the dialog opens (on the command line).
+// Each one left empty keeps what the dialog would offer by itself.
+struct DisplayPresets {
+  struct Size {
+    int width, height;
+  };
+  struct Aspect {
+    int numerator, denominator;
+  };
+  std::optional<Size> size;
+  std::optional<Aspect> aspect;
+  std::optional<bool> fullscreen;
+  std::optional<bool> vsync;
+};
 
 // The logic of the setup dialog, free of any toolkit: the controls' state,
 // what happens when the dialog opens and when a control reports a command,
@@ -35,6 +51,10 @@ class SetupDialogModel {
   // (the lists stay empty), else 0.
   int open(ModeKind kind, const std::vector<Mode>& largestFirst);
 
+  // After open: selects the presets in the controls and copies them into the
+  // settings. A size or aspect the lists do not offer is added to them.
+  void applyPresets(const DisplayPresets& presets);
+
   // A command from control `id`; returns the dialog's end value (1 Runit,
   // 2 Nah/Escape/close) when it ends the dialog, else 0.
   int command(int id, int notification);
@@ -60,6 +80,8 @@ class SetupDialogModel {
 // The resolutions offered when any size is accepted.
 extern const char* const kFixedResolutions[13];
 
-// Shows the modal setup dialog; 1 when the viewer starts the show, 2 when
-// they leave. Needs SDL video to be initialised (for the mode list).
-int runSetupDialog();
+// Shows the modal setup dialog with the presets selected; 1 when the viewer
+// starts the show, 2 when they leave. Without `show` the dialog is accepted
+// at once as it would open. Needs SDL video to be initialised (for the mode
+// list).
+int runSetupDialog(const DisplayPresets& presets = {}, bool show = true);

@@ -96,6 +96,42 @@ TEST(SetupDialogTest, ControlsWriteTheirSettings) {
   EXPECT_EQ(800, settings.screenWidth);
 }
 
+TEST(SetupDialogTest, PresetsAreSelectedAndAddedWhenTheListsLackThem) {
+  DisplaySettings settings;
+  Model model(settings);
+  model.open(Model::ModeKind::Listed, kThreeModes);
+  DisplayPresets presets;
+  presets.size = DisplayPresets::Size{1280, 720};
+  presets.aspect = DisplayPresets::Aspect{16, 10};
+  presets.fullscreen = false;
+  presets.vsync = false;
+  model.applyPresets(presets);
+  EXPECT_EQ(1, model.selectedResolution);
+  EXPECT_EQ(3u, model.resolutions.size());
+  EXPECT_EQ(2, model.selectedAspect);
+  EXPECT_EQ(0, model.fullscreenCheck);
+  EXPECT_EQ(0, model.vsyncCheck);
+  EXPECT_EQ(1280, settings.screenWidth);
+  EXPECT_EQ(720, settings.screenHeight);
+  EXPECT_EQ(16, settings.aspectNumerator);
+  EXPECT_EQ(10, settings.aspectDenominator);
+  EXPECT_EQ(0u, settings.videoFlags);
+  EXPECT_EQ(0, settings.vsync);
+
+  // A size the video system does not list is offered too; a preset equal to
+  // what the dialog already shows changes nothing.
+  presets.size = DisplayPresets::Size{1000, 700};
+  presets.fullscreen = true;
+  presets.vsync = true;
+  model.applyPresets(presets);
+  model.applyPresets(presets);
+  EXPECT_EQ((std::vector<std::string>{"800x600", "1280x720", "1920x1080", "1000x700"}), model.resolutions);
+  EXPECT_EQ(1000, settings.screenWidth);
+  EXPECT_EQ(700, settings.screenHeight);
+  EXPECT_EQ(static_cast<uint32_t>(SDL_FULLSCREEN), settings.videoFlags);
+  EXPECT_EQ(1, settings.vsync);
+}
+
 TEST(SetupDialogTest, NahEscapeAndCloseEndWithTwo) {
   DisplaySettings settings;
   Model model(settings);

@@ -1,0 +1,174 @@
+#include "commandline.h"
+
+#include <algorithm>
+
+#ifndef KESTRUNE_VERSION
+#error "KESTRUNE_VERSION comes from the build (the project's version)"
+#endif
+
+namespace {
+
+constexpr long kLargestSide = 16384;  // beyond any OpenGL texture the show could draw into
+
+// Stores the option's value in the command line; returns what a valid value
+// looks like when `value` is not one, else an empty string.
+using Apply = std::string (*)(CommandLine& line, const char* value);
+
+struct Option {
+  const char* name;
+  const char* valueName;  // null: a switch that takes no value
+  const char* help;       // null: left out of the usage
+  Apply apply;
+};
+
+// Reads a decimal number in [min, max] from `text`, advancing it past the
+// digits. No sign, no blanks.
+bool readNumber(const char*& text, long min, long max, long& out) {
+  if (*text < '0' || *text > '9') return false;
+  long value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    value = value * 10 + (*text - '0');
+    if (value > max) return false;
+  }
+  if (value < min) return false;
+  out = value;
+  return true;
+}
+
+std::string applySize(CommandLine& line, const char* value) {
+  long width = 0, height = 0;
+  const char* text = value;
+  if (!readNumber(text, 1, kLargestSide, width) || (*text != 'x' && *text != 'X') ||
+      !readNumber(++text, 1, kLargestSide, height) || *text != '\0') {
+    return "WIDTHxHEIGHT in pixels, each 1 to " + std::to_string(kLargestSide);
+  }
+  line.presets.size = DisplayPresets::Size{int(width), int(height)};
+  return "";
+}
+
+std::string applyAspect(CommandLine& line, const char* value) {
+  static const DisplayPresets::Aspect kAspects[] = {{4, 3}, {16, 9}, {16, 10}};
+  for (const DisplayPresets::Aspect& aspect : kAspects) {
+    if (std::to_string(aspect.numerator) + ":" + std::to_string(aspect.denominator) == value) {
+      line.presets.aspect = aspect;
+      return "";
+    }
+  }
+  return "4:3, 16:9 or 16:10";
+}
+
+const Option kOptions[] = {
+    {"--size", "WxH", "window or screen size in pixels, e.g. 1280x720", applySize},
+    {"--aspect", "RATIO", "aspect ratio of the picture: 4:3, 16:9 or 16:10", applyAspect},
+    {"--windowed", nullptr, "run in a window",
+     [](CommandLine& line, const char*) { line.presets.fullscreen = false; return std::string(); }},
+    {"--fullscreen", nullptr, "run full screen",
+     [](CommandLine& line, const char*) { line.presets.fullscreen = true; return std::string(); }},
+    {"--vsync", nullptr, "wait for the display's refresh before each frame",
+     [](CommandLine& line, const char*) { line.presets.vsync = true; return std::string(); }},
+    {"--no-vsync", nullptr, "draw frames as fast as possible",
+     [](CommandLine& line, const char*) { line.presets.vsync = false; return std::string(); }},
+    {"--no-dialog", nullptr, "start at once with these settings or the dialog's defaults",
+     [](CommandLine& line, const char*) { line.noDialog = true; return std::string(); }},
+    {"--help", nullptr, "show this help and exit",
+     [](CommandLine& line, const char*) { line.action = CommandLine::Action::Help; return std::string(); }},
+    {"--version", nullptr, "show the version and exit",
+     [](CommandLine& line, const char*) { line.action = CommandLine::Action::Version; return std::string(); }},
+};
+
+const Option* findOption(const std::string& name) {
+  for (const Option& option : kOptions) {
+    if (name == option.name) return &option;
+  }
+  return nullptr;
+}
+
+CommandLine fail(std::string error) {
+  CommandLine line;
+  line.action = CommandLine::Action::Fail;
+  line.error = std::move(error);
+  return line;
+}
+
+const char kSynopsis[] = "Usage: kestrune [OPTION]...\n";
+
+const char kHelpIntro[] =
+    "\nKestrune, a text-mode demo with music that ends in a game of Snake.\n"
+    "A dialog first asks for the display settings; the options preset it,\n"
+    "and --no-dialog starts the show at once.\n\n";
+
+const char kHelpOutro[] =
+    "\nKeys: Escape quits. In the closing Snake scene 1 watches the automatic\n"
+    "player, 2 plays with the cursor keys; F9 puts the fire out, F8 lights it.\n"
+    "\nExit status: 0 when the show or the dialog is left, 1 after a fatal error,\n"
+    "2 for a wrong command line.\n";
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, const char* const* argv) {
+  CommandLine line;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument.compare(0, 2, "--") != 0) return fail("unexpected argument '" + argument + "'");
+    const size_t equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    const Option* option = findOption(name);
+    if (!option) return fail("unknown option '" + name + "'");
+
+    const char* value = nullptr;
+    if (option->valueName) {
+      if (equals != std::string::npos) {
+        value = argv[i] + equals + 1;
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        return fail("option '" + name + "' needs a value (" + option->valueName + ")");
+      }
+    } else if (equals != std::string::npos) {
+      return fail("option '" + name + "' takes no value");
+    }
+
+    const std::string expected = option->apply(line, value);
+    if (!expected.empty()) {
+      return fail("invalid value '" + std::string(value) + "' for " + name + ": expected " +
+                  expected);
+    }
+    if (line.action != CommandLine::Action::Run) return line;
+  }
+  return line;
+}
+
+namespace {
+
+std::string optionList() {
+  std::string list = "Options:\n";
+  for (const Option& option : kOptions) {
+    if (!option.help) continue;
+    std::string left = std::string("  ") + option.name;
+    if (option.valueName) left += std::string(" ") + option.valueName;
+    left.resize(std::max<size_t>(left.size() + 2, 20), ' ');
+    list += left + option.help + "\n";
+  }
+  return list;
+}
+
+}  // namespace
+
+std::string commandLineUsage() { return kSynopsis + ("\n" + optionList()); }
+
+int reportCommandLine(const CommandLine& line, FILE* out, FILE* err) {
+  switch (line.action) {
+    case CommandLine::Action::Run:
+      return -1;
+    case CommandLine::Action::Help:
+      std::fprintf(out, "%s%s%s%s", kSynopsis, kHelpIntro, optionList().c_str(), kHelpOutro);
+      return 0;
+    case CommandLine::Action::Version:
+      std::fprintf(out, "kestrune %s\n", KESTRUNE_VERSION);
+      return 0;
+    case CommandLine::Action::Fail:
+      std::fprintf(err, "kestrune: %s\n%s", line.error.c_str(), commandLineUsage().c_str());
+      return 2;
+  }
+  return 2;
+}

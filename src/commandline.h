@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "setupdialog.h"
+
+// What the program was asked to do on its command line.
+struct CommandLine {
+  enum class Action { Run, Help, Version, Fail };
+  Action action = Action::Run;
+  std::string error;  // Fail: one line naming the option, without program name
+
+  DisplayPresets presets;  // preset in the setup dialog
+  bool noDialog = false;   // start at once with the presets
+};
+
+// Reads the arguments after the program name, left to right. Options take
+// their value as the next argument or after '=' ("--size 800x600",
+// "--size=800x600"); a later option overrides an earlier one. The first
+// --help, --version or fault decides the action.
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// The synopsis and one line per option.
+std::string commandLineUsage();
+
+// Help, version and faults: prints what they call for (help and version to
+// `out`, a fault as "kestrune: <error>" and the usage to `err`) and returns
+// the exit code (0, or 2 for a fault). -1 for Run, which prints nothing.
+int reportCommandLine(const CommandLine& line, FILE* out, FILE* err);

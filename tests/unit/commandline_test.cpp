@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "commandline.h"
+
+namespace {
+
+CommandLine parse(std::vector<const char*> arguments) {
+  arguments.insert(arguments.begin(), "kestrune");
+  return parseCommandLine(static_cast<int>(arguments.size()), arguments.data());
+}
+
+// What reportCommandLine writes to one stream.
+std::string readBack(FILE* file) {
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  return text;
+}
+
+TEST(CommandLineTest, EveryPresetIsReadInBothSpellingsAndTheLastOneWins) {
+  const CommandLine line = parse({"--size", "800x600", "--aspect=16:10", "--fullscreen", "--windowed",
+                                  "--no-vsync", "--no-dialog", "--size=1920X1080"});
+  ASSERT_EQ(CommandLine::Action::Run, line.action) << line.error;
+  ASSERT_TRUE(line.presets.size);
+  EXPECT_EQ(1920, line.presets.size->width);
+  EXPECT_EQ(1080, line.presets.size->height);
+  ASSERT_TRUE(line.presets.aspect);
+  EXPECT_EQ(16, line.presets.aspect->numerator);
+  EXPECT_EQ(10, line.presets.aspect->denominator);
+  EXPECT_EQ(false, line.presets.fullscreen);
+  EXPECT_EQ(false, line.presets.vsync);
+  EXPECT_TRUE(line.noDialog);
+
+  // Nothing given presets nothing: the dialog keeps its own defaults.
+  const CommandLine empty = parse({});
+  EXPECT_EQ(CommandLine::Action::Run, empty.action);
+  EXPECT_FALSE(empty.presets.size || empty.presets.aspect || empty.presets.fullscreen ||
+               empty.presets.vsync || empty.noDialog);
+}
+
+TEST(CommandLineTest, WrongArgumentsFailWithALineNamingThem) {
+  const struct {
+    std::vector<const char*> arguments;
+    const char* error;
+  } cases[] = {
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"-h"}, "unexpected argument '-h'"},
+      {{"show"}, "unexpected argument 'show'"},
+      {{"--size"}, "option '--size' needs a value (WxH)"},
+      {{"--windowed=yes"}, "option '--windowed' takes no value"},
+      {{"--aspect", "21:9"}, "invalid value '21:9' for --aspect: expected 4:3, 16:9 or 16:10"},
+      {{"--size", "800"}, "invalid value '800' for --size: expected WIDTHxHEIGHT in pixels, each 1 to 16384"},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = parse(c.arguments);
+    EXPECT_EQ(CommandLine::Action::Fail, line.action) << c.error;
+    EXPECT_EQ(c.error, line.error);
+  }
+  // Sizes with anything but two whole numbers in range around one 'x'.
+  for (const char* size : {"800x", "x600", "0x600", "800x0", "-800x600", "+800x600", "800x600x",
+                           "800 x600", "16385x600", "800x99999999999999999999", ""}) {
+    EXPECT_EQ(CommandLine::Action::Fail, parse({"--size", size}).action) << "'" << size << "'";
+  }
+  EXPECT_EQ(CommandLine::Action::Run, parse({"--size", "16384x1"}).action);
+}
+
+TEST(CommandLineTest, HelpVersionAndFaultsPrintToTheirStreamsWithTheirExitCodes) {
+  FILE* out = std::tmpfile();
+  FILE* err = std::tmpfile();
+  ASSERT_TRUE(out && err);
+
+  // The first of help, version or a fault decides.
+  EXPECT_EQ(CommandLine::Action::Help, parse({"--size=1x1", "--help", "--bogus"}).action);
+  EXPECT_EQ(0, reportCommandLine(parse({"--help"}), out, err));
+  const std::string help = readBack(out);
+  EXPECT_EQ(0u, help.find("Usage: kestrune [OPTION]...\n"));
+  for (const char* option : {"--size WxH", "--aspect RATIO", "--windowed", "--fullscreen", "--vsync",
+                             "--no-vsync", "--no-dialog", "--help", "--version", "Exit status"}) {
+    EXPECT_NE(std::string::npos, help.find(option)) << option;
+  }
+  EXPECT_EQ("", readBack(err));
+
+  FILE* versionOut = std::tmpfile();
+  EXPECT_EQ(0, reportCommandLine(parse({"--version", "--bogus"}), versionOut, err));
+  const std::string version = readBack(versionOut);
+  EXPECT_EQ(0u, version.find("kestrune ")) << version;
+  EXPECT_EQ(std::string::npos, version.find_first_not_of("0123456789.\n", 9)) << version;
+
+  EXPECT_EQ(2, reportCommandLine(parse({"--bogus", "--help"}), out, err));
+  EXPECT_EQ("kestrune: unknown option '--bogus'\n" + commandLineUsage(), readBack(err));
+
+  EXPECT_EQ(-1, reportCommandLine(parse({"--no-dialog"}), out, err));
+  for (FILE* file : {out, err, versionOut}) std::fclose(file);
+}
+
+}  // namespace
