@@ -1,19 +1,25 @@
-// Frame cost of AsciiEngine::present plus the window draw, on the GL the
-// machine has (Mesa llvmpipe under Xvfb in our runs), against a baseline
-// frame that only clears and swaps the same window in the same run.
+// Frame cost of presenting the text screen to a window on the GL the machine
+// has (Mesa llvmpipe under Xvfb in our runs), against two baselines measured
+// in the same run: a frame that only clears and swaps, and the floor of any
+// present: clear + one linearly filtered window quad of a 640 x 600 texture
+// + swap. Ends with each present variant as a multiple of the floor.
 //
 //   KESTRUNE_DATA_TVL=build/data.tvl xvfb-run -a -s "-screen 0 1920x1080x24 +extension GLX" build/bench/bench_present
 //
-// Window size: 1920 x 1080 (override with KESTRUNE_BENCH_SIZE=WxH).
+// Window size: 1920 x 1080 (override with KESTRUNE_BENCH_SIZE=WxH, e.g. 1280x720).
 #include <GL/glew.h>
 #include <SDL/SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "platform/random.h"
 #include "util/ascii/asciiengine.h"
+#include "util/ascii/gl_screen_renderer.h"
 #include "util/data/data.h"
 #include "util/fbo/fbo.h"
 
@@ -21,7 +27,10 @@ namespace {
 
 int g_width = 1920;
 int g_height = 1080;
+GlScreenRenderer* g_gl = nullptr;
 AsciiEngine* g_engine = nullptr;
+
+const char* const kFloor = "Floor: clear + linear window quad + swap";
 
 bool openWindow() {
   if (const char* size = std::getenv("KESTRUNE_BENCH_SIZE")) {
@@ -60,64 +69,86 @@ void BM_ClearAndSwap(benchmark::State& state) {
   }
 }
 
-void presentFrames(benchmark::State& state, AsciiEngine::Submission submission) {
-  AsciiEngine& engine = *g_engine;
-  engine.submission = submission;
-  fillScreen(engine);
-  engine.setViewport(g_width, g_height, 16.0f / 9.0f);
-  for (auto _ : state) {
-    beginFrame();
-    engine.present();
-    SDL_GL_SwapBuffers();
-  }
-  engine.submission = AsciiEngine::Submission::Immediate;
-}
-
-void BM_PresentImmediate(benchmark::State& state) {
-  presentFrames(state, AsciiEngine::Submission::Immediate);
-}
-
-void BM_PresentVertexArrays(benchmark::State& state) {
-  presentFrames(state, AsciiEngine::Submission::VertexArrays);
-}
-
-// The window half of present() alone: the target's picture drawn over the
-// letterbox, as the program draws it (mipmapped, anisotropic) and, for
-// comparison, with anisotropic filtering off.
-void finalQuadFrames(benchmark::State& state, bool anisotropic) {
-  AsciiEngine& engine = *g_engine;
-  Texture* picture = engine.target->colorTextures[0];
-  engine.setViewport(g_width, g_height, 16.0f / 9.0f);
-  GLfloat maxAnisotropy = 1.0f;
-  glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
-  glBindTexture(GL_TEXTURE_2D, picture->texID);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropic ? maxAnisotropy : 1.0f);
+// The least any present can cost: the picture drawn once over the letterbox
+// from a plain linear 640 x 600 texture, no cells rendered.
+void BM_Floor(benchmark::State& state) {
+  Texture picture;
+  picture.width = AsciiEngine::kTargetWidth;
+  picture.height = AsciiEngine::kTargetHeight;
+  picture.format = GL_RGBA;
+  picture.bpp = 32;
+  picture.internalFormat = GL_RGBA8;
+  picture.create();
+  g_engine->setViewport(g_width, g_height, 16.0f / 9.0f);
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE);
   for (auto _ : state) {
     beginFrame();
-    glViewport(engine.viewX, engine.viewY, engine.viewWidth, engine.viewHeight);
+    glViewport(g_engine->viewX, g_engine->viewY, g_engine->viewWidth, g_engine->viewHeight);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    picture->drawFullscreen();
+    picture.drawFullscreen();
     SDL_GL_SwapBuffers();
   }
-  glBindTexture(GL_TEXTURE_2D, picture->texID);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy);
+  picture.release();
 }
 
-void BM_FinalQuad(benchmark::State& state) { finalQuadFrames(state, true); }
-void BM_FinalQuadNoAnisotropy(benchmark::State& state) { finalQuadFrames(state, false); }
+void presentFrames(benchmark::State& state, GlScreenRenderer::CellPass pass) {
+  g_gl->cellPass = pass;
+  fillScreen(*g_engine);
+  g_engine->setViewport(g_width, g_height, 16.0f / 9.0f);
+  for (auto _ : state) {
+    beginFrame();
+    g_engine->present();
+    SDL_GL_SwapBuffers();
+  }
+}
 
-// What present() spends keeping the target's mipmap chain current: one
-// glGenerateMipmapEXT of the 640 x 600 colour texture, waited for.
+void BM_PresentImmediate(benchmark::State& state) { presentFrames(state, GlScreenRenderer::CellPass::Immediate); }
+void BM_PresentVertexArrays(benchmark::State& state) {
+  presentFrames(state, GlScreenRenderer::CellPass::VertexArrays);
+}
+
+// The cell pass alone: 4000 cells into the 640 x 600 target, waited for.
+void BM_CellPassOnly(benchmark::State& state) {
+  fillScreen(*g_engine);
+  for (auto _ : state) {
+    g_gl->renderTarget(*g_engine);
+    glFinish();
+  }
+}
+
+// What a minified present spends keeping the target's mipmap chain current.
 void BM_TargetMipmapRegeneration(benchmark::State& state) {
-  const GLuint texture = g_engine->target->colorTextures[0]->texID;
+  const GLuint texture = g_gl->target->colorTextures[0]->texID;
   for (auto _ : state) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glGenerateMipmapEXT(GL_TEXTURE_2D);
     glFinish();
   }
 }
+
+// Console output plus, at the end, every present as a multiple of the floor.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) milliseconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    const auto floor = milliseconds_.find(kFloor);
+    if (floor == milliseconds_.end() || floor->second <= 0) return;
+    std::printf("\n%dx%d, as a multiple of the floor (%.2f ms):\n", g_width, g_height, floor->second);
+    for (const auto& entry : milliseconds_) {
+      if (entry.first.rfind("Present", 0) == 0) {
+        std::printf("  %-40s %6.2f ms  %.2fx\n", entry.first.c_str(), entry.second, entry.second / floor->second);
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, double> milliseconds_;
+};
 
 }  // namespace
 
@@ -130,15 +161,20 @@ int main(int argc, char** argv) {
   const char* tvl = std::getenv("KESTRUNE_DATA_TVL");
   data_read_archive(tvl ? tvl : "data.tvl");
   data_mode = DATA_MODE_ARCHIVE;
-  g_engine = new AsciiEngine();
+  g_gl = new GlScreenRenderer();
+  g_engine = new AsciiEngine(g_gl);
 
-  benchmark::RegisterBenchmark("ClearAndSwap (baseline)", BM_ClearAndSwap)->UseRealTime()->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("Present immediate mode", BM_PresentImmediate)->UseRealTime()->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("Present vertex arrays", BM_PresentVertexArrays)->UseRealTime()->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("Window quad only", BM_FinalQuad)->UseRealTime()->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("Window quad only, anisotropy off", BM_FinalQuadNoAnisotropy)->UseRealTime()->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("Target mipmap regeneration", BM_TargetMipmapRegeneration)->UseRealTime()->Unit(benchmark::kMillisecond);
-  benchmark::RunSpecifiedBenchmarks();
+  auto add = [](const char* name, void (*fn)(benchmark::State&)) {
+    benchmark::RegisterBenchmark(name, fn)->UseRealTime()->Unit(benchmark::kMillisecond);
+  };
+  add("ClearAndSwap", BM_ClearAndSwap);
+  add(kFloor, BM_Floor);
+  add("Present, immediate mode", BM_PresentImmediate);
+  add("Present, vertex arrays", BM_PresentVertexArrays);
+  add("Cell pass only", BM_CellPassOnly);
+  add("Target mipmap regeneration", BM_TargetMipmapRegeneration);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   SDL_Quit();
   return 0;

@@ -17,6 +17,7 @@
 #include "scenes/scene.h"
 #include "schedule.h"
 #include "util/ascii/asciiengine.h"
+#include "util/ascii/gl_screen_renderer.h"
 #include "util/data/data.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
@@ -80,7 +81,7 @@ int main() {
   watch.lap("font");
   Fbo* fbo = new Fbo(512, 512);
   watch.lap("off-screen buffer");
-  AsciiEngine* ascii = new AsciiEngine();
+  AsciiEngine* ascii = new AsciiEngine(new GlScreenRenderer());
   watch.lap("text engine and chart");
   Music* music = new Music();
   watch.lap("music stream (pre-scan)");

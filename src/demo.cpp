@@ -14,6 +14,7 @@
 #include "schedule.h"
 #include "settings.h"
 #include "util/ascii/asciiengine.h"
+#include "util/ascii/gl_screen_renderer.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
 #include "util/util.h"
@@ -55,11 +56,13 @@ Demo::Demo(float aspect)
       aspect(aspect),
       music(nullptr),
       fbo(nullptr),
+      screen(nullptr),
       ascii(nullptr) {
   std::memset(keys.down, 0, sizeof keys.down);
   font = loadBufferFont("data/common/fonts/courier_new.ttf");
   fbo = new Fbo(512, 512);
-  ascii = new AsciiEngine();
+  screen = new GlScreenRenderer();
+  ascii = new AsciiEngine(screen);
   music = new Music();
   buildScheduledScenes(scenes, music, fbo, ascii, aspect);
 }

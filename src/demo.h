@@ -9,6 +9,7 @@ class FTFont;
 class Music;
 class Fbo;
 class AsciiEngine;
+class GlScreenRenderer;
 
 // The show: owns the shared resources, builds the scenes of the schedule and
 // runs one frame after another on the music's beat clock.
@@ -24,6 +25,7 @@ class Demo {
   float aspect;
   Music* music;
   Fbo* fbo;
+  GlScreenRenderer* screen;  // draws the text engine's frames into the window
   AsciiEngine* ascii;
 
   void start();

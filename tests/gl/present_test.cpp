@@ -18,6 +18,7 @@
 #include "support/gl_window.h"
 #include "support/test_archive.h"
 #include "util/ascii/asciiengine.h"
+#include "util/ascii/gl_screen_renderer.h"
 #include "util/ascii/reference_renderer.h"
 #include "util/fbo/fbo.h"
 
@@ -32,6 +33,7 @@ constexpr int kH = AsciiEngine::kTargetHeight;
 // KESTRUNE_DATA_TVL names it, else one holding a chart made here by the
 // chart tool's code from the same console fonts.
 struct Shared {
+  GlScreenRenderer* gl = nullptr;
   AsciiEngine* engine = nullptr;
   ChartPixels chart;
   std::string error;
@@ -77,15 +79,16 @@ Shared& shared() {
       made.error = std::string("no decodable ") + kChart + (tvl ? std::string(" in ") + tvl : "");
       return made;
     }
-    made.engine = new AsciiEngine();
+    made.gl = new GlScreenRenderer();
+    made.engine = new AsciiEngine(made.gl);
     return made;
   }();
   return s;
 }
 
-// The engine's 640 x 600 target, RGB, bottom row first.
-std::vector<unsigned char> readTarget(AsciiEngine& engine) {
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, engine.target->fboID);
+// The renderer's 640 x 600 target, RGB, bottom row first.
+std::vector<unsigned char> readTarget(GlScreenRenderer& gl) {
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, gl.target->fboID);
   glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
   std::vector<unsigned char> rgba = GlWindow::readPixels(0, 0, kW, kH);
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
@@ -118,12 +121,14 @@ class PresentTest : public GlTest {
   void SetUp() override {
     // Room for the largest letterbox below; the first window of a process
     // decides its size.
-    GlWindow::open(1280, 1024);
+    GlWindow::open(1920, 1080);
     GlTest::SetUp();
     if (HasFatalFailure()) return;
     ASSERT_NE(shared().engine, nullptr) << shared().error;
     engine = shared().engine;
-    engine->submission = AsciiEngine::Submission::Immediate;
+    gl = shared().gl;
+    gl->cellPass = GlScreenRenderer::CellPass::Shader;
+    gl->outputFramebuffer = 0;
     engine->viewX = 0;
     engine->viewY = 0;
     engine->viewWidth = kW;
@@ -136,7 +141,7 @@ class PresentTest : public GlTest {
     engine->present();
     std::vector<unsigned char> cpu(static_cast<size_t>(kW) * kH * 3);
     renderReference(*engine, shared().chart, cpu.data());
-    EXPECT_EQ(compare(readTarget(*engine), cpu), "") << what;
+    EXPECT_EQ(compare(readTarget(*gl), cpu), "") << what;
   }
 
   bool needWindow(int w, int h) {
@@ -144,6 +149,7 @@ class PresentTest : public GlTest {
   }
 
   AsciiEngine* engine = nullptr;
+  GlScreenRenderer* gl = nullptr;
 };
 
 // Every glyph in every foreground/background pair: 65536 cells over 17 screens.
@@ -157,14 +163,16 @@ void fillAllPairs(AsciiEngine& engine, int screen) {
 }
 
 TEST_F(PresentTest, TargetEqualsTheReferenceForClearedWhiteAndEveryGlyphColourPair) {
+  // Mesa has GLSL 1.30: the program draws its cells with the shader here.
+  EXPECT_TRUE(gl->hasShaderPass());
   engine->clear();
   expectPresentMatchesReference("cleared screen");
-  const std::vector<unsigned char> black = readTarget(*engine);
+  const std::vector<unsigned char> black = readTarget(*gl);
   for (unsigned char v : black) ASSERT_EQ(v, 0) << "a cleared screen is black";
 
   engine->fillWhite();
   expectPresentMatchesReference("white screen");
-  for (unsigned char v : readTarget(*engine)) ASSERT_EQ(v, 255) << "fillWhite gives white";
+  for (unsigned char v : readTarget(*gl)) ASSERT_EQ(v, 255) << "fillWhite gives white";
 
   for (int screen = 0; screen < 17; ++screen) {
     fillAllPairs(*engine, screen);
@@ -181,14 +189,22 @@ TEST_F(PresentTest, TargetEqualsTheReferenceForClearedWhiteAndEveryGlyphColourPa
   expectPresentMatchesReference("random bytes");
 }
 
-TEST_F(PresentTest, VertexArraySubmissionGivesTheSamePixels) {
-  engine->submission = AsciiEngine::Submission::VertexArrays;
-  for (int screen = 0; screen < 17; screen += 4) {
-    fillAllPairs(*engine, screen);
-    expectPresentMatchesReference("batched glyph/colour screen " + std::to_string(screen));
+// The quad passes of renderers without GLSL skip black quads; the pixels
+// stay those of the reference.
+TEST_F(PresentTest, QuadCellPassesGiveTheSamePixels) {
+  for (GlScreenRenderer::CellPass pass :
+       {GlScreenRenderer::CellPass::VertexArrays, GlScreenRenderer::CellPass::Immediate}) {
+    gl->cellPass = pass;
+    const std::string name = pass == GlScreenRenderer::CellPass::Immediate ? "immediate " : "vertex arrays ";
+    for (int screen = 0; screen < 17; screen += 4) {
+      fillAllPairs(*engine, screen);
+      expectPresentMatchesReference(name + "glyph/colour screen " + std::to_string(screen));
+    }
+    engine->fillWhite();
+    expectPresentMatchesReference(name + "white screen");
+    engine->clear();
+    expectPresentMatchesReference(name + "cleared screen");
   }
-  engine->fillWhite();
-  expectPresentMatchesReference("batched white screen");
 }
 
 TEST_F(PresentTest, PictureFillsExactlyTheLetterboxAndAddsToTheWindow) {
@@ -269,6 +285,78 @@ TEST_F(PresentTest, WhiteScreenStaysWhiteInLetterboxesOfEverySize) {
       EXPECT_GE(centre[c], 254) << size[0] << "x" << size[1] << " channel " << c;
     }
   }
+}
+
+// The worst channel difference between a read-back RGBA picture and an RGB
+// one of the same size, with where it is.
+struct Difference {
+  int worst = 0;
+  int x = 0, y = 0;
+};
+Difference worstDifference(const std::vector<unsigned char>& rgba, const std::vector<unsigned char>& rgb, int w) {
+  Difference d;
+  for (size_t i = 0; i < rgb.size(); ++i) {
+    const int diff = std::abs(rgba[i / 3 * 4 + i % 3] - rgb[i]);
+    if (diff > d.worst) {
+      d.worst = diff;
+      d.x = static_cast<int>(i / 3 % w);
+      d.y = static_cast<int>(i / 3 / w);
+    }
+  }
+  return d;
+}
+
+// A screen where filtering faults show: one-pixel glyph lines ('8', '=',
+// box drawing) in many colours next to random cells.
+void fillFineLines(AsciiEngine& engine) {
+  platform::srand(11);
+  const int glyphs[] = {'8', '=', '0', 196, 205, 179, 186, 197};
+  for (int i = 0; i < AsciiEngine::kCells; ++i) {
+    const int glyph = (i / 80) % 4 == 3 ? platform::rand() & 255 : glyphs[i % 8];
+    engine.setCell(i % 80, i / 80, glyph, 1 + platform::rand() % 15, platform::rand() % 4 == 0 ? 1 : 0);
+  }
+}
+
+// Drawn 1:1 the window holds the target exactly; drawn larger it holds the
+// target filtered bilinearly, without the blur and lost glyph lines of
+// anisotropic filtering.
+TEST_F(PresentTest, WindowHoldsTheTargetSampledBilinearlyAtAndAboveNativeSize) {
+  if (!needWindow(1920, 1080)) GTEST_SKIP() << "window opened smaller by an earlier test";
+  fillFineLines(*engine);
+  std::vector<unsigned char> cpu(static_cast<size_t>(kW) * kH * 3);
+  renderReference(*engine, shared().chart, cpu.data());
+  const int sizes[][3] = {{640, 600, 0}, {800, 600, 2}, {1280, 960, 2}, {1920, 1080, 2}};
+  for (const auto& size : sizes) {
+    GlWindow::resetState();
+    engine->viewX = 0;
+    engine->viewY = 0;
+    engine->viewWidth = size[0];
+    engine->viewHeight = size[1];
+    engine->present();
+    const std::vector<unsigned char> expected = resampleBilinear(cpu.data(), kW, kH, size[0], size[1]);
+    const Difference d = worstDifference(GlWindow::readPixels(0, 0, size[0], size[1]), expected, size[0]);
+    EXPECT_LE(d.worst, size[2]) << size[0] << "x" << size[1] << " at (" << d.x << "," << d.y << ")";
+  }
+
+  // Another output framebuffer gets the same picture, the window nothing.
+  GlWindow::resetState();
+  Fbo output(1280, 1200);
+  gl->outputFramebuffer = output.fboID;
+  engine->viewWidth = 1280;
+  engine->viewHeight = 1200;
+  engine->present();
+  gl->outputFramebuffer = 0;
+  GLint bound = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
+  EXPECT_EQ(static_cast<GLuint>(bound), output.fboID);
+  glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
+  const Difference d =
+      worstDifference(GlWindow::readPixels(0, 0, 1280, 1200), resampleBilinear(cpu.data(), kW, kH, 1280, 1200), 1280);
+  EXPECT_LE(d.worst, 2) << "output framebuffer at (" << d.x << "," << d.y << ")";
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glReadBuffer(GL_BACK);
+  const std::vector<unsigned char> black(static_cast<size_t>(kW) * kH * 3, 0);
+  EXPECT_EQ(worstDifference(GlWindow::readPixels(0, 0, kW, kH), black, kW).worst, 0) << "the window stays black";
 }
 
 TEST_F(PresentTest, LeavesAdditiveBlendingCellProjectionAndTheLetterboxViewport) {

@@ -1,18 +1,13 @@
 #pragma once
 
-#include <vector>
-
-#include "util/texture/texture.h"
-
-class Fbo;
 class AsciiEngine;
 
 // Glyph 219, the full block: the cell shows nothing but its foreground colour.
 constexpr int kFullBlock = 219;
 
-// Receives the finished text screen when a scene presents it. The program
-// draws with OpenGL inside AsciiEngine itself; tests and the preview tool
-// plug in their own renderer (for example the CPU reference renderer).
+// Receives the finished text screen when a scene presents it: the program's
+// OpenGL renderer (GlScreenRenderer), the CPU reference renderer of the
+// preview tool, or a test's own.
 class ScreenRenderer {
  public:
   virtual ~ScreenRenderer() = default;
@@ -38,18 +33,10 @@ class AsciiEngine {
   static constexpr int kTargetWidth = 640;
   static constexpr int kTargetHeight = 600;
 
-  // How present() hands the 8000 cell quads to GL. Both give the same pixels.
-  enum class Submission { Immediate, VertexArrays };
-
-  // The program's engine: loads the character chart and creates the
-  // 640 x 600 target. Needs a current GL context.
-  AsciiEngine();
-  // A headless engine: no GL at all; present() hands the screen to
-  // `renderer` (which may be null to discard frames).
+  // present() hands the screen to `renderer` (null discards frames). The
+  // engine itself needs no GL.
   explicit AsciiEngine(ScreenRenderer* renderer);
 
-  Texture chart;
-  Fbo* target;
   // The three planes lie back to back so that one 12000-byte fill covers them.
   unsigned char chars[kCells];
   unsigned char fg[kCells];
@@ -58,7 +45,6 @@ class AsciiEngine {
   int viewX, viewY, viewWidth, viewHeight;
   const char* const* banners[4];
   ScreenRenderer* renderer;
-  Submission submission;
 
   void clear();
   void fillWhite();
@@ -69,12 +55,4 @@ class AsciiEngine {
 
   // The palette entry of a plane byte; only its low four bits count.
   const float* colour(int index) const;
-
- private:
-  void initScreen();
-  template <typename Emit>
-  void forEachQuad(Emit emit) const;
-  void drawCellsImmediate();
-  void drawCellsBatched();
-  std::vector<float> batch;
 };

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int kCellWidth = AsciiEngine::kTargetWidth / AsciiEngine::kColumns;   // 8
-constexpr int kCellHeight = AsciiEngine::kTargetHeight / AsciiEngine::kRows;    // 12
+constexpr int kCellWidth = GlyphAtlas::kCellWidth;
+constexpr int kCellHeight = GlyphAtlas::kCellHeight;
 
 // Float colour to an 8-bit framebuffer value, rounded to nearest.
 int toByte(float value) {
@@ -58,45 +58,98 @@ ChartPixels chartFromTopDownRgb(int width, int height, const unsigned char* rgb)
   return chart;
 }
 
-void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsigned char* rgb) {
-  const int width = AsciiEngine::kTargetWidth;
+GlyphAtlas buildGlyphAtlas(const ChartPixels& chart) {
+  GlyphAtlas atlas;
+  atlas.rgb.assign(static_cast<size_t>(GlyphAtlas::kWidth) * GlyphAtlas::kHeight * 3, 0);
   if (chart.width <= 0 || chart.height <= 0 ||
       chart.rgba.size() < static_cast<size_t>(chart.width) * chart.height * 4) {
-    // No chart, no glyphs: every mask samples black.
-    std::memset(rgb, 0, static_cast<size_t>(width) * AsciiEngine::kTargetHeight * 3);
-    return;
+    return atlas;  // no chart, no glyphs: every mask samples black
   }
+  for (int glyph = 0; glyph < 256; ++glyph) {
+    const GlyphRect g = glyphRect(glyph);
+    for (int py = 0; py < kCellHeight; ++py) {
+      const double fraction = (py + 0.5) / kCellHeight;
+      const int rows[2] = {nearestTexel(g.fgV0, g.fgV1, fraction, chart.height),
+                           nearestTexel(g.bgV0, g.bgV1, fraction, chart.height)};
+      for (int mask = 0; mask < 2; ++mask) {
+        const unsigned char* in = &chart.rgba[static_cast<size_t>(rows[mask]) * chart.width * 4];
+        unsigned char* out =
+            &atlas.rgb[(static_cast<size_t>(mask * kCellHeight + py) * GlyphAtlas::kWidth + glyph * kCellWidth) * 3];
+        for (int px = 0; px < kCellWidth; ++px) {
+          const int s = nearestTexel(g.u0, g.u1, (px + 0.5) / kCellWidth, chart.width);
+          std::memcpy(out + px * 3, in + s * 4, 3);
+        }
+      }
+    }
+  }
+  return atlas;
+}
+
+int maskedLevel(float colour, int texel) { return toByte(colour * (texel / 255.0f)); }
+
+void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsigned char* rgb) {
+  const GlyphAtlas atlas = buildGlyphAtlas(chart);
+  const int width = AsciiEngine::kTargetWidth;
   for (int r = 0; r < AsciiEngine::kRows; ++r) {
     const int cellBottom = (AsciiEngine::kRows - 1 - r) * kCellHeight;
     for (int x = 0; x < AsciiEngine::kColumns; ++x) {
       const int i = r * AsciiEngine::kColumns + x;
-      const GlyphRect g = glyphRect(engine.chars[i]);
+      const int glyph = engine.chars[i];
       const float* bgColour = engine.colour(engine.bg[i]);
       const float* fgColour = engine.colour(engine.fg[i]);
-      int s[kCellWidth];
-      for (int px = 0; px < kCellWidth; ++px) {
-        s[px] = nearestTexel(g.u0, g.u1, (px + 0.5) / kCellWidth, chart.width);
-      }
       for (int py = 0; py < kCellHeight; ++py) {
-        const double fraction = (py + 0.5) / kCellHeight;
-        const int tBg = nearestTexel(g.bgV0, g.bgV1, fraction, chart.height);
-        const int tFg = nearestTexel(g.fgV0, g.fgV1, fraction, chart.height);
-        const unsigned char* bgRow = &chart.rgba[static_cast<size_t>(tBg) * chart.width * 4];
-        const unsigned char* fgRow = &chart.rgba[static_cast<size_t>(tFg) * chart.width * 4];
         unsigned char* out = rgb + (static_cast<size_t>(cellBottom + py) * width + x * kCellWidth) * 3;
         for (int px = 0; px < kCellWidth; ++px) {
+          const unsigned char* bgMask = atlas.background(glyph, px, py);
+          const unsigned char* fgMask = atlas.foreground(glyph, px, py);
           for (int c = 0; c < 3; ++c) {
-            // GL_MODULATE: vertex colour times texel; GL_ONE, GL_ONE blending
-            // adds the two quads into the cleared (black) target.
-            const int background = toByte(bgColour[c] * (bgRow[s[px] * 4 + c] / 255.0f));
-            const int foreground = toByte(fgColour[c] * (fgRow[s[px] * 4 + c] / 255.0f));
-            const int sum = background + foreground;
+            // GL_ONE, GL_ONE blending adds the two quads into the cleared
+            // (black) target, saturating at 255.
+            const int sum = maskedLevel(bgColour[c], bgMask[c]) + maskedLevel(fgColour[c], fgMask[c]);
             out[px * 3 + c] = static_cast<unsigned char>(sum > 255 ? 255 : sum);
           }
         }
       }
     }
   }
+}
+
+std::vector<unsigned char> resampleBilinear(const unsigned char* rgb, int width, int height, int outWidth,
+                                            int outHeight) {
+  struct Tap {
+    int low, high;
+    double weight;  // of `high`
+  };
+  auto taps = [](int size, int outSize) {
+    std::vector<Tap> result(static_cast<size_t>(outSize));
+    for (int i = 0; i < outSize; ++i) {
+      const double at = (i + 0.5) * size / outSize - 0.5;
+      const int low = static_cast<int>(std::floor(at));
+      auto clamped = [size](int index) { return index < 0 ? 0 : index >= size ? size - 1 : index; };
+      Tap& tap = result[static_cast<size_t>(i)];
+      tap.weight = at - low;
+      tap.low = clamped(low);
+      tap.high = clamped(low + 1);
+    }
+    return result;
+  };
+  const std::vector<Tap> across = taps(width, outWidth);
+  const std::vector<Tap> down = taps(height, outHeight);
+  std::vector<unsigned char> out(static_cast<size_t>(outWidth) * outHeight * 3);
+  auto texel = [&](int x, int y, int c) { return rgb[(static_cast<size_t>(y) * width + x) * 3 + c]; };
+  for (int y = 0; y < outHeight; ++y) {
+    const Tap& v = down[static_cast<size_t>(y)];
+    for (int x = 0; x < outWidth; ++x) {
+      const Tap& u = across[static_cast<size_t>(x)];
+      for (int c = 0; c < 3; ++c) {
+        const double lower = texel(u.low, v.low, c) * (1 - u.weight) + texel(u.high, v.low, c) * u.weight;
+        const double upper = texel(u.low, v.high, c) * (1 - u.weight) + texel(u.high, v.high, c) * u.weight;
+        out[(static_cast<size_t>(y) * outWidth + x) * 3 + c] =
+            static_cast<unsigned char>(std::lround(lower * (1 - v.weight) + upper * v.weight));
+      }
+    }
+  }
+  return out;
 }
 
 ReferenceRenderer::ReferenceRenderer(ChartPixels chartPixels)

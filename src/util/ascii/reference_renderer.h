@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "util/ascii/asciiengine.h"
@@ -21,12 +22,49 @@ bool loadChartPixels(const char* name, ChartPixels* chart);
 // hold it).
 ChartPixels chartFromTopDownRgb(int width, int height, const unsigned char* rgb);
 
+// Every glyph's two masks as the 640 x 600 target shows them: for each of the
+// 8 x 12 pixels of a cell the chart texel nearest to the pixel's centre.
+// RGB, 256 glyphs side by side (glyph g at x = 8g .. 8g + 7); rows 0..11 hold
+// the foreground masks, rows 12..23 the background masks, bottom row first.
+struct GlyphAtlas {
+  static constexpr int kCellWidth = AsciiEngine::kTargetWidth / AsciiEngine::kColumns;   // 8
+  static constexpr int kCellHeight = AsciiEngine::kTargetHeight / AsciiEngine::kRows;    // 12
+  static constexpr int kWidth = 256 * kCellWidth;
+  static constexpr int kHeight = 2 * kCellHeight;
+  std::vector<unsigned char> rgb;
+
+  // Pixel (x, y) of a cell, y counted from the cell's bottom row.
+  const unsigned char* foreground(int glyph, int x, int y) const { return texel(glyph * kCellWidth + x, y); }
+  const unsigned char* background(int glyph, int x, int y) const {
+    return texel(glyph * kCellWidth + x, kCellHeight + y);
+  }
+
+ private:
+  const unsigned char* texel(int x, int y) const { return &rgb[(static_cast<size_t>(y) * kWidth + x) * 3]; }
+};
+
+// Samples the atlas from the chart with nearest filtering, as GL does when
+// it draws a cell's quads. A missing chart gives black masks.
+GlyphAtlas buildGlyphAtlas(const ChartPixels& chart);
+
+// One channel of a cell pixel's quad in the 8-bit target: the palette
+// colour times the mask texel (GL_MODULATE), rounded to nearest.
+int maskedLevel(float colour, int texel);
+
 // Renders the text screen on the CPU exactly as AsciiEngine::present renders
 // it into its 640 x 600 target: for each cell the background mask in the bg
 // colour plus the foreground mask in the fg colour, added with saturation,
 // each target pixel taking the chart texel nearest to its centre. Writes
 // 640 * 600 RGB bytes, bottom row first (GL's read-back order).
 void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsigned char* rgb);
+
+// What GL_LINEAR sampling of an RGB picture (width x height, rows in either
+// order) gives over a viewport of outWidth x outHeight pixels: each output
+// pixel centre mapped back onto the picture, the four nearest texels
+// weighted, edges clamped. GL keeps a few bits of weight, so GL's result may
+// differ from this by a level or two.
+std::vector<unsigned char> resampleBilinear(const unsigned char* rgb, int width, int height, int outWidth,
+                                            int outHeight);
 
 // A ScreenRenderer for headless engines that keeps the latest picture.
 class ReferenceRenderer : public ScreenRenderer {
