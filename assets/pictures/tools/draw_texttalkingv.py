@@ -1,6 +1,9 @@
 """Drafts of the title letters (8 x 6 each, the column of KESTRUNE that
 sways over the wall) and of the wall, which the scene draws with the light
-shade glyph: every cell a grey, a few white edges, a few black chips."""
+shade glyph: sandstone in dark yellow with yellow edges where the light
+catches, black mortar and chips. The scene's light spots add one to every
+colour number they cover, and these colours all brighten under them:
+dark yellow turns light grey, yellow turns white, black turns dark blue."""
 
 import os
 import random
@@ -35,27 +38,22 @@ def letter(ch):
 
 def wall(seed=11):
     """Courses of stone blocks 4 rows high (3 of stone, 1 of mortar) and 7
-    to 13 columns long. Mortar dark grey, stones light grey; the light
-    catches the top and left edge of some stones, a few are darker, a few
-    have black chips."""
+    to 13 columns long. Mortar black, stones dark yellow; the light catches
+    the top and left edge of some stones, a few have black chips."""
     rnd = random.Random(seed)
     p = Pic(80, 50)
-    p.px = [8] * (80 * 50)
     y0 = -2
     while y0 < 50:
         x0 = -rnd.randrange(0, 8)
         while x0 < 80:
             length = rnd.randrange(7, 14)
             tone = rnd.random()
-            body = 8 if tone < 0.12 else 7
             lit = tone > 0.6
             for y in range(y0, y0 + 3):
                 for x in range(x0, x0 + length - 1):
-                    c = body
-                    if body == 8 and y == y0:
-                        c = 7
-                    elif lit and (y == y0 or x == x0) and x < x0 + length - 3:
-                        c = 15
+                    c = 6
+                    if lit and (y == y0 or x == x0) and x < x0 + length - 3:
+                        c = 14
                     p.set(x, y, c)
             if rnd.random() < 0.3:
                 cx = x0 + rnd.randrange(1, max(2, length - 3))
@@ -73,4 +71,4 @@ if __name__ == "__main__":
         letter(ch).save(os.path.join(ROOT, "texttalkingv", ch + ".txt"),
                         "texttalkingv/%s: title letter (8 x 6)" % ch)
     wall().save(os.path.join(ROOT, "texttalkingv", "greywall.txt"),
-                "texttalkingv/greywall: stone wall, drawn in light shade (80 x 50)")
+                "texttalkingv/greywall: sandstone wall, drawn in light shade (80 x 50)")

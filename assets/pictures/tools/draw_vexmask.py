@@ -1,8 +1,8 @@
 """Draft of Vex, the show's mascot: a horned demon mask in red with golden
 horns, brows and V crest, glowing cyan eyes and a fanged snarl. Symmetric
 about column 40 (the centre the scenes rotate it about); the face lies in
-columns 15-64 so the quarter-turned view keeps all of it, the horn tips
-reach out towards the corners for the upright and spinning views."""
+columns 15-64 and so do the horns, which rise from the temples and curl
+inwards at the top row: the quarter-turned view keeps the whole mask."""
 
 import os
 
@@ -35,10 +35,10 @@ def S(f):
 FACE = polygon(full([(40.5, 7.0), (33.0, 7.2), (26.5, 8.6), (21.5, 12.0), (19.2, 17.5), (19.0, 23.0),
              (16.0, 28.0), (16.6, 33.0), (19.5, 39.5), (23.5, 46.5), (29.0, 52.5),
              (35.0, 57.0), (40.5, 59.2)]))
-HORN = sym(tapered([(25.5, 12.5, 4.6), (19.5, 9.8, 3.9), (14.5, 7.6, 3.1), (10.5, 5.0, 2.3),
-                    (7.6, 2.2, 1.5), (6.0, 0.2, 0.6)]))
-HORN_LIT = sym(tapered([(24.5, 10.2, 1.3), (19.5, 7.6, 1.2), (14.5, 5.6, 0.9),
-                        (10.8, 3.2, 0.6)]))
+HORN = sym(tapered([(25.6, 13.4, 4.0), (21.2, 10.2, 3.3), (18.8, 6.4, 2.6), (18.3, 3.2, 2.0),
+                    (19.5, 0.9, 1.3), (21.6, -0.4, 0.5)]))
+HORN_LIT = sym(tapered([(24.4, 10.6, 1.1), (20.4, 7.8, 1.0), (18.6, 4.6, 0.8),
+                        (18.8, 2.2, 0.5)]))
 SOCKET = sym(polygon([(37.5, 24.0), (30.0, 19.5), (21.5, 18.5), (20.6, 24.5), (23.5, 29.5),
                       (30.0, 32.5), (36.5, 31.5)]))
 EYE = sym(polygon([(35.8, 28.4), (31.5, 25.0), (24.6, 23.6), (25.2, 26.4), (29.6, 29.6),
@@ -76,8 +76,7 @@ def draw():
     p.paint(horns.edge(0, 1), 6)
     p.paint(lit.intersect(horns), 15)
     for x, y in list(horns.points()):
-        d = abs(x + 0.5 - AX)
-        if 13 < d < 31 and int(d) % 4 == 0:
+        if y <= 8 and y % 3 == 2 and (x, y) not in lit:
             p.set(x, y, 6)
 
     # Red face, dark at its rim.
@@ -120,6 +119,12 @@ def draw():
         if (x, y - 1) not in mouth and abs(x + 0.5 - AX) < 6:
             p.set(x, y, 15)
     p.paint(S(CHIN), 14)
+    # The quarter-turned view shows columns 15-64 only: the outline stops
+    # where the mirrored face would lose it on one side.
+    for y in range(H):
+        for x in (15, 65):
+            if p.get(x, y) == 1:
+                p.set(x, y, 0)
     return p
 
 
