@@ -181,6 +181,21 @@ TEST(FallingBlocks, PiecesFallEvery40MsAndLandOnEachOther) {
   EXPECT_EQ(cellFg(engine, 15, 39), 0);
 }
 
+TEST(FallingBlocks, TheClosingBannerKeepsItsWordsOutOfEveryCellThePiecesPass) {
+  // The ending draws banner 1 first and the pieces over it: a letter under
+  // the fall or the stack would be hidden.
+  ManualClock clock(0);
+  AsciiEngine engine(nullptr);
+  FallingBlocks blocks(&engine);
+  for (uint32_t tick = 0; tick < 1200; ++tick) blocks.advanceAndDraw(40 * tick);
+  EXPECT_EQ(blocks.current, FallingBlocks::kPieces - 1);
+  for (int r = 0; r < 50; ++r)
+    for (int c = 0; c < kCols; ++c)
+      if (cellChar(engine, c, r)) {
+        EXPECT_EQ(engine.banners[1][r][c], ' ') << "column " << c << " row " << r;
+      }
+}
+
 TEST(FallingBlocks, TheLastPieceNeverHandsOverAndNothingLeavesTheScreen) {
   ManualClock clock(0);
   AsciiEngine engine(nullptr);
