@@ -68,33 +68,35 @@ int showSetupDialog(SetupDialogModel& model) {
     return model.command(SetupDialogModel::kRunit, SetupDialogModel::kClicked);
   }
 
-  Fl_Window window(135 * kUnit, 55 * kUnit, "Kestrune");
+  // Widths leave room for every label at FLTK's default font: the check
+  // buttons' box plus "Vsync enable", the Return button's arrow beside "Runit".
+  Fl_Window window(147 * kUnit, 55 * kUnit, "Kestrune");
   View view{&model, &window, nullptr, nullptr, nullptr, nullptr};
 
-  Fl_Box resolutionLabel(5 * kUnit, 5 * kUnit, 65 * kUnit, 10 * kUnit, "Choose resolution");
+  Fl_Box resolutionLabel(5 * kUnit, 5 * kUnit, 70 * kUnit, 10 * kUnit, "Choose resolution");
   resolutionLabel.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
-  Fl_Choice resolution(75 * kUnit, 5 * kUnit, 55 * kUnit, 10 * kUnit);
+  Fl_Choice resolution(80 * kUnit, 5 * kUnit, 62 * kUnit, 10 * kUnit);
   fillChoice(&resolution, model.resolutions, model.selectedResolution);
   resolution.callback(onResolution, &view);
   view.resolution = &resolution;
 
-  Fl_Box aspectLabel(5 * kUnit, 20 * kUnit, 65 * kUnit, 10 * kUnit, "Aspect ratio");
+  Fl_Box aspectLabel(5 * kUnit, 20 * kUnit, 70 * kUnit, 10 * kUnit, "Aspect ratio");
   aspectLabel.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
-  Fl_Choice aspect(75 * kUnit, 20 * kUnit, 55 * kUnit, 10 * kUnit);
+  Fl_Choice aspect(80 * kUnit, 20 * kUnit, 62 * kUnit, 10 * kUnit);
   fillChoice(&aspect, model.aspects, model.selectedAspect);
   aspect.callback(onAspect, &view);
   view.aspect = &aspect;
 
-  Fl_Return_Button runit(5 * kUnit, 35 * kUnit, 30 * kUnit, 15 * kUnit, "&Runit");
+  Fl_Return_Button runit(5 * kUnit, 35 * kUnit, 36 * kUnit, 15 * kUnit, "&Runit");
   runit.callback(onRunit, &view);
-  Fl_Button nah(40 * kUnit, 35 * kUnit, 30 * kUnit, 15 * kUnit, "&Nah");
+  Fl_Button nah(45 * kUnit, 35 * kUnit, 30 * kUnit, 15 * kUnit, "&Nah");
   nah.callback(onCancel, &view);
 
-  Fl_Check_Button fullscreen(75 * kUnit, 35 * kUnit, 55 * kUnit, 10 * kUnit, "&Fullscreen");
+  Fl_Check_Button fullscreen(80 * kUnit, 35 * kUnit, 62 * kUnit, 10 * kUnit, "&Fullscreen");
   fullscreen.value(model.fullscreenCheck);
   fullscreen.callback(onFullscreen, &view);
   view.fullscreen = &fullscreen;
-  Fl_Check_Button vsync(75 * kUnit, 45 * kUnit, 55 * kUnit, 10 * kUnit, "&Vsync enable");
+  Fl_Check_Button vsync(80 * kUnit, 45 * kUnit, 62 * kUnit, 10 * kUnit, "&Vsync enable");
   vsync.value(model.vsyncCheck);
   vsync.callback(onVsync, &view);
   view.vsync = &vsync;
