@@ -1,7 +1,8 @@
 """Drafts for the bigsprite scene: the rotozoom tile with the Tavorlin
 emblem (256 x 256, seamless) and the 300 x 80 panorama of the group's name
-that drifts over it, ornamented so that every 80 x 50 window shows
-something worth looking at."""
+that drifts over it. The panorama repeats the name in three lines of block
+letters narrow enough that a whole word fits the 80-column screen; the
+middle line is in every 80 x 50 window the scene shows."""
 
 import os
 
@@ -13,34 +14,26 @@ A = 1.2
 
 
 def tile():
-    """Four emblems on dark blue, two in cyan and two in blue, alternating.
-    Each emblem is drawn whole inside its 128 x 128 quarter, so the tile
-    wraps without a seam."""
+    """Four big emblems, alternating dark cyan on dark blue and dark blue on
+    black. The rotozoom shows the tile at 0 to 36 texels a cell, so every
+    stroke is at least 24 texels wide and neighbouring colours are close:
+    zoomed out it reads as a calm checker, zoomed in as the emblem. Each
+    emblem lies whole inside its 128 x 128 quarter, so the tile wraps
+    without a seam."""
     p = Pic(256, 256)
     for j in range(2):
         for i in range(2):
-            cyan = (i + j) % 2 == 0
-            ring_c, ring_lit, tee_c, jewel_c = (3, 11, 15, 14) if cyan else (9, 11, 11, 13)
+            light = (i + j) % 2 == 0
+            base, mark = (1, 3) if light else (0, 1)
             cx, cy = i * 128 + 64, j * 128 + 64
-            ring, field, tee, jewel = emblem_parts(cx, cy, 58)
             for y in range(j * 128, j * 128 + 128):
                 for x in range(i * 128, i * 128 + 128):
-                    u, v = x + 0.5, y + 0.5
-                    if jewel(u, v):
-                        c = jewel_c
-                    elif tee(u, v):
-                        c = tee_c
-                    elif ring(u, v):
-                        c = ring_lit if v < cy else ring_c
-                    elif field(u, v):
-                        c = 1
-                    else:
-                        c = 0 if cyan else 1
-                        # Corner dots between the emblems.
-                        ex, ey = (u - i * 128) % 128, (v - j * 128) % 128
-                        if min(ex, 128 - ex) ** 2 + min(ey, 128 - ey) ** 2 < 14 ** 2:
-                            c = 5
-                    p.px[y * 256 + x] = c
+                    dx, dy = x + 0.5 - cx, y + 0.5 - cy
+                    d = abs(dx) + abs(dy)
+                    ring = 34 <= d <= 58
+                    bar = abs(dx) <= 27 and -24 <= dy <= -4
+                    stem = abs(dx) <= 11 and -4 < dy <= 26
+                    p.px[y * 256 + x] = mark if ring or bar or stem else base
     return p
 
 
@@ -74,55 +67,45 @@ def glint(p, x, y, arm, core=15, ray=14):
     p.set(x, y, core)
 
 
+def word_line(p, text_x, top, rows, ramp, outline):
+    """One TAVORLIN in block letters 8 columns wide (72 columns in all) at
+    (text_x, top): outlined, lit along the top and left, colour bands down."""
+    word = block_text("TAVORLIN", rows, s=2, g=1, m=2, gap=2, round_counters=True)
+    wm = place(word, PW, PH, text_x, top)
+    p.paint(wm.grow(1, False).minus(wm), outline)
+    h = word.h
+    p.paint(wm, lambda x, y: ramp[min(len(ramp) - 1, (y - top) * len(ramp) // h)])
+    p.paint(wm.edge(0, -1).union(wm.edge(-1, 0)), 15)
+    return word.w
+
+
 def panorama():
     p = Pic(PW, PH)
-    word = block_text("TAVORLIN", (9, 9, 8, 9, 9), s=7, g=4, m=5, gap=5, round_counters=True)
-    left, top = (PW - word.w) // 2, 18
-    wm = place(word, PW, PH, left, top)
-    print("word", word.w, "columns from", left)
-
-    # Ornament bands above and below: two gold rails with diamonds between.
-    for y0 in (3, 70):
-        for x in range(2, PW - 2):
-            p.set(x, y0, 14)
-            p.set(x, y0 + 7, 6)
-        for k in range(0, PW // 20 + 1):
-            cx = 10 + k * 20
-            for dy in range(-2, 3):
-                half = 3 - abs(dy)
-                for dx in range(-half * 2 + 1, half * 2):
-                    c = 15 if dy < 0 and dx < 0 else (13 if dy <= 0 else 5)
-                    p.set(cx + dx, y0 + 3 + dy + 1, c)
-            for x in range(cx + 6, cx + 15):
-                p.set(x, y0 + 4, 4)
-    # The word: drop shadow, dark red outline, gold over red with a bevel.
-    p.paint(wm.shifted(3, 2).minus(wm), 1)
-    p.paint(wm.grow(1, False).minus(wm), 4)
-    h = word.h
-
-    def body(x, y):
-        t = (y - top) / h
-        if t < 0.06:
-            return 15
-        if t < 0.55:
-            return 14
-        if t < 0.88:
-            return 12
-        return 4
-    p.paint(wm, body)
-    p.paint(wm.edge(0, -1).union(wm.edge(-1, 0)), 15)
-    p.paint(wm.edge(0, 1), 4)
-    # A light line across the middle of every letter.
-    for x, y in list(wm.points()):
-        if y == top + int(h * 0.55):
-            p.set(x, y, 15)
-    # Emblems at both ends.
-    for cx in (left / 2.0, PW - left / 2.0):
-        emblem_pic(p, cx, 40.0 * A, 17.5, (14, 6, 1, 15, 11, 4))
-    # Glints in the free space between bands and word.
-    for x, y, arm in ((30, 13, 3), (95, 14, 2), (150, 12, 3), (205, 14, 2), (272, 13, 3),
-                      (60, 66, 2), (128, 67, 3), (182, 66, 2), (240, 67, 3), (12, 62, 2),
-                      (288, 17, 2)):
+    gold = (14, 14, 14, 12, 12, 4)
+    ice = (11, 11, 11, 3, 3, 9)
+    # The middle line (rows 32-43) lies inside every window the scene shows
+    # (top rows 0 to 30); the upper and lower lines are half a word along.
+    period = 100
+    for k in range(3):
+        width = word_line(p, 14 + k * period, 32, (2, 3, 2, 3, 2), gold, 4)
+    for top in (6, 64):
+        for k in range(2):
+            word_line(p, 64 + k * period, top, (2, 2, 2, 2, 2), ice, 1)
+    print("word", width, "columns")
+    # Emblems in the gaps of the middle line, smaller ones in the outer lines.
+    for k in range(2):
+        emblem_pic(p, 14 + width + 14 + k * period, 37.5 * A, 9.0, (14, 6, 1, 15, 11, 4))
+    for cy in (11, 69):
+        for cx in (32, 150, 250):
+            emblem_pic(p, cx + 0.5, (cy + 0.5) * A, 6.0, (11, 3, 1, 15, 14, 1))
+    # Gold rails along the top and bottom edges.
+    for x in range(PW):
+        p.set(x, 1, 14)
+        p.set(x, 2, 6)
+        p.set(x, 77, 6)
+        p.set(x, 78, 14)
+    for x, y, arm in ((7, 38, 2), (292, 38, 2), (110, 24, 2), (205, 54, 2), (40, 56, 3),
+                      (262, 22, 3), (150, 25, 2), (120, 53, 2)):
         glint(p, x, y, arm)
     return p
 

@@ -11,34 +11,27 @@ TILE = 256
 
 def floor_tile():
     """A dance floor: 2 x 2 squares in dark blue and dark magenta, each with
-    a big four-point star, black seams between them. The rotozoom mostly
-    shows the tile small (4 to 36 texels a cell), so every shape is broad.
-    The tile wraps seamlessly: each square is drawn whole."""
+    one big four-point star a step brighter, black seams between them. The
+    rotozoom shows the tile at 0 to 36 texels a cell, so the shapes are
+    broad and the colours close: zoomed out it reads as a calm checker
+    behind the white-suited dancer, never as speckle. The tile wraps
+    seamlessly: each square is drawn whole."""
     p = Pic(TILE, TILE)
     size = 128
     for j in range(2):
         for i in range(2):
             blue = (i + j) % 2 == 0
-            base, rim, bright, core = (1, 9, 11, 15) if blue else (5, 4, 13, 14)
+            base, mark = (1, 9) if blue else (5, 4)
             x0, y0 = i * size, j * size
             cx, cy = x0 + size / 2, y0 + size / 2
-            st = star(cx, cy, 54, 17, 4)
-            st_in = star(cx, cy, 44, 12, 4)
-            disc = ellipse(cx, cy, 13.0)
+            st = star(cx, cy, 56, 24, 4)
             for y in range(y0, y0 + size):
                 for x in range(x0, x0 + size):
-                    u, v = x + 0.5, y + 0.5
                     e = min(x - x0, y - y0, x0 + size - 1 - x, y0 + size - 1 - y)
-                    if e < 4:
+                    if e < 10:
                         c = 0
-                    elif e < 12:
-                        c = rim
-                    elif disc(u, v):
-                        c = core
-                    elif st_in(u, v):
-                        c = bright
-                    elif st(u, v):
-                        c = rim
+                    elif st(x + 0.5, y + 0.5):
+                        c = mark
                     else:
                         c = base
                     p.px[y * TILE + x] = c
