@@ -9,10 +9,29 @@ title keep clear of those cells."""
 import os
 
 from pix import Pic, place, ROOT
-from blockfont import block_text
 
 W, H = 80, 50
 PANEL = 2
+
+
+TITLE = {
+    "S": [".XXXX", "XXXXX", "XX...", "XX...", "XXXX.", ".XXXX", "...XX", "...XX", "XXXXX", "XXXX."],
+    "N": ["XX..X", "XXX.X", "XXX.X", "XXX.X", "XX.XX", "XX.XX", "XX.XX", "XX.XX", "XX..X", "XX..X"],
+    "A": [".XXX.", "XXXXX", "XX.XX", "XX.XX", "XX.XX", "XXXXX", "XXXXX", "XX.XX", "XX.XX", "XX.XX"],
+    "K": ["XX..X", "XX.XX", "XX.XX", "XXXX.", "XXX..", "XXX..", "XXXX.", "XX.XX", "XX.XX", "XX..X"],
+    "E": ["XXXXX", "XXXXX", "XX...", "XX...", "XXXX.", "XXXX.", "XX...", "XX...", "XXXXX", "XXXXX"],
+}
+TITLE_RAMP = [15, 14, 14, 14, 14, 14, 14, 14, 14, 6]
+
+# Key caps five columns wide and three rows tall, the arrow in dark grey.
+ARROWS = {"up": ["..X..", ".XXX.", "XXXXX"], "down": ["XXXXX", ".XXX.", "..X.."],
+          "left": ["..XX.", "XXXX.", "..XX."], "right": [".XX..", ".XXXX", ".XX.."]}
+
+
+def keycap(p, x0, y0, arrow):
+    for y, row in enumerate(ARROWS[arrow]):
+        for x, c in enumerate(row):
+            p.set(x0 + x, y0 + y, 8 if c == "X" else 7)
 
 
 def box(p, x0, y0, x1, y1, colour, corner):
@@ -51,11 +70,20 @@ def interface():
     for x in range(50, 79):
         p.set(x, 29, 10)
         p.set(x, 42, 10)
-    title = block_text("SNAKE", (2, 2, 2, 2, 2), s=1, g=1, m=1, gap=1, chamfer=False)
-    tx, ty = 50 + (29 - title.w) // 2, 31
-    tm = place(title, W, H, tx, ty)
-    ramp = [15, 15, 14, 14, 14, 14, 14, 14, 10, 10]
-    p.paint(tm, lambda x, y: ramp[y - ty])
+    # Bold letters five columns wide, two-column stems: SNAKE fills the
+    # plate's 29 columns. Yellow, lit along the top, a dark green shadow below.
+    tx, ty = 50, 31
+    for k, ch in enumerate("SNAKE"):
+        for y, row in enumerate(TITLE[ch]):
+            for x, c in enumerate(row):
+                if c == "X":
+                    p.set(tx + 6 * k + x, ty + y, TITLE_RAMP[y])
+                    if y + 1 == len(TITLE[ch]) or TITLE[ch][y + 1][x] != "X":
+                        p.set(tx + 6 * k + x, ty + y + 1, PANEL)
+    # The cursor keys the viewer steers with, in the greetings box below
+    # the greeting lines and above the menu.
+    for x0, y0, arrow in ((62, 17, "up"), (56, 21, "left"), (62, 21, "down"), (68, 21, "right")):
+        keycap(p, x0, y0, arrow)
     # A game snake under the title: a chain of segments turning up towards
     # the heart it is after.
     segments = [(51, 46), (54, 46), (57, 46), (60, 46), (63, 46), (66, 46), (66, 43)]
