@@ -23,6 +23,7 @@
 #include <string>
 
 #include "platform/ticks.h"
+#include "schedule.h"
 #include "scenes/textbigsprite.h"
 #include "scenes/textdance.h"
 #include "scenes/textfire.h"
@@ -86,19 +87,15 @@ struct Show {
   std::unique_ptr<TextBigSprite> bigSprite;
 
   template <typename T>
-  std::unique_ptr<T> make() {
-    std::unique_ptr<T> scene(new T);
-    scene->ascii = &engine;
-    scene->music = &music;
-    scene->init();
-    return scene;
+  std::unique_ptr<T> make(const char* slot) {
+    return buildScene<T>(slot, SceneResources{&music, nullptr, &engine});
   }
 
   Show() {
-    fire = make<TextFire>();
-    talking = make<TextTalkingV>();
-    dance = make<TextDance>();
-    bigSprite = make<TextBigSprite>();
+    fire = make<TextFire>("TextFire");
+    talking = make<TextTalkingV>("TextTalkingV");
+    dance = make<TextDance>("TextDance");
+    bigSprite = make<TextBigSprite>("TextBigSprite");
   }
 };
 

@@ -21,6 +21,7 @@
 #include "keystate.h"
 #include "platform/random.h"
 #include "platform/ticks.h"
+#include "schedule.h"
 #include "scenes/textending.h"
 #include "scenes/textraster.h"
 #include "scenes/textsnake.h"
@@ -42,21 +43,16 @@ struct Show {
   std::unique_ptr<TextEnding> ending;
 
   template <typename T>
-  std::unique_ptr<T> make(float start, float end) {
-    std::unique_ptr<T> scene(new T);
-    scene->startTime = start;
-    scene->endTime = end;
-    scene->ascii = &engine;
-    scene->music = &music;
+  std::unique_ptr<T> make(const char* slot) {
+    std::unique_ptr<T> scene = buildScene<T>(slot, SceneResources{&music, nullptr, &engine});
     scene->keys = &keys;
-    scene->init();
     return scene;
   }
 
   Show() {
-    raster = make<TextRaster>(178, 228);
-    snake = make<TextSnake>(228, 324);
-    ending = make<TextEnding>(388, 557);
+    raster = make<TextRaster>("TextRaster");
+    snake = make<TextSnake>("TextSnake");
+    ending = make<TextEnding>("TextEnding");
   }
 };
 

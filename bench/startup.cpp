@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "demo.h"
-#include "scenes/scene.h"
 #include "schedule.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
@@ -86,19 +85,8 @@ int main() {
   Music* music = new Music();
   watch.lap("music stream (pre-scan)");
 
-  std::vector<Scene*> scenes;
-  for (const ScheduleSlot& slot : kShowSchedule) {
-    Scene* scene = slot.create();
-    scene->startTime = slot.startTime;
-    scene->endTime = slot.endTime;
-    scene->music = music;
-    scene->fbo = fbo;
-    scene->ascii = ascii;
-    scene->aspect = 16.0f / 9.0f;
-    scene->init();
-    scenes.push_back(scene);
-    watch.lap(std::string("init ") + slot.name);
-  }
+  SceneList scenes = buildScheduledScenes(SceneResources{music, fbo, ascii, 16.0f / 9.0f}, nullptr,
+                                          [&watch](const ScheduleSlot& slot) { watch.lap(std::string("init ") + slot.name); });
 
   fbo->resize(1280, 720);
   ascii->setViewport(1280, 720, 16.0f / 9.0f);

@@ -10,44 +10,12 @@
 #include "platform/audio.h"
 #include "platform/random.h"
 #include "platform/ticks.h"
-#include "scenes/scene.h"
-#include "schedule.h"
 #include "settings.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
 #include "util/util.h"
-
-void buildScheduledScenes(std::vector<Scene*>& scenes, Music* music, Fbo* fbo, AsciiEngine* ascii,
-                          float aspect) {
-  for (const ScheduleSlot& slot : kShowSchedule) {
-    Scene* scene = slot.create();
-    scenes.push_back(scene);
-    scene->startTime = slot.startTime;
-    scene->endTime = slot.endTime;
-    scene->music = music;
-    scene->fbo = fbo;
-    scene->ascii = ascii;
-    scene->aspect = aspect;
-    scene->init();
-  }
-}
-
-void drawScheduledScenes(const std::vector<Scene*>& scenes, Music* music, KeyState* keys,
-                         int width, int height, bool withGlState) {
-  for (Scene* scene : scenes) {
-    const float t = music->beatTime();
-    if (scene->startTime <= t && t <= scene->endTime) {
-      scene->keys = keys;
-      if (withGlState) {
-        scene->applyRenderDefaults();
-        scene->resize(width, height);
-      }
-      scene->draw();
-    }
-  }
-}
 
 Demo::Demo(float aspect)
     : font(nullptr),
@@ -64,16 +32,10 @@ Demo::Demo(float aspect)
   screen = new GlScreenRenderer();
   ascii = new AsciiEngine(screen);
   music = new Music();
-  buildScheduledScenes(scenes, music, fbo, ascii, aspect);
+  scenes = buildScheduledScenes(SceneResources{music, fbo, ascii, aspect});
 }
 
-Demo::~Demo() {
-  for (Scene* scene : scenes) {
-    scene->release();
-    delete scene;
-  }
-  scenes.clear();
-}
+Demo::~Demo() { scenes.clear(); }
 
 void Demo::start() {
   platform::srand(platform::getTickCount());

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <vector>
-
 #include "keystate.h"
+#include "schedule.h"
 
-class Scene;
 class FTFont;
 class Music;
 class Fbo;
@@ -18,7 +16,7 @@ class Demo {
   explicit Demo(float aspect);
   ~Demo();
 
-  std::vector<Scene*> scenes;
+  SceneList scenes;
   KeyState keys;
   FTFont* font;
   int width, height;
@@ -34,15 +32,3 @@ class Demo {
   void keyEvent(int symbol, bool down);
 
 };
-
-// Builds the scenes of the show's schedule around the shared objects,
-// calling each scene's init() before the next is made. The preview tool
-// uses it with a headless engine.
-void buildScheduledScenes(std::vector<Scene*>& scenes, Music* music, Fbo* fbo, AsciiEngine* ascii,
-                          float aspect);
-
-// Runs every scene whose slot holds the beat time (read anew per scene), in
-// schedule order. `withGlState` applies each scene's render defaults and
-// viewport first; headless callers pass false.
-void drawScheduledScenes(const std::vector<Scene*>& scenes, Music* music, KeyState* keys,
-                         int width, int height, bool withGlState);

@@ -1,5 +1,7 @@
 #include "schedule.h"
 
+#include <cstring>
+
 #include "scenes/textbigsprite.h"
 #include "scenes/textdance.h"
 #include "scenes/textending.h"
@@ -7,6 +9,8 @@
 #include "scenes/textraster.h"
 #include "scenes/textsnake.h"
 #include "scenes/texttalkingv.h"
+#include "util/error.h"
+#include "util/music/music.h"
 
 const ScheduleSlot kShowSchedule[kScheduleLength] = {
     {"TextFire", 0.0f, 44.0f, []() -> Scene* { return new TextFire; }},
@@ -18,3 +22,63 @@ const ScheduleSlot kShowSchedule[kScheduleLength] = {
     {"TextEnding", 388.0f, 557.0f, []() -> Scene* { return new TextEnding; }},
     {"TextSnake", 557.0f, 5000.0f, []() -> Scene* { return new TextSnake; }},
 };
+
+const ScheduleSlot& scheduleSlot(const char* name) {
+  for (const ScheduleSlot& slot : kShowSchedule)
+    if (std::strcmp(slot.name, name) == 0) return slot;
+  ErrorBox("No scene called %s in the schedule", name);
+}
+
+void placeInSlot(Scene& scene, const ScheduleSlot& slot, const SceneResources& resources) {
+  scene.startTime = slot.startTime;
+  scene.endTime = slot.endTime;
+  scene.music = resources.music;
+  scene.fbo = resources.fbo;
+  scene.ascii = resources.ascii;
+  scene.aspect = resources.aspect;
+}
+
+std::unique_ptr<Scene> buildScene(const ScheduleSlot& slot, const SceneResources& resources) {
+  std::unique_ptr<Scene> scene(slot.create());
+  placeInSlot(*scene, slot, resources);
+  scene->init();
+  return scene;
+}
+
+void SceneList::clear() {
+  while (!scenes_.empty()) scenes_.pop_back();
+}
+
+SceneList& SceneList::operator=(SceneList&& other) {
+  if (this != &other) {
+    clear();
+    scenes_ = std::move(other.scenes_);
+  }
+  return *this;
+}
+
+SceneList buildScheduledScenes(const SceneResources& resources, const std::function<bool(const ScheduleSlot&)>& wanted,
+                               const std::function<void(const ScheduleSlot&)>& built) {
+  SceneList scenes;
+  for (const ScheduleSlot& slot : kShowSchedule) {
+    if (wanted && !wanted(slot)) continue;
+    scenes.add(buildScene(slot, resources));
+    if (built) built(slot);
+  }
+  return scenes;
+}
+
+void drawScheduledScenes(const SceneList& scenes, Music* music, KeyState* keys, int width, int height,
+                         bool withGlState) {
+  for (const std::unique_ptr<Scene>& scene : scenes) {
+    const float t = music->beatTime();
+    if (scene->startTime <= t && t <= scene->endTime) {
+      scene->keys = keys;
+      if (withGlState) {
+        scene->applyRenderDefaults();
+        scene->resize(width, height);
+      }
+      scene->draw();
+    }
+  }
+}

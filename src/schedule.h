@@ -1,9 +1,19 @@
 #pragma once
 
-class Scene;
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "scenes/scene.h"
+
+class Music;
+class Fbo;
+class AsciiEngine;
+struct KeyState;
 
 // The show's fixed running order: each scene with its slot in beats (both
-// ends inclusive). The Demo and the preview tool build their scenes from it.
+// ends inclusive). This table is the one place that knows the slots; every
+// scene is built from it by the functions below.
 struct ScheduleSlot {
   const char* name;
   float startTime;
@@ -13,3 +23,63 @@ struct ScheduleSlot {
 
 constexpr int kScheduleLength = 8;
 extern const ScheduleSlot kShowSchedule[kScheduleLength];
+
+// The first slot called `name`; a fatal error when there is none.
+const ScheduleSlot& scheduleSlot(const char* name);
+
+// What the scenes borrow from their owner for their whole life.
+struct SceneResources {
+  Music* music = nullptr;
+  Fbo* fbo = nullptr;  // none when drawing headless
+  AsciiEngine* ascii = nullptr;
+  float aspect = 16.0f / 9.0f;
+};
+
+// Hands a scene its slot and what it borrows; init() is left to the caller.
+void placeInSlot(Scene& scene, const ScheduleSlot& slot, const SceneResources& resources);
+
+// The scene of one slot, placed and initialised.
+std::unique_ptr<Scene> buildScene(const ScheduleSlot& slot, const SceneResources& resources);
+
+// The same for a caller that knows which class the slot makes.
+template <typename SceneType>
+std::unique_ptr<SceneType> buildScene(const char* name, const SceneResources& resources) {
+  std::unique_ptr<Scene> scene = buildScene(scheduleSlot(name), resources);
+  SceneType* typed = dynamic_cast<SceneType*>(scene.get());
+  if (typed == nullptr) return nullptr;
+  scene.release();
+  return std::unique_ptr<SceneType>(typed);
+}
+
+// Owns scenes in the order they were built and frees the newest first.
+class SceneList {
+ public:
+  SceneList() = default;
+  SceneList(SceneList&&) = default;
+  SceneList& operator=(SceneList&& other);
+  ~SceneList() { clear(); }
+
+  void add(std::unique_ptr<Scene> scene) { scenes_.push_back(std::move(scene)); }
+  void clear();
+  size_t size() const { return scenes_.size(); }
+  Scene& operator[](size_t i) const { return *scenes_[i]; }
+  auto begin() const { return scenes_.begin(); }
+  auto end() const { return scenes_.end(); }
+
+ private:
+  std::vector<std::unique_ptr<Scene>> scenes_;
+};
+
+// Builds the scenes of the schedule in its order, each initialised before
+// the next is made: scenes share class-wide clocks and the random sequence,
+// so the order is part of the show. `wanted` picks slots (all when empty);
+// `built` hears of each scene as soon as it is ready.
+SceneList buildScheduledScenes(const SceneResources& resources,
+                               const std::function<bool(const ScheduleSlot&)>& wanted = nullptr,
+                               const std::function<void(const ScheduleSlot&)>& built = nullptr);
+
+// Runs every scene whose slot holds the beat time (read anew per scene), in
+// schedule order. `withGlState` applies each scene's render defaults and
+// viewport first; headless callers pass false.
+void drawScheduledScenes(const SceneList& scenes, Music* music, KeyState* keys, int width, int height,
+                         bool withGlState);

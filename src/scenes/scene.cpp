@@ -38,8 +38,6 @@ void Scene::init() { LocationErrorBox(); }
 
 void Scene::draw() { LocationErrorBox(); }
 
-void Scene::release() {}
-
 Letterbox computeLetterbox(int width, int height, float aspect) {
   Letterbox box{};
   // Double precision: the stored float aspect is slightly above the exact

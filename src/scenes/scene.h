@@ -8,9 +8,10 @@ class Music;
 class Fbo;
 class AsciiEngine;
 
-// Base of every part of the show. The Demo sets the borrowed pointers and
-// the slot, calls init() once, then per frame applyRenderDefaults(),
-// resize() and draw() while the slot holds the beat time.
+// Base of every part of the show. The schedule's builder (schedule.h) sets
+// the borrowed pointers and the slot and calls init() once; then per frame
+// applyRenderDefaults(), resize() and draw() run while the slot holds the
+// beat time. A scene frees what it made in its destructor.
 class Scene {
  public:
   Scene();
@@ -48,7 +49,6 @@ class Scene {
 
   virtual void init();
   virtual void draw();
-  virtual void release();
   virtual void resize(int width, int height);
 
   void applyRenderDefaults();

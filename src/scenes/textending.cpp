@@ -108,7 +108,7 @@ void TextEnding::draw() {
   const uint32_t now = platform::getTickCount();
   ascii->clear();
 
-  if (b >= 388.0f && b < 420.0f) {
+  if (b >= startTime && b < 420.0f) {
     particles->advanceAndDraw(now);
   } else if (b >= 420.0f && b < 452.0f) {
     fire->updateShaded();
@@ -118,7 +118,7 @@ void TextEnding::draw() {
   } else if (b >= 484.0f && b < 517.0f) {
     plasma->drawAndAdvance(now);
     drawCredits(b, now);
-  } else if (b >= 517.0f && b < 557.0f) {
+  } else if (b >= 517.0f && b < endTime) {
     ascii->drawBanner(ascii->banners[1]);
     blocks->advanceAndDraw(now);
   } else {

@@ -48,7 +48,7 @@ void TextRaster::draw() {
   const uint32_t now = platform::getTickCount();
   ascii->clear();
 
-  if (b >= 178.0f && b < 220.0f) {
+  if (b >= startTime && b < 220.0f) {
     const uint32_t sinceStart = ticksSinceStart(scrollerStart, now);
     starfield->update();
     bars->advance(now);
@@ -65,7 +65,7 @@ void TextRaster::draw() {
     }
     bars->drawInFront(0);
     bars->drawInFront(1);
-  } else if (b >= 220.0f && b < 228.0f) {
+  } else if (b >= 220.0f && b < endTime) {
     starfield->update();
     double zoom = 1.0;
     if (b >= 224.0f) {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
-#include "demo.h"
-#include "scenes/scene.h"
+#include "schedule.h"
 #include "support/gl_window.h"
 #include "util/music/music.h"
 
@@ -29,15 +29,17 @@ class SizedScene : public Scene {
 class DemoFrameTest : public GlTest {};
 
 TEST_F(DemoFrameTest, EverySceneInItsSlotGetsTheWindowSizeAndItsViewport) {
-  SizedScene early, late, elsewhere;
-  early.startTime = 0.0f;
-  early.endTime = 44.0f;
-  late.startTime = 44.0f;
-  late.endTime = 108.0f;
-  elsewhere.startTime = 200.0f;
-  elsewhere.endTime = 300.0f;
-  std::vector<Scene*> scenes{&early, &late, &elsewhere};
   Music music{Music::Manual{}};
+  SceneList scenes;
+  auto add = [&](const ScheduleSlot& slot) -> SizedScene& {
+    SizedScene* scene = new SizedScene;
+    scenes.add(std::unique_ptr<Scene>(scene));
+    placeInSlot(*scene, slot, SceneResources{&music, nullptr, nullptr});
+    return *scene;
+  };
+  SizedScene& early = add(kShowSchedule[0]);
+  SizedScene& late = add(kShowSchedule[1]);
+  SizedScene& elsewhere = add(kShowSchedule[4]);
   music.setManualPosition(44.0 * 0.3);
   KeyState keys{};
 

@@ -82,7 +82,7 @@ TEST(AuditTextRaster, EveryFrameOfTheSlotMatchesTheModel) {
   AsciiEngine engine(nullptr);
   Music music(Music::Manual{});
   TextRaster scene;
-  attach(scene, engine, music);
+  attach(scene, "TextRaster", engine, music);
   platform::srand(4242);
   scene.init();
 
@@ -298,7 +298,7 @@ TEST(AuditTextEnding, EveryFrameOfTheSlotMatchesTheModel) {
   AsciiEngine engine(nullptr);
   Music music(Music::Manual{});
   TextEnding scene;
-  attach(scene, engine, music);
+  attach(scene, "TextEnding", engine, music);
   scene.init();
 
   Rand rand;
@@ -562,7 +562,7 @@ TEST(AuditTextSnake, BothObjectsMatchTheModelThroughShowTitleAndPlay) {
   KeyState keys{};
   TextSnake show, open;
   for (TextSnake* scene : {&show, &open}) {
-    attach(*scene, engine, music);
+    attach(*scene, "TextSnake", engine, music);
     scene->keys = &keys;
   }
   platform::srand(777);

@@ -106,7 +106,7 @@ TEST(AuditTextFire, EveryFrameOfTheSlotMatchesTheModel) {
   AsciiEngine engine(nullptr);
   Music music(Music::Manual{});
   TextFire scene;
-  attach(scene, engine, music);
+  attach(scene, "TextFire", engine, music);
   scene.init();
 
   FireModel model;
@@ -163,7 +163,7 @@ TEST(AuditTextTalkingV, EveryFrameOfTheSlotMatchesTheModel) {
   AsciiEngine engine(nullptr);
   Music music(Music::Manual{});
   TextTalkingV scene;
-  attach(scene, engine, music);
+  attach(scene, "TextTalkingV", engine, music);
   scene.init();
 
   Start spin, pulse;
@@ -245,8 +245,8 @@ TEST(AuditRotozoomScenes, DanceThenBigSpriteMatchTheModelAndShareTheStepClock) {
   Music music(Music::Manual{});
   TextDance danceScene;
   TextBigSprite spriteScene;
-  attach(danceScene, engine, music);
-  attach(spriteScene, engine, music);
+  attach(danceScene, "TextDance", engine, music);
+  attach(spriteScene, "TextBigSprite", engine, music);
   danceScene.init();
   spriteScene.init();
 

@@ -11,6 +11,7 @@
 
 #include "platform/asynckeys.h"
 #include "platform/ticks.h"
+#include "schedule.h"
 #include "scenes/textdance.h"
 #include "scenes/textending.h"
 #include "scenes/textraster.h"
@@ -92,11 +93,9 @@ inline std::function<int(int, int)> rowsOnly(std::function<int(int, int)> f, int
   return [f, y0, y1](int x, int y) { return y >= y0 && y < y1 ? f(x, y) : 0; };
 }
 
-// Hands a scene its shared objects the way the Demo does.
-template <typename SceneType>
-void attach(SceneType& scene, AsciiEngine& engine, Music& music) {
-  scene.ascii = &engine;
-  scene.music = &music;
+// Hands a scene its shared objects and its slot the way the Demo does.
+inline void attach(Scene& scene, const char* slot, AsciiEngine& engine, Music& music) {
+  placeInSlot(scene, scheduleSlot(slot), SceneResources{&music, nullptr, &engine});
 }
 
 // Puts the manual music at `ms` milliseconds of the song (200 beats per

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "demo.h"
-#include "scenes/scene.h"
 #include "schedule.h"
 #include "util/music/music.h"
 
@@ -14,6 +13,7 @@ namespace {
 class RecordingScene : public Scene {
  public:
   RecordingScene(std::vector<std::string>* log, const char* name) : log_(log), name_(name) {}
+  ~RecordingScene() override { log_->push_back(std::string("free ") + name_); }
   void init() override {}
   void draw() override {
     log_->push_back(name_);
@@ -28,17 +28,17 @@ class RecordingScene : public Scene {
 
 struct Show {
   std::vector<std::string> log;
-  RecordingScene first{&log, "first"};
-  RecordingScene second{&log, "second"};
-  std::vector<Scene*> scenes{&first, &second};
   Music music{Music::Manual{}};
   KeyState keys{};
+  SceneList scenes;
+  RecordingScene& first = add("first", kShowSchedule[0]);
+  RecordingScene& second = add("second", kShowSchedule[1]);
 
-  Show() {
-    first.startTime = 0.0f;
-    first.endTime = 44.0f;
-    second.startTime = 44.0f;
-    second.endTime = 108.0f;
+  RecordingScene& add(const char* name, const ScheduleSlot& slot) {
+    RecordingScene* scene = new RecordingScene(&log, name);
+    scenes.add(std::unique_ptr<Scene>(scene));
+    placeInSlot(*scene, slot, SceneResources{&music, nullptr, nullptr});
+    return *scene;
   }
   void drawAtBeat(double beat) {
     log.clear();
@@ -63,6 +63,17 @@ TEST(ScheduleTest, OnlyTheSceneWhoseSlotHoldsTheBeatDraws) {
   EXPECT_EQ((std::vector<std::string>{"second"}), show.log);
   show.drawAtBeat(108.5);
   EXPECT_TRUE(show.log.empty());
+}
+
+TEST(ScheduleTest, ScenesAreFreedNewestFirst) {
+  std::vector<std::string> log;
+  {
+    Show show;
+    show.log.clear();
+    show.scenes.clear();
+    log = show.log;
+  }
+  EXPECT_EQ((std::vector<std::string>{"free second", "free first"}), log);
 }
 
 TEST(ScheduleTest, TheShowsSlotsJoinWithoutGapsFromBeatZero) {

@@ -11,6 +11,7 @@
 
 #include "platform/asynckeys.h"
 #include "platform/ticks.h"
+#include "schedule.h"
 #include "scenes/textending.h"
 #include "scenes/textraster.h"
 #include "scenes/textsnake.h"
@@ -73,11 +74,8 @@ struct SceneRig {
   Music music{Music::Manual{}};
   KeyState keys{};
 
-  void attach(Scene& scene, float start, float end) {
-    scene.startTime = start;
-    scene.endTime = end;
-    scene.ascii = &engine;
-    scene.music = &music;
+  void attach(Scene& scene, const char* slot) {
+    placeInSlot(scene, scheduleSlot(slot), SceneResources{&music, nullptr, &engine});
     scene.keys = &keys;
   }
   void setBeat(double beat) { music.setManualPosition(beat * 60.0 / 200.0); }

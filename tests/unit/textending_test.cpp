@@ -52,7 +52,7 @@ class TextEndingScene : public ::testing::Test {
   TextEndingScene() : archive_(endingFiles()) {
     g_f8 = g_f9 = false;
     platform::setKeyHeldSource(heldForTest);
-    rig_.attach(ending_, 388, 557);
+    rig_.attach(ending_, "TextEnding");
     ending_.init();
   }
   ~TextEndingScene() override { platform::setKeyHeldSource(nullptr); }

@@ -40,7 +40,7 @@ std::vector<TestArchiveFile> rasterFiles() {
 class TextRasterScene : public ::testing::Test {
  protected:
   TextRasterScene() : archive_(rasterFiles()) {
-    rig_.attach(raster_, 178, 228);
+    rig_.attach(raster_, "TextRaster");
     raster_.init();
   }
   void frameAt(double beat, uint32_t now) {

@@ -299,7 +299,7 @@ class TextSnakeScene : public ::testing::Test {
                    scenes_b_test::rawPicture(80, 50, [](int x, int y) {
                      return (x - 40) * (x - 40) + 4 * (y - 25) * (y - 25) < 400 ? 5 : 0;
                    })}}) {
-    rig_.attach(snake_, 228, 324);
+    rig_.attach(snake_, "TextSnake");
     platform::srand(4);
     snake_.init();
   }

@@ -15,7 +15,6 @@
 #include "platform/random.h"
 #include "platform/ticks.h"
 #include "png_writer.h"
-#include "scenes/scene.h"
 #include "schedule.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
@@ -126,18 +125,11 @@ struct ShowPreview::State {
   std::unique_ptr<AsciiEngine> engine;
   std::unique_ptr<Music> music;
   KeyState keys{};
-  std::vector<Scene*> scenes;
+  SceneList scenes;
   Song song;
   bool songLoaded = false;
   long frameIndex = 0;   // next regular frame
   double lastTime = -1;  // seconds of music of the last simulated frame
-
-  ~State() {
-    for (Scene* scene : scenes) {
-      scene->release();
-      delete scene;
-    }
-  }
 
   void setTime(double seconds) {
     lastTime = seconds;
@@ -153,19 +145,12 @@ struct ShowPreview::State {
     keys.down[kKeyDigit2] = options.digit2From >= 0 && beat >= options.digit2From;
   }
 
-  // One frame of the Demo, without the GL state: every scene whose slot holds
-  // the beat time (read anew for each) draws, in schedule order.
+  // One frame of the Demo, without the GL state.
   void frame(double seconds, bool capture) {
     setTime(seconds);
     renderer->capturing = capture;
     if (capture) std::fill(renderer->frame.pixels.begin(), renderer->frame.pixels.end(), 0);
-    for (Scene* scene : scenes) {
-      const float t = music->beatTime();
-      if (scene->startTime <= t && t <= scene->endTime) {
-        scene->keys = &keys;
-        scene->draw();
-      }
-    }
+    drawScheduledScenes(scenes, music.get(), &keys, kWidth, kHeight, false);
     renderer->capturing = false;
   }
 
@@ -193,20 +178,10 @@ ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
   s.music.reset(new Music(Music::Manual{}));
   s.songLoaded = !options.song.empty() && s.song.load(options.song.c_str());
 
-  // As the Demo builds them: each scene is complete before the next is made.
-  for (const ScheduleSlot& slot : kShowSchedule) {
-    if (!options.only.empty() && std::find(options.only.begin(), options.only.end(), slot.name) == options.only.end())
-      continue;
-    Scene* scene = slot.create();
-    s.scenes.push_back(scene);
-    scene->startTime = slot.startTime;
-    scene->endTime = slot.endTime;
-    scene->music = s.music.get();
-    scene->fbo = nullptr;
-    scene->ascii = s.engine.get();
-    scene->aspect = 16.0f / 9.0f;
-    scene->init();
-  }
+  const std::vector<std::string>& only = options.only;
+  s.scenes = buildScheduledScenes(SceneResources{s.music.get(), nullptr, s.engine.get()}, [&only](const ScheduleSlot& slot) {
+    return only.empty() || std::find(only.begin(), only.end(), slot.name) != only.end();
+  });
   // The show seeds the random sequence with the tick count when it starts.
   platform::srand(g_tick);
 }
