@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "keystate.h"
+#include "platform/keystate.h"
 #include "platform/random.h"
 #include "platform/ticks.h"
 #include "schedule.h"

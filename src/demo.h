@@ -1,6 +1,6 @@
 #pragma once
 
-#include "keystate.h"
+#include "platform/keystate.h"
 #include "schedule.h"
 
 class FTFont;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/setupdialog_view.h"
+#include "setupdialog_view.h"
 #include "util/error.h"
 
 const char* const kFixedResolutions[13] = {

@@ -2,7 +2,7 @@
 
 #include <GL/glew.h>
 
-#include "keystate.h"
+#include "platform/keystate.h"
 
 class Music;
 class Fbo;
@@ -53,10 +53,3 @@ class Scene {
 
   void applyRenderDefaults();
 };
-
-// The aspect-preserving viewport of a window: the same rule decides the
-// scene viewport and the text engine's letterbox.
-struct Letterbox {
-  int x, y, width, height;
-};
-Letterbox computeLetterbox(int width, int height, float aspect);

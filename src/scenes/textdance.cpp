@@ -5,7 +5,7 @@
 
 #include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
-#include "util/ascii/tickorder.h"
+#include "util/timing/tickclock.h"
 #include "util/ascii/rotozoom.h"
 #include "util/music/music.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "scenes/scene.h"
-#include "util/ascii/tickclock.h"
-#include "util/ascii/rawloader.h"
+#include "util/timing/tickclock.h"
+#include "util/ascii/rawpicture.h"
 
 class Rotozoom;
 

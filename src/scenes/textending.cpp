@@ -9,7 +9,7 @@
 #include "util/ascii/fountain.h"
 #include "util/ascii/plasma.h"
 #include "util/ascii/textline.h"
-#include "util/ascii/tickorder.h"
+#include "util/timing/tickclock.h"
 #include "util/music/music.h"
 
 float TextEnding::spectrum[TextEnding::kSpectrumSize] = {};

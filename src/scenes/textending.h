@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "scenes/scene.h"
-#include "util/ascii/rawloader.h"
-#include "util/ascii/tickclock.h"
+#include "util/ascii/rawpicture.h"
+#include "util/timing/tickclock.h"
 
 class ParticleFountain;
 class FireEffect;

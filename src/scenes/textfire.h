@@ -1,7 +1,7 @@
 #pragma once
 
 #include "scenes/scene.h"
-#include "util/ascii/rawloader.h"
+#include "util/ascii/rawpicture.h"
 
 class FireEffect;
 class Starfield;

@@ -7,7 +7,7 @@
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/rasterbars.h"
 #include "util/ascii/starfield.h"
-#include "util/ascii/tickorder.h"
+#include "util/timing/tickclock.h"
 #include "util/music/music.h"
 
 TickClock TextRaster::scrollerStart{};

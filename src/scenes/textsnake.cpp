@@ -7,7 +7,7 @@
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/starfield.h"
 #include "util/ascii/textline.h"
-#include "util/ascii/tickorder.h"
+#include "util/timing/tickclock.h"
 #include "util/music/music.h"
 
 int32_t TextSnake::interactionMode = TextSnake::kTitle;

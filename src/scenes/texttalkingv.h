@@ -1,8 +1,8 @@
 #pragma once
 
 #include "scenes/scene.h"
-#include "util/ascii/tickclock.h"
-#include "util/ascii/rawloader.h"
+#include "util/timing/tickclock.h"
+#include "util/ascii/rawpicture.h"
 
 // The title KESTRUNE as a column of big letters swaying in a wave over a
 // shaded wall under three wandering light spots; the face picture over

@@ -6,7 +6,7 @@
 #include "scenes_a_support.h"
 #include "support/test_archive.h"
 #include "util/ascii/asciiengine.h"
-#include "util/ascii/rawloader.h"
+#include "util/ascii/rawpicture.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
-#include "util/ascii/rawloader.h"
+#include "util/ascii/rawpicture.h"
 
 // The tick count the code under test reads, set by the test. The effect
 // clocks are process-wide and never reset, so tests place `now` relative to

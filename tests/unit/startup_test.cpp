@@ -2,9 +2,9 @@
 
 #include <SDL/SDL.h>
 
-#include "keystate.h"
+#include "platform/keystate.h"
 #include "extensioncheck.h"
-#include "scenes/scene.h"
+#include "util/ascii/letterbox.h"
 #include "support/recording_presenter.h"
 
 namespace {

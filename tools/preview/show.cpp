@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "keystate.h"
+#include "platform/keystate.h"
 #include "platform/audio_decoder.h"
 #include "platform/audio_fft.h"
 #include "platform/random.h"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "scenes/scene.h"
 #include "util/ascii/banners.h"
+#include "util/ascii/letterbox.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "util/ascii/tickclock.h"
+#include "util/timing/tickclock.h"
 
 class AsciiEngine;
 

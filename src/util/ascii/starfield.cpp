@@ -3,7 +3,7 @@
 #include "platform/random.h"
 #include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
-#include "util/ascii/tickorder.h"
+#include "util/timing/tickclock.h"
 
 bool Starfield::clockStarted = false;
 uint32_t Starfield::clock = 0;

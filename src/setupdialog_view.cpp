@@ -1,4 +1,4 @@
-#include "platform/setupdialog_view.h"
+#include "setupdialog_view.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>

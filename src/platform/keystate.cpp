@@ -1,4 +1,4 @@
-#include "keystate.h"
+#include "platform/keystate.h"
 
 #include <SDL/SDL.h>
 

@@ -32,3 +32,14 @@ struct TickClock {
     }
   }
 };
+
+// Order of two times on the wrapping tick count, taken through the unsigned
+// difference like TickClock::due: a comes strictly before b.
+inline bool tickBefore(uint32_t a, uint32_t b) { return static_cast<int32_t>(b - a) > 0; }
+
+// Milliseconds since `start`, which is set to `now` on its first use: the
+// "first frame of a window" start ticks of the scenes.
+inline uint32_t ticksSinceStart(TickClock& start, uint32_t now) {
+  start.start(now);
+  return now - start.time;
+}

@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Checks the module map of src/: every folder sits on a floor and includes
+only project headers from its own floor or below. The platform layer is the
+ground floor, so nothing it includes can lead back up to the rest.
+
+Usage: check_layering.py SRC_DIR   (exit 1 and one line per offending include)
+"""
+import os
+import re
+import sys
+
+# Lowest first. A folder not listed here is an error, so a new folder has to
+# be placed on the map.
+FLOORS = [
+    ["platform"],
+    ["util", "util/data", "util/texture", "util/fbo", "util/music", "util/music/modulators", "util/timing"],
+    ["util/ascii"],
+    ["scenes"],
+    [""],  # the show itself: start-up, the Demo, its schedule and settings
+]
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
+
+
+def floor_of(folder):
+    for level, folders in enumerate(FLOORS):
+        if folder in folders:
+            return level
+    return None
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    src = sys.argv[1]
+    problems = []
+    for root, _, files in os.walk(src):
+        for name in sorted(files):
+            if not name.endswith((".h", ".cpp", ".c")):
+                continue
+            path = os.path.join(root, name)
+            folder = os.path.relpath(root, src).replace(os.sep, "/")
+            folder = "" if folder == "." else folder
+            here = floor_of(folder)
+            if here is None:
+                problems.append(f"{path}: folder '{folder}' is not on the module map")
+                continue
+            with open(path, encoding="utf-8") as f:
+                text = f.read()
+            for target in INCLUDE.findall(text):
+                if not os.path.exists(os.path.join(src, target)):
+                    continue  # a header beside the file or from a library
+                there = floor_of(os.path.dirname(target))
+                if there is None or there > here:
+                    problems.append(f"{path}: includes {target} from a floor above '{folder or 'src'}'")
+    for line in problems:
+        print(line)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
