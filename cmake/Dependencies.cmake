@@ -13,6 +13,7 @@ pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
 pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
 pkg_check_modules(KISSFFT REQUIRED IMPORTED_TARGET kissfft-float)
 pkg_check_modules(LAME IMPORTED_TARGET lame)
+pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
 
 # FLTK ships fltk-config rather than a pkg-config file.
 find_program(FLTK_CONFIG fltk-config REQUIRED)
@@ -26,5 +27,5 @@ add_library(kestrune_deps INTERFACE)
 target_compile_options(kestrune_deps INTERFACE ${FLTK_CXXFLAGS_LIST})
 target_link_libraries(kestrune_deps INTERFACE
   PkgConfig::SDL PkgConfig::GLEW PkgConfig::GLU PkgConfig::FTGL PkgConfig::FREETYPE
-  PkgConfig::TINYXML PkgConfig::MPG123 PkgConfig::VORBISFILE PkgConfig::KISSFFT
+  PkgConfig::TINYXML PkgConfig::MPG123 PkgConfig::VORBISFILE PkgConfig::KISSFFT PkgConfig::PULSE
   OpenGL::GL JPEG::JPEG ${FLTK_LDFLAGS_LIST} Threads::Threads)

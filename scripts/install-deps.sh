@@ -7,10 +7,11 @@ packages=(
   build-essential cmake pkg-config
   libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libglew-dev
   libftgl-dev libfreetype-dev libtinyxml-dev libjpeg62-turbo-dev
-  libmpg123-dev libvorbis-dev libkissfft-dev libfltk1.3-dev
+  libmpg123-dev libvorbis-dev libkissfft-dev libfltk1.3-dev libpulse-dev
   libmp3lame-dev fonts-liberation zlib1g-dev console-data
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool libgl1-mesa-dri x11-utils imagemagick vorbis-tools python3
+  pulseaudio pulseaudio-utils
 )
 
 missing=()

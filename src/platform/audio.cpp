@@ -12,8 +12,10 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/audio_clock.h"
 #include "platform/audio_decoder.h"
 #include "platform/audio_fft.h"
+#include "platform/audio_server.h"
 
 namespace platform {
 namespace audio {
@@ -21,9 +23,25 @@ namespace audio {
 namespace {
 
 constexpr uint32_t kMaxStreams = 4096;
-constexpr uint32_t kDeviceFrames = 1024;       // one device buffer: about 23.2 ms
 constexpr uint64_t kHistoryFrames = 16384;     // audible samples kept for the spectrum
 constexpr int kPassStarts = 8;                 // recent pass starts kept for positions
+constexpr int kBufferRecords = 64;             // recent device buffers kept per stream
+// SDL writes a buffer to the sound server right after the callback returns;
+// a hand-over younger than this may not have reached the server's queue.
+constexpr int64_t kServerSettleNs = 2000000;
+
+// Locks, always taken in this order (never the other way round):
+//   deviceMutex -> SDL's audio lock (the device callback runs under it)
+//   -> createMutex -> a stream's decodeMutex -> its stateMutex -> clockMutex.
+// clockMutex is a leaf: nothing else is taken while it is held, so the
+// latency probe's thread may take it from libpulse's callbacks.
+
+// Where one device buffer put a stream's bytes.
+struct BufferRecord {
+  uint64_t deviceFrame;  // first frame of the buffer on the device
+  uint64_t streamStart;  // the stream's absolute byte at that frame
+  uint32_t bytes;        // how much of the buffer is this stream's
+};
 
 // Slots are never deleted, so the device thread can walk them without a
 // lock; a freed slot is reused by a later stream under a new generation,
@@ -48,12 +66,10 @@ struct Stream {
   bool playing = false;
   bool restart = false;
   bool finished = false;     // the last pass has been handed out
-  bool hasBuffer = false;
   uint64_t handed = 0;       // bytes handed to the device over all passes
-  uint64_t bufferStart = 0;  // the latest buffer: where it starts,
-  uint32_t bufferBytes = 0;  // how much of it is this stream's,
-  int64_t bufferNs = 0;      // and when it was handed over
   uint64_t reported = 0;     // highest audible byte reported so far
+  BufferRecord records[kBufferRecords] = {};  // ring, newest at recordCount-1
+  uint64_t recordCount = 0;
   uint64_t passStarts[kPassStarts] = {0};  // ring, newest at passCount-1
   uint64_t passCount = 1;
   std::vector<float> history;  // mono, indexed by absolute frame modulo size
@@ -67,9 +83,42 @@ std::atomic<uint32_t> streamCount{0};
 std::mutex createMutex;
 
 std::mutex deviceMutex;
-bool deviceOpen = false;
+std::atomic<bool> deviceOpen{false};
 bool audioSubsystemOurs = false;  // SDL's audio was started here, not by the program
-std::atomic<DeviceProbe> deviceProbe{nullptr};
+uint32_t deviceFrames = 1024;     // one device buffer: about 23.2 ms
+char driverName[32] = "";
+
+// The device's frames at the stream rate, counted over every time it was
+// open, and the clock that turns them into what is heard.
+std::mutex clockMutex;
+PlaybackClock playbackClock(kOutputRate);
+uint64_t deviceHanded = 0;   // frames handed to the device
+int64_t lastHandedNs = 0;
+uint32_t callbackFrames = 0; // size of the latest device buffer
+
+// Ties the server's latency answers to the frames handed at that moment.
+class LatencyListener : public ServerLatencyProbe::Listener {
+ public:
+  uint64_t asking() override {
+    std::lock_guard<std::mutex> lock(clockMutex);
+    return deviceHanded;
+  }
+  void answered(uint64_t stamp, int64_t sentNs, int64_t answeredNs, uint64_t latencyUs) override {
+    std::lock_guard<std::mutex> lock(clockMutex);
+    // A buffer handed while the question was out, or just before it, may or
+    // may not be in the answer.
+    if (deviceHanded != stamp || lastHandedNs > sentNs - kServerSettleNs) return;
+    // SDL's pulseaudio driver keeps the latest buffer and passes it on in
+    // the pieces the server asks for, at the pace of playback; what it still
+    // holds has not reached the server's queue yet.
+    const int64_t at = sentNs + (answeredNs - sentNs) / 2;
+    const double inSdl = std::max(0.0, callbackFrames - (at - lastHandedNs) * 1e-9 * kOutputRate);
+    const double inServer = static_cast<double>(latencyUs) * kOutputRate / 1e6;
+    playbackClock.heardAt(at, static_cast<double>(deviceHanded) - inSdl - inServer);
+  }
+};
+LatencyListener latencyListener;
+ServerLatencyProbe latencyProbe;
 
 // Device-thread scratch.
 std::vector<int16_t> decodeScratch;
@@ -106,10 +155,9 @@ Handle publish(std::unique_ptr<PcmSource> source, uint32_t flags) {
     s->passFrames = 0;
     s->flags = flags & (kFlagLoop | kFlagPrescan);
     s->volume = 1.0f;
-    s->playing = s->restart = s->finished = s->hasBuffer = false;
-    s->handed = s->bufferStart = s->reported = 0;
-    s->bufferBytes = 0;
-    s->bufferNs = 0;
+    s->playing = s->restart = s->finished = false;
+    s->handed = s->reported = 0;
+    s->recordCount = 0;
     std::fill(std::begin(s->passStarts), std::end(s->passStarts), 0);
     s->passCount = 1;
     s->manualPosition = 0;
@@ -124,13 +172,23 @@ Handle publish(std::unique_ptr<PcmSource> source, uint32_t flags) {
   return handleOf(slot, s->generation.load());
 }
 
+// The device frame the listener has reached.
+double audibleDeviceFrame(int64_t now) {
+  std::lock_guard<std::mutex> lock(clockMutex);
+  return playbackClock.audible(now);
+}
+
 // The absolute byte the listener has reached; caller holds stateMutex.
 uint64_t audibleLocked(Stream& s, int64_t now) {
-  if (s.hasBuffer) {
-    int64_t elapsed = std::max<int64_t>(0, now - s.bufferNs);
-    uint64_t frames = static_cast<uint64_t>(elapsed) * kOutputRate / 1000000000u;
-    uint64_t bytes = std::min<uint64_t>(s.bufferBytes, frames * kBytesPerFrame);
-    s.reported = std::max(s.reported, s.bufferStart + bytes);
+  if (s.recordCount == 0) return s.reported;
+  const double frame = audibleDeviceFrame(now);
+  const uint64_t oldest = s.recordCount > kBufferRecords ? s.recordCount - kBufferRecords : 0;
+  for (uint64_t i = s.recordCount; i-- > oldest;) {
+    const BufferRecord& r = s.records[i % kBufferRecords];
+    if (static_cast<double>(r.deviceFrame) > frame) continue;  // not heard yet
+    const uint64_t into = static_cast<uint64_t>(frame - static_cast<double>(r.deviceFrame)) * kBytesPerFrame;
+    s.reported = std::max(s.reported, r.streamStart + std::min<uint64_t>(into, r.bytes));
+    break;
   }
   return s.reported;
 }
@@ -156,7 +214,7 @@ bool heardEverythingLocked(Stream& s, int64_t now) {
 
 // Hands the next `frames` frames of one stream to the mix. Runs on the
 // device thread.
-void renderStream(Handle handle, Stream& s, int frames) {
+void renderStream(Stream& s, int frames, uint64_t deviceFrame) {
   std::lock_guard<std::mutex> decodeLock(s.decodeMutex);
   if (!s.source) return;
   bool restart, loop;
@@ -206,28 +264,26 @@ void renderStream(Handle handle, Stream& s, int frames) {
   int32_t* mix = mixScratch.data();
   for (int i = 0; i < n * 2; ++i) mix[i] += static_cast<int32_t>(pcm[i] * volume);
 
-  // The buffer counts as handed over now that it is complete.
-  int64_t now = clockNs();
-  uint64_t start;
-  {
-    std::lock_guard<std::mutex> lock(s.stateMutex);
-    start = s.handed;
-    for (int b = 0; b < breakCount; ++b)
-      pushPassStartLocked(s, start + static_cast<uint64_t>(passBreaks[b]) * kBytesPerFrame);
-    if (s.history.size() == kHistoryFrames) {
-      uint64_t frame = start / kBytesPerFrame;
-      for (int i = 0; i < n; ++i)
-        s.history[(frame + i) % kHistoryFrames] = (pcm[i * 2] + pcm[i * 2 + 1]) * (0.5f / 32768.0f);
-    }
-    s.bufferStart = start;
-    s.bufferBytes = static_cast<uint32_t>(n) * kBytesPerFrame;
-    s.bufferNs = now;
-    s.hasBuffer = true;
-    s.handed += s.bufferBytes;
-    if (ended) s.finished = true;
+  std::lock_guard<std::mutex> lock(s.stateMutex);
+  const uint64_t start = s.handed;
+  for (int b = 0; b < breakCount; ++b)
+    pushPassStartLocked(s, start + static_cast<uint64_t>(passBreaks[b]) * kBytesPerFrame);
+  if (s.history.size() == kHistoryFrames) {
+    uint64_t frame = start / kBytesPerFrame;
+    for (int i = 0; i < n; ++i)
+      s.history[(frame + i) % kHistoryFrames] = (pcm[i * 2] + pcm[i * 2 + 1]) * (0.5f / 32768.0f);
   }
-  if (DeviceProbe probe = deviceProbe.load(std::memory_order_acquire))
-    if (n > 0) probe(handle, now, start, static_cast<uint32_t>(n) * kBytesPerFrame);
+  const uint32_t bytes = static_cast<uint32_t>(n) * kBytesPerFrame;
+  if (bytes > 0) s.records[s.recordCount++ % kBufferRecords] = {deviceFrame, start, bytes};
+  s.handed += bytes;
+  if (ended) s.finished = true;
+}
+
+// The estimate of the queue behind the callback where no server tells it:
+// the dummy driver plays a buffer from the moment it takes it; a real device
+// still holds about one more.
+double estimatedDelayFrames(uint32_t bufferFrames) {
+  return (strcmp(driverName, "dummy") == 0 ? 1.0 : 2.0) * bufferFrames;
 }
 
 void deviceCallback(void*, Uint8* out, int len) {
@@ -236,17 +292,33 @@ void deviceCallback(void*, Uint8* out, int len) {
     decodeScratch.resize(frames * 2);
     mixScratch.resize(frames * 2);
   }
+  uint64_t deviceFrame;
+  {
+    std::lock_guard<std::mutex> lock(clockMutex);
+    deviceFrame = deviceHanded;
+  }
   std::fill(mixScratch.begin(), mixScratch.begin() + frames * 2, 0);
   uint32_t count = streamCount.load(std::memory_order_acquire);
   for (uint32_t i = 0; i < count; ++i) {
     Stream* s = streams[i].load(std::memory_order_acquire);
     if (!s || !s->wanted.load(std::memory_order_acquire)) continue;  // manual ones never are
-    renderStream(handleOf(i, s->generation.load(std::memory_order_acquire)), *s, frames);
+    renderStream(*s, frames, deviceFrame);
   }
   int16_t* samples = reinterpret_cast<int16_t*>(out);
   for (int i = 0; i < frames * 2; ++i)
     samples[i] = static_cast<int16_t>(std::clamp<int32_t>(mixScratch[i], -32768, 32767));
   if (len % kBytesPerFrame) memset(out + frames * kBytesPerFrame, 0, len % kBytesPerFrame);
+
+  // The buffer counts as handed over now that it is complete.
+  const int64_t now = clockNs();
+  std::lock_guard<std::mutex> lock(clockMutex);
+  if (static_cast<uint32_t>(frames) != callbackFrames) {
+    callbackFrames = static_cast<uint32_t>(frames);
+    playbackClock.setEstimatedDelay(estimatedDelayFrames(callbackFrames));
+  }
+  deviceHanded += static_cast<uint64_t>(frames);
+  lastHandedNs = now;
+  playbackClock.handed(now, deviceHanded);
 }
 
 }  // namespace
@@ -262,28 +334,39 @@ uint32_t version() { return kContractVersion; }
 bool init(int device, uint32_t rate) {
   if ((device != -1 && device != 1) || rate != kOutputRate) return false;
   std::lock_guard<std::mutex> lock(deviceMutex);
-  if (deviceOpen) return true;
+  if (deviceOpen.load()) return true;
   if (!SDL_WasInit(SDL_INIT_AUDIO)) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
     audioSubsystemOurs = true;
   }
-  decodeScratch.assign(kDeviceFrames * 2, 0);
-  mixScratch.assign(kDeviceFrames * 2, 0);
+  decodeScratch.assign(deviceFrames * 2, 0);
+  mixScratch.assign(deviceFrames * 2, 0);
   SDL_AudioSpec want;
   memset(&want, 0, sizeof want);
   want.freq = static_cast<int>(kOutputRate);
   want.format = AUDIO_S16SYS;
   want.channels = 2;
-  want.samples = kDeviceFrames;
+  want.samples = static_cast<Uint16>(deviceFrames);
   want.callback = deviceCallback;
-  // No "obtained" spec: SDL converts to the device's format if it must.
+  // No "obtained" spec: SDL converts to the device's format and rate if it
+  // must, so the callback always works at the stream rate.
   if (SDL_OpenAudio(&want, nullptr) < 0) {
     if (audioSubsystemOurs) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     audioSubsystemOurs = false;
     return false;
   }
+  if (!SDL_AudioDriverName(driverName, sizeof driverName)) driverName[0] = 0;
+  {
+    // A fresh line for this opening; the frame count goes on, so positions
+    // recorded before stay in order. The device is paused until below.
+    std::lock_guard<std::mutex> clockLock(clockMutex);
+    playbackClock = PlaybackClock(kOutputRate);
+    callbackFrames = deviceFrames;
+    playbackClock.setEstimatedDelay(estimatedDelayFrames(deviceFrames));
+  }
+  if (strcmp(driverName, "pulseaudio") == 0) latencyProbe.start(&latencyListener);
   SDL_PauseAudio(0);
-  deviceOpen = true;
+  deviceOpen.store(true);
   // A fatal error leaves through exit(): the device thread must be stopped
   // before the buffers it works in are destroyed.
   static bool closeAtExit = false;
@@ -294,13 +377,33 @@ bool init(int device, uint32_t rate) {
   return true;
 }
 
+void setDeviceFrames(uint32_t frames) {
+  std::lock_guard<std::mutex> lock(deviceMutex);
+  deviceFrames = std::clamp<uint32_t>(frames, 64, 16384);
+}
+
 void shutdown() {
   std::lock_guard<std::mutex> lock(deviceMutex);
-  if (!deviceOpen) return;
+  if (!deviceOpen.load()) return;
+  latencyProbe.stop();
   SDL_CloseAudio();
   if (audioSubsystemOurs) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   audioSubsystemOurs = false;
-  deviceOpen = false;
+  driverName[0] = 0;
+  deviceOpen.store(false);
+}
+
+DeviceTiming deviceTiming() {
+  DeviceTiming timing{};
+  std::lock_guard<std::mutex> lock(deviceMutex);
+  if (!deviceOpen.load()) return timing;
+  memcpy(timing.driver, driverName, sizeof timing.driver);
+  std::lock_guard<std::mutex> clockLock(clockMutex);
+  timing.bufferFrames = callbackFrames;
+  playbackClock.audible(clockNs());  // brings the delay in use up to date
+  timing.delayMs = playbackClock.delayFrames() * 1000.0 / kOutputRate;
+  timing.delayMeasured = playbackClock.delayMeasured();
+  return timing;
 }
 
 Handle createStream(const void* data, uint64_t offset, uint64_t length, uint32_t flags) {
@@ -357,15 +460,14 @@ uint32_t flags(Handle handle, uint32_t newFlags, uint32_t mask) {
 bool play(Handle handle, bool restart) {
   Stream* s = lookup(handle);
   if (!s) return false;
+  // Read before the stream's lock: the device lock comes first in the order.
+  const bool device = deviceOpen.load();
   std::lock_guard<std::mutex> lock(s->stateMutex);
   if (s->manual) {
     s->playing = true;
     return true;
   }
-  {
-    std::lock_guard<std::mutex> deviceLock(deviceMutex);
-    if (!deviceOpen) return false;
-  }
+  if (!device) return false;
   if (s->history.size() != kHistoryFrames) s->history.assign(kHistoryFrames, 0.0f);
   // A stream that has played to its end starts again from the beginning.
   if (restart || s->finished) {
@@ -432,8 +534,6 @@ bool setManualSpectrum(Handle handle, const float* magnitudes512) {
   memcpy(s->manualSpectrum, magnitudes512, sizeof s->manualSpectrum);
   return true;
 }
-
-void setDeviceProbe(DeviceProbe probe) { deviceProbe.store(probe, std::memory_order_release); }
 
 }  // namespace audio
 }  // namespace platform

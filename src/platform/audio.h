@@ -7,9 +7,10 @@
 //
 // Every stream is 44100 Hz stereo signed 16-bit PCM, whatever the source, so a
 // byte position is a position in that PCM (176400 bytes a second) and the
-// conversion to seconds is exact. Positions follow what has reached the
-// device, not what has been decoded. Handles are 32-bit, 0 means none; calls
-// are made from the main thread, the device plays on a thread of its own.
+// conversion to seconds is exact, whatever rate the device itself runs at.
+// Positions follow what is heard, not what has been decoded. Handles are
+// 32-bit, 0 means none; calls are made from the main thread, the device
+// plays on a thread of its own.
 namespace platform {
 namespace audio {
 
@@ -46,6 +47,10 @@ uint32_t version();
 // offered is 44100. Succeeds again when the device is already open.
 bool init(int device, uint32_t rate);
 
+// Frames in one device buffer for the next init() (1024 unless set); for
+// measurements and tests of other buffer sizes.
+void setDeviceFrames(uint32_t frames);
+
 // Closes the device (the process's exit does it too). Streams keep their
 // state; positions stop advancing until init() and play() again.
 void shutdown();
@@ -81,10 +86,12 @@ bool play(Handle handle, bool restart);
 // kPlaying from play() until the last byte has been heard, else kStopped.
 int isActive(Handle handle);
 
-// Bytes of the stream that have reached the listener: what was handed to
-// the device minus what it still holds, interpolated on the clock between
-// device callbacks. Never decreases during one pass and stops at the end.
-// kLengthError for an invalid handle.
+// Bytes of the stream that the listener has heard: what was handed to the
+// device minus what is still queued in SDL and in the sound server behind
+// it, moving smoothly on the clock between the device's callbacks. The
+// queue is asked of a PulseAudio server; for other drivers it is estimated
+// from the buffer size. Never decreases during one pass and stops at the
+// end. kLengthError for an invalid handle.
 uint64_t position(Handle handle);
 
 // kDataFft1024: writes the spectrum of the latest 1024 audible samples
@@ -97,12 +104,14 @@ int getData(Handle handle, float* out, uint32_t request);
 bool setManualPosition(Handle handle, uint64_t bytes);
 bool setManualSpectrum(Handle handle, const float* magnitudes512);
 
-// For measurements: called on the device thread each time a buffer with
-// stream data is handed to the device, with the time it was handed
-// (steady clock, nanoseconds), the stream position at its start (bytes,
-// counted over all passes) and how many stream bytes it carries.
-using DeviceProbe = void (*)(Handle handle, int64_t handedNs, uint64_t startBytes, uint32_t bytes);
-void setDeviceProbe(DeviceProbe probe);
+// How the open device plays, for measurements and tests.
+struct DeviceTiming {
+  char driver[32];        // SDL's audio driver, "" when closed
+  uint32_t bufferFrames;  // frames in one device buffer, at 44100 Hz
+  double delayMs;         // from handing a buffer over to hearing its end
+  bool delayMeasured;     // told by the sound server rather than estimated
+};
+DeviceTiming deviceTiming();
 
 // The steady clock the layer interpolates on, in nanoseconds.
 int64_t clockNs();

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Runs a command against a private PulseAudio server and stops the server
+# afterwards, whichever way the command ends:
+#
+#   scripts/pulse_server.sh run -- COMMAND [ARGS...]
+#
+# The server runs in system mode (this must run as root) with two null sinks,
+# out44 at 44100 Hz (the default) and out48 at 48000 Hz, and one anonymous
+# socket in a fresh private directory. The command gets PULSE_SERVER pointing
+# there; SDL_AUDIODRIVER=pulseaudio makes SDL play through it. The exit code
+# is the command's.
+set -euo pipefail
+
+[ "${1:-}" = run ] && [ "${2:-}" = -- ] && [ $# -ge 3 ] || {
+  echo "usage: $0 run -- COMMAND [ARGS...]" >&2
+  exit 2
+}
+shift 2
+
+dir=$(mktemp -d "${TMPDIR:-/tmp}/kestrune-pulse.XXXXXX")
+pid=
+stop_server() {
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  fi
+  rm -rf "$dir"
+}
+trap stop_server EXIT
+trap 'exit 130' INT TERM
+
+# The server drops to the "pulse" user, which must be able to make its socket.
+chown pulse: "$dir" 2>/dev/null || true
+chmod 700 "$dir"
+pulseaudio --system --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
+  --disable-shm=yes --log-target=file:"$dir/server.log" \
+  --load="module-null-sink sink_name=out44 rate=44100" \
+  --load="module-null-sink sink_name=out48 rate=48000" \
+  --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/pa.sock" &
+pid=$!
+export PULSE_SERVER="unix:$dir/pa.sock"
+for _ in $(seq 1 100); do
+  pactl info >/dev/null 2>&1 && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if ! pactl info >/dev/null 2>&1; then
+  echo "the PulseAudio server did not start:" >&2
+  cat "$dir/server.log" >&2 2>/dev/null || true
+  exit 1
+fi
+
+status=0
+"$@" || status=$?
+exit "$status"

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+namespace audio {
+
+// Where the listener is in the stream of frames handed to the audio device.
+//
+// The device takes its buffers at uneven times (a sound server asks in its
+// own quanta, a resampler in odd sizes), so the frames handed so far, read
+// at the moment of each hand-over, make a jagged line. An alpha-beta filter
+// (a small phase-locked loop) follows that line with a steady one. What is
+// heard lags it by the delay of the device and the server behind it: given
+// by the caller as an estimate, or measured by comparing the line with what
+// a sound server reports as heard. Frames are at the stream's own rate, the
+// times monotonic nanoseconds. Not thread-safe.
+class PlaybackClock {
+ public:
+  explicit PlaybackClock(double framesPerSecond);
+
+  // The device took a buffer and has now been handed `handedFrames` in all.
+  void handed(int64_t ns, uint64_t handedFrames);
+
+  // The delay to use while nothing has been measured.
+  void setEstimatedDelay(double frames);
+
+  // A sound server says that by `ns` the listener had heard `frames` frames.
+  void heardAt(int64_t ns, double frames);
+
+  // Frames heard by `ns`: never more than handed, never fewer than an
+  // earlier answer gave, growing smoothly between hand-overs.
+  double audible(int64_t ns);
+
+  // The delay in use, in frames, and whether a server measured it.
+  double delayFrames() const { return delay_; }
+  bool delayMeasured() const { return measuredCount_ > 0; }
+
+  // The steady line through the hand-overs, extended to `ns`.
+  double handedLine(int64_t ns) const;
+
+ private:
+  static constexpr int kDelaySamples = 9;
+
+  double rate_;           // frames per second, nominal
+  bool locked_ = false;
+  int updates_ = 0;       // hand-overs since the line was (re)started
+  int64_t lineNs_ = 0;    // the line passes through lineFrames_ at lineNs_
+  double lineFrames_ = 0;
+  double drift_ = 0;      // relative rate error of the device's clock
+  uint64_t handed_ = 0;
+  double estimate_ = 0;   // delay while none is measured
+  double target_ = 0;     // median of the measured delays
+  double delay_ = 0;      // delay in use, slewed toward target_
+  int64_t delayNs_ = 0;   // when delay_ was last moved
+  double samples_[kDelaySamples] = {0};
+  int measuredCount_ = 0;
+  double reported_ = 0;   // highest answer of audible()
+};
+
+}  // namespace audio
+}  // namespace platform
