@@ -22,13 +22,14 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# Starts the program in $workdir with real boxes and the dummy audio driver.
-# Extra VAR=value arguments go into its environment; the array kestrune_args
-# holds its command line. The exit code lands in $workdir/exitcode.
+# Starts the program in $workdir with real boxes and the dummy audio driver
+# (or the one KESTRUNE_E2E_AUDIODRIVER names). Extra VAR=value arguments go
+# into its environment; the array kestrune_args holds its command line. The
+# exit code lands in $workdir/exitcode.
 kestrune_args=()
 start_kestrune() {
   rm -f "$workdir/exitcode"
-  (cd "$workdir" && env -u KESTRUNE_NO_BOXES SDL_AUDIODRIVER=dummy "$@" "$KESTRUNE_BIN" "${kestrune_args[@]}" \
+  (cd "$workdir" && env -u KESTRUNE_NO_BOXES SDL_AUDIODRIVER="${KESTRUNE_E2E_AUDIODRIVER:-dummy}" "$@" "$KESTRUNE_BIN" "${kestrune_args[@]}" \
       >"$workdir/stdout" 2>"$workdir/stderr"; echo $? >"$workdir/exitcode") &
   kestrune_pid=$!
 }
