@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #ifndef KESTRUNE_VERSION
 #error "KESTRUNE_VERSION comes from the build (the project's version)"
@@ -57,6 +58,41 @@ std::string applyAspect(CommandLine& line, const char* value) {
   return "4:3, 16:9 or 16:10";
 }
 
+// Any W:H, for pictures of other shapes (the target's own is 16:15).
+std::string applyPictureAspect(CommandLine& line, const char* value) {
+  long numerator = 0, denominator = 0;
+  const char* text = value;
+  if (!readNumber(text, 1, 1000, numerator) || *text != ':' || !readNumber(++text, 1, 1000, denominator) ||
+      *text != '\0') {
+    return "W:H, each 1 to 1000";
+  }
+  line.pictureAspect = DisplayPresets::Aspect{int(numerator), int(denominator)};
+  return "";
+}
+
+std::string applyFrameRate(CommandLine& line, const char* value) {
+  long rate = 0;
+  const char* text = value;
+  if (!readNumber(text, 1, 1000, rate) || *text != '\0') return "frames per second, 1 to 1000";
+  line.frameRate = int(rate);
+  return "";
+}
+
+std::string applyHold(CommandLine& line, const char* value) {
+  std::vector<double> beats;
+  for (const char* text = value;;) {
+    char* end = nullptr;
+    const double beat = std::strtod(text, &end);
+    if (end == text || !(beat >= 0 && beat <= 100000)) return "beats from 0 to 100000, separated by commas";
+    beats.push_back(beat);
+    if (*end == '\0') break;
+    if (*end != ',') return "beats from 0 to 100000, separated by commas";
+    text = end + 1;
+  }
+  line.holdBeats = beats;
+  return "";
+}
+
 const Option kOptions[] = {
     {"--size", "WxH", "window or screen size in pixels, e.g. 1280x720", applySize},
     {"--aspect", "RATIO", "aspect ratio of the picture: 4:3, 16:9 or 16:10", applyAspect},
@@ -70,6 +106,10 @@ const Option kOptions[] = {
      [](CommandLine& line, const char*) { line.presets.vsync = false; return std::string(); }},
     {"--no-dialog", nullptr, "start at once with these settings or the dialog's defaults",
      [](CommandLine& line, const char*) { line.noDialog = true; return std::string(); }},
+    // Hidden: deterministic runs for tests and captures.
+    {"--picture-aspect", "W:H", nullptr, applyPictureAspect},
+    {"--frame-rate", "FPS", nullptr, applyFrameRate},
+    {"--hold", "BEATS", nullptr, applyHold},
     {"--help", nullptr, "show this help and exit",
      [](CommandLine& line, const char*) { line.action = CommandLine::Action::Help; return std::string(); }},
     {"--version", nullptr, "show the version and exit",

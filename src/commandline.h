@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "setupdialog.h"
 
@@ -13,6 +15,13 @@ struct CommandLine {
 
   DisplayPresets presets;  // preset in the setup dialog
   bool noDialog = false;   // start at once with the presets
+
+  // Hidden, for tests and captures: a picture aspect the dialog does not
+  // offer (it overrides the dialog's), frames at fixed steps instead of the
+  // audio device's position (0: follow the music), the beats to hold at.
+  std::optional<DisplayPresets::Aspect> pictureAspect;
+  int frameRate = 0;
+  std::vector<double> holdBeats;
 };
 
 // Reads the arguments after the program name, left to right. Options take

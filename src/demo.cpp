@@ -4,20 +4,35 @@
 #include <GL/glew.h>
 #include <SDL/SDL.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/audio.h"
 #include "platform/random.h"
 #include "platform/ticks.h"
 #include "settings.h"
+#include "steppedclock.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
 #include "util/util.h"
 
-Demo::Demo(float aspect)
+namespace {
+
+// Tick count of a stepped show at second 0, as the preview tool's default.
+constexpr uint32_t kSteppedStartTick = 100000;
+
+volatile std::sig_atomic_t g_holdReleased = 0;
+void releaseHold(int) { g_holdReleased = 1; }
+
+}  // namespace
+
+Demo::Demo(float aspect, int frameRate, std::vector<double> beatsToHold)
     : font(nullptr),
       width(display_settings.screenWidth),
       height(display_settings.screenHeight),
@@ -25,13 +40,28 @@ Demo::Demo(float aspect)
       music(nullptr),
       fbo(nullptr),
       screen(nullptr),
-      ascii(nullptr) {
+      ascii(nullptr),
+      steppedClock(nullptr),
+      frameSteps(nullptr),
+      holdBeats(std::move(beatsToHold)) {
   std::memset(keys.down, 0, sizeof keys.down);
+  // The stepped clock is the tick source before any scene reads the ticks.
+  if (frameRate > 0) steppedClock = new SteppedClock(kSteppedStartTick);
   font = loadBufferFont("data/common/fonts/courier_new.ttf");
   fbo = new Fbo(512, 512);
   screen = new GlScreenRenderer();
   ascii = new AsciiEngine(screen);
-  music = new Music();
+  if (steppedClock) {
+    music = new Music(Music::Manual{});
+    steppedClock->loadSong(music_file);
+    frameSteps = new FrameSteps(frameRate);
+    std::sort(holdBeats.begin(), holdBeats.end());
+    holdBeats.erase(std::unique(holdBeats.begin(), holdBeats.end()), holdBeats.end());
+    for (double beat : holdBeats) frameSteps->choose(secondsOfBeat(*music, beat));
+    std::signal(SIGUSR1, releaseHold);
+  } else {
+    music = new Music();
+  }
   scenes = buildScheduledScenes(SceneResources{music, fbo, ascii, aspect});
 }
 
@@ -39,6 +69,7 @@ Demo::~Demo() { scenes.clear(); }
 
 void Demo::start() {
   platform::srand(platform::getTickCount());
+  if (steppedClock) return;  // no sound: the clock steps with the frames
   platform::audio::setAttribute(music->stream, platform::audio::kAttribVolume, 1.0f);
   music->play();
   // Busy wait: only a negative beat offset makes this loop at all.
@@ -46,44 +77,62 @@ void Demo::start() {
   }
 }
 
+bool Demo::handleEvents() {
+  bool quit = false;
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    switch (event.type) {
+      case SDL_KEYDOWN:
+        if (event.key.keysym.sym == SDLK_ESCAPE) {
+          quit = true;
+        } else {
+          keyEvent(event.key.keysym.sym, true);
+        }
+        break;
+      case SDL_KEYUP:
+        keyEvent(event.key.keysym.sym, false);
+        break;
+      case SDL_QUIT:
+        quit = true;
+        break;
+      case SDL_VIDEORESIZE:
+        width = event.resize.w;
+        height = event.resize.h;
+        fbo->resize(width, height);
+        ascii->setViewport(width, height, aspect);
+        break;
+      default:
+        break;
+    }
+  }
+  return quit;
+}
+
 void Demo::run() {
   bool quit = false;
   do {
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) {
-      switch (event.type) {
-        case SDL_KEYDOWN:
-          if (event.key.keysym.sym == SDLK_ESCAPE) {
-            quit = true;
-          } else {
-            keyEvent(event.key.keysym.sym, true);
-          }
-          break;
-        case SDL_KEYUP:
-          keyEvent(event.key.keysym.sym, false);
-          break;
-        case SDL_QUIT:
-          quit = true;
-          break;
-        case SDL_VIDEORESIZE:
-          width = event.resize.w;
-          height = event.resize.h;
-          fbo->resize(width, height);
-          ascii->setViewport(width, height, aspect);
-          break;
-        default:
-          break;
+    quit = handleEvents();
+    if (frame() && !quit) {
+      std::printf("held at beat %g\n", holdBeats.front());
+      holdBeats.erase(holdBeats.begin());
+      std::fflush(stdout);
+      while (!g_holdReleased && !quit) {
+        quit = handleEvents();
+        SDL_Delay(10);
       }
+      g_holdReleased = 0;
     }
-    frame();
   } while (!quit);
 }
 
-void Demo::frame() {
+bool Demo::frame() {
+  bool hold = false;
+  if (frameSteps) steppedClock->setTime(*music, frameSteps->next(&hold));
   music->update();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   drawScheduledScenes(scenes, music, &keys, width, height, true);
   SDL_GL_SwapBuffers();
+  return hold;
 }
 
 void Demo::keyEvent(int symbol, bool down) {

@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
   const int desktopBitsPerPixel = SDL_GetVideoInfo()->vfmt->BitsPerPixel;
 
   if (runSetupDialog(commandLine.presets, !commandLine.noDialog) != 1) return 0;
+  if (commandLine.pictureAspect) {
+    display_settings.aspectNumerator = commandLine.pictureAspect->numerator;
+    display_settings.aspectDenominator = commandLine.pictureAspect->denominator;
+  }
 
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -76,7 +80,8 @@ int main(int argc, char** argv) {
   data_load_loading_texture();
 
   Demo* demo = new Demo(static_cast<float>(display_settings.aspectNumerator) /
-                        static_cast<float>(display_settings.aspectDenominator));
+                        static_cast<float>(display_settings.aspectDenominator),
+                        commandLine.frameRate, commandLine.holdBeats);
   data_write_archive();
 
   demo->width = display_settings.screenWidth;

@@ -68,6 +68,28 @@ TEST(CommandLineTest, WrongArgumentsFailWithALineNamingThem) {
   EXPECT_EQ(CommandLine::Action::Run, parse({"--size", "16384x1"}).action);
 }
 
+// Test and capture runs: any picture aspect, a fixed frame rate, beats to
+// hold at; none of them in the usage.
+TEST(CommandLineTest, HiddenStepOptionsParseAndRefuseBadValues) {
+  const CommandLine line = parse({"--picture-aspect", "16:15", "--frame-rate=5", "--hold", "10,36.5,0"});
+  ASSERT_EQ(CommandLine::Action::Run, line.action) << line.error;
+  ASSERT_TRUE(line.pictureAspect);
+  EXPECT_EQ(16, line.pictureAspect->numerator);
+  EXPECT_EQ(15, line.pictureAspect->denominator);
+  EXPECT_FALSE(line.presets.aspect);
+  EXPECT_EQ(5, line.frameRate);
+  EXPECT_EQ((std::vector<double>{10, 36.5, 0}), line.holdBeats);
+  for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
+           {"--picture-aspect", "16"}, {"--picture-aspect", "0:1"}, {"--frame-rate", "0"},
+           {"--frame-rate", "5x"}, {"--hold", "10,"}, {"--hold", "-1"}, {"--hold", "nan"}, {"--hold", ""}}) {
+    EXPECT_EQ(CommandLine::Action::Fail, parse(bad).action) << bad[0] << " " << bad[1];
+  }
+  const std::string usage = commandLineUsage();
+  for (const char* hidden : {"--picture-aspect", "--frame-rate", "--hold"}) {
+    EXPECT_EQ(std::string::npos, usage.find(hidden)) << hidden;
+  }
+}
+
 TEST(CommandLineTest, HelpVersionAndFaultsPrintToTheirStreamsWithTheirExitCodes) {
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();

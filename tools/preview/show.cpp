@@ -10,12 +10,11 @@
 #include <cstring>
 
 #include "platform/keystate.h"
-#include "platform/audio_decoder.h"
-#include "platform/audio_fft.h"
 #include "platform/random.h"
 #include "platform/ticks.h"
 #include "png_writer.h"
 #include "schedule.h"
+#include "steppedclock.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
 #include "util/data/data.h"
@@ -27,9 +26,6 @@ constexpr const char* kChartFile = "data/common/images/asciichart.png";
 constexpr int kWidth = AsciiEngine::kTargetWidth;
 constexpr int kHeight = AsciiEngine::kTargetHeight;
 // KeyState bytes of the digit keys 1 and 2 (second copy, as the scenes read them).
-
-uint32_t g_tick = 0;
-uint32_t previewTicks() { return g_tick; }
 
 // Adds every picture a scene presents while capturing is on: scenes that
 // share a beat add up, as with the show's additive blending.
@@ -52,40 +48,6 @@ class CaptureRenderer : public ScreenRenderer {
 
  private:
   std::vector<unsigned char> bottomUp;
-};
-
-// The song as mono samples in -1..1, for the analyser's spectrum.
-struct Song {
-  std::vector<float> mono;
-  bool load(const char* name) {
-    int size = 0;
-    char* bytes = data_load_file(name, &size, false);
-    if (bytes == nullptr) return false;
-    std::unique_ptr<platform::audio::PcmSource> source =
-        platform::audio::openPcmSource(reinterpret_cast<const uint8_t*>(bytes), static_cast<size_t>(size));
-    if (source) {
-      mono.reserve(source->lengthFrames());
-      std::vector<int16_t> block(2 * 4096);
-      for (;;) {
-        const size_t got = source->read(block.data(), 4096);
-        if (got == 0) break;
-        for (size_t i = 0; i < got; ++i) mono.push_back((block[2 * i] + block[2 * i + 1]) / 65536.0f);
-      }
-    }
-    std::free(bytes);
-    return !mono.empty();
-  }
-  double seconds() const { return mono.size() / 44100.0; }
-  // Spectrum of the 1024 samples that end at `seconds`.
-  void spectrum(double seconds, float* out512) const {
-    float window[platform::audio::kSpectrumSize];
-    const long end = static_cast<long>(seconds * 44100.0);
-    for (int i = 0; i < platform::audio::kSpectrumSize; ++i) {
-      const long at = end - platform::audio::kSpectrumSize + i;
-      window[i] = at >= 0 && at < static_cast<long>(mono.size()) ? mono[at] : 0.0f;
-    }
-    platform::audio::computeSpectrum(window, out512);
-  }
 };
 
 bool makeDirectory(const std::string& path) {
@@ -120,26 +82,18 @@ std::string beatLabel(double beat) {
 }  // namespace
 
 struct ShowPreview::State {
+  // First in, last out: the tick source for everything below.
+  std::unique_ptr<SteppedClock> clock;
   PreviewOptions options;
   std::unique_ptr<CaptureRenderer> renderer;
   std::unique_ptr<AsciiEngine> engine;
   std::unique_ptr<Music> music;
   KeyState keys{};
   SceneList scenes;
-  Song song;
-  bool songLoaded = false;
-  long frameIndex = 0;   // next regular frame
-  double lastTime = -1;  // seconds of music of the last simulated frame
+  std::unique_ptr<FrameSteps> steps;
 
   void setTime(double seconds) {
-    lastTime = seconds;
-    g_tick = options.startTick + static_cast<uint32_t>(std::llround(seconds * 1000.0));
-    // After its end the song's position stays there; the ticks go on.
-    const double position = songLoaded ? std::min(seconds, song.seconds()) : seconds;
-    music->setManualPosition(position);
-    float magnitudes[512] = {};
-    if (songLoaded) song.spectrum(position, magnitudes);
-    music->setManualSpectrum(magnitudes);
+    clock->setTime(*music, seconds);
     const float beat = music->beatTime();
     keys.down[kKeyDigit1] = options.digit1From >= 0 && beat >= options.digit1From;
     keys.down[kKeyDigit2] = options.digit2From >= 0 && beat >= options.digit2From;
@@ -153,16 +107,13 @@ struct ShowPreview::State {
     drawScheduledScenes(scenes, music.get(), &keys, kWidth, kHeight, false);
     renderer->capturing = false;
   }
-
-  double secondsOf(double beat) const { return (beat - music->beatOffset) * 60.0 / music->bpm; }
 };
 
 ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
   State& s = *state_;
+  s.clock.reset(new SteppedClock(options.startTick));
   s.options = options;
-  if (s.options.fps < 1) s.options.fps = 1;
-  g_tick = options.startTick;
-  platform::setTickSource(previewTicks);
+  s.steps.reset(new FrameSteps(options.fps));
 
   data_mode = DATA_MODE_ARCHIVE;
   data_clear_entries();  // this archive alone, whatever was read before
@@ -176,35 +127,31 @@ ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
   s.renderer.reset(new CaptureRenderer(std::move(chart)));
   s.engine.reset(new AsciiEngine(s.renderer.get()));
   s.music.reset(new Music(Music::Manual{}));
-  s.songLoaded = !options.song.empty() && s.song.load(options.song.c_str());
+  if (!options.song.empty()) s.clock->loadSong(options.song.c_str());
 
   const std::vector<std::string>& only = options.only;
   s.scenes = buildScheduledScenes(SceneResources{s.music.get(), nullptr, s.engine.get()}, [&only](const ScheduleSlot& slot) {
     return only.empty() || std::find(only.begin(), only.end(), slot.name) != only.end();
   });
   // The show seeds the random sequence with the tick count when it starts.
-  platform::srand(g_tick);
+  platform::srand(platform::getTickCount());
 }
 
-ShowPreview::~ShowPreview() { platform::setTickSource(nullptr); }
+ShowPreview::~ShowPreview() = default;
 
 int ShowPreview::sceneCount() const { return static_cast<int>(state_->scenes.size()); }
-bool ShowPreview::hasSong() const { return state_->songLoaded; }
+bool ShowPreview::hasSong() const { return state_->clock->hasSong(); }
 
 void ShowPreview::render(std::vector<double> beats, const std::function<void(double, const RgbImage&)>& sink) {
   State& s = *state_;
   std::sort(beats.begin(), beats.end());
   beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
-  const double frameSeconds = 1.0 / s.options.fps;
   for (double beat : beats) {
-    const double target = std::max(s.secondsOf(beat), s.lastTime);
-    for (;;) {
-      const double next = s.frameIndex * frameSeconds;
-      if (next >= target) break;
-      if (next > s.lastTime) s.frame(next, false);
-      ++s.frameIndex;
+    s.steps->choose(secondsOfBeat(*s.music, beat));
+    for (bool chosen = false; !chosen;) {
+      const double seconds = s.steps->next(&chosen);
+      s.frame(seconds, chosen);
     }
-    s.frame(target, true);
     sink(beat, s.renderer->frame);
   }
 }

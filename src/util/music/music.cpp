@@ -12,7 +12,7 @@
 
 namespace audio = platform::audio;
 
-static const char* const music_file = "data/common/music/chipcore5.mp3";
+const char* const music_file = "data/common/music/chipcore5.mp3";
 
 Music::Music() : Music(music_file) {}
 

@@ -4,6 +4,9 @@
 
 class MidiSong;
 
+// The song the show plays, a file of the data archive.
+extern const char* const music_file;
+
 // The song and the show's only clock: the stream position in beats.
 class Music {
  public:

@@ -1,0 +1,39 @@
+#include "util/music/songspectrum.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/audio_decoder.h"
+#include "platform/audio_fft.h"
+#include "util/data/data.h"
+
+bool SongSpectrum::load(const char* name) {
+  mono_.clear();
+  int size = 0;
+  char* bytes = data_load_file(name, &size, false);
+  if (bytes == nullptr) return false;
+  std::unique_ptr<platform::audio::PcmSource> source =
+      platform::audio::openPcmSource(reinterpret_cast<const uint8_t*>(bytes), static_cast<size_t>(size));
+  if (source) {
+    mono_.reserve(source->lengthFrames());
+    std::vector<int16_t> block(2 * 4096);
+    for (;;) {
+      const size_t got = source->read(block.data(), 4096);
+      if (got == 0) break;
+      for (size_t i = 0; i < got; ++i) mono_.push_back((block[2 * i] + block[2 * i + 1]) / 65536.0f);
+    }
+  }
+  std::free(bytes);
+  return loaded();
+}
+
+void SongSpectrum::spectrum(double seconds, float* out512) const {
+  float window[platform::audio::kSpectrumSize];
+  const long end = static_cast<long>(seconds * 44100.0);
+  for (int i = 0; i < platform::audio::kSpectrumSize; ++i) {
+    const long at = end - platform::audio::kSpectrumSize + i;
+    window[i] = at >= 0 && at < static_cast<long>(mono_.size()) ? mono_[at] : 0.0f;
+  }
+  platform::audio::computeSpectrum(window, out512);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <vector>
+
+// A song decoded to mono samples, for the spectrum the analyser would see
+// at any position without an audio device (stepped show clocks).
+class SongSpectrum {
+ public:
+  static constexpr int kBins = 512;
+
+  // Decodes the archive file `name`; false when it is missing or silent.
+  bool load(const char* name);
+  bool loaded() const { return !mono_.empty(); }
+  double seconds() const { return mono_.size() / 44100.0; }
+
+  // The magnitudes of the 1024 samples that end at `seconds`, as the audio
+  // layer computes them for the samples just heard.
+  void spectrum(double seconds, float* out512) const;
+
+ private:
+  std::vector<float> mono_;  // -1..1
+};
