@@ -162,7 +162,7 @@ void BM_TextBigSprite(benchmark::State& state) {
 BENCHMARK(BM_TextBigSprite);
 
 void BM_FireTick(benchmark::State& state) {
-  FireEffect fire(&g_show->engine);
+  FireEffect fire(&g_show->engine, g_now);
   fire.cooling = 3.5;
   fire.coolingTarget = 0.03f;
   fire.coolingRate = 0.014f;
@@ -176,34 +176,19 @@ void BM_FireTick(benchmark::State& state) {
 BENCHMARK(BM_FireTick);
 
 void BM_FireShadedTick(benchmark::State& state) {
-  FireEffect fire(&g_show->engine);
-  for (int i = 0; i < 100; ++i) fire.tickShaded();
+  FireEffect fire(&g_show->engine, g_now);
+  for (int i = 0; i < 100; ++i) fire.tickShaded(g_now, FireKeys{false, false});
   for (auto _ : state) {
     ++g_now;
-    fire.tickShaded();
+    fire.tickShaded(g_now, FireKeys{false, false});
     benchmark::ClobberMemory();
   }
   addFrameShare(state);
 }
 BENCHMARK(BM_FireShadedTick);
 
-// The shaded tick reads the tick count for every sample: the same with the
-// system's monotonic clock behind it.
-void BM_FireShadedTickSystemClock(benchmark::State& state) {
-  FireEffect fire(&g_show->engine);
-  platform::setTickSource(nullptr);
-  for (int i = 0; i < 100; ++i) fire.tickShaded();
-  for (auto _ : state) {
-    fire.tickShaded();
-    benchmark::ClobberMemory();
-  }
-  platform::setTickSource(benchTicks);
-  addFrameShare(state);
-}
-BENCHMARK(BM_FireShadedTickSystemClock);
-
 void BM_FireDraw(benchmark::State& state) {
-  FireEffect fire(&g_show->engine);
+  FireEffect fire(&g_show->engine, g_now);
   for (int i = 0; i < 300; ++i) fire.tick();
   for (auto _ : state) {
     fire.draw(-1);

@@ -70,8 +70,8 @@ void addFrameShare(benchmark::State& state, double cpuSeconds) {
 }
 
 void restartRasterWindows() {
-  TextRaster::scrollerStart = TickClock{};
-  TextRaster::zoomStart = TickClock{};
+  TextRaster::shared->scrollerStart = TickClock{};
+  TextRaster::shared->zoomStart = TickClock{};
 }
 
 // Runs `scene` frame after frame from `beat`, 60 frames a second, the beat

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the module map of src/: every folder sits on a floor and includes
 only project headers from its own floor or below. The platform layer is the
-ground floor, so nothing it includes can lead back up to the rest.
+ground floor, so nothing it includes can lead back up to the rest. Below the
+scenes nothing reads the tick count or the keyboard itself.
 
 Usage: check_layering.py SRC_DIR   (exit 1 and one line per offending include)
 """
@@ -18,6 +19,11 @@ FLOORS = [
     ["scenes"],
     [""],  # the show itself: start-up, the Demo, its schedule and settings
 ]
+
+# The tick count and the keyboard are read by the scenes and handed down:
+# the effects and helpers below them take `now` and key state as arguments.
+READ_ONLY_FROM_SCENES_UP = {"platform/ticks.h", "platform/asynckeys.h"}
+SCENES_FLOOR = 3
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
@@ -54,6 +60,8 @@ def main():
                 there = floor_of(os.path.dirname(target))
                 if there is None or there > here:
                     problems.append(f"{path}: includes {target} from a floor above '{folder or 'src'}'")
+                elif target in READ_ONLY_FROM_SCENES_UP and 0 < here < SCENES_FLOOR:
+                    problems.append(f"{path}: reads {target} below the scenes; take it from the caller")
     for line in problems:
         print(line)
     return 1 if problems else 0

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/rotozoom.h"
 #include "util/music/music.h"
@@ -26,7 +27,7 @@ int TextBigSprite::offsetY(float b) {
 
 void TextBigSprite::drawFrame(float b) {
   ascii->clear();
-  rotozoom->drawAndAdvance();
+  rotozoom->drawAndAdvance(platform::getTickCount());
   bigPicture.draw(kFullBlock, offsetX(b), offsetY(b));
   ascii->present();
 }

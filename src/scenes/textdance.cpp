@@ -9,9 +9,7 @@
 #include "util/ascii/rotozoom.h"
 #include "util/music/music.h"
 
-TickClock TextDance::spinStart{};
-TickClock TextDance::pulseStart{};
-TickClock TextDance::zoomStart{};
+Classwide<TextDance::Shared> TextDance::shared;
 
 namespace {
 
@@ -50,24 +48,24 @@ void TextDance::drawFrame(float b) {
   ascii->clear();
   if (b < 172) {
     if (b >= 124) rotozoom->mirror = pose;
-    rotozoom->drawAndAdvance();
+    rotozoom->drawAndAdvance(now);
     if (b < 140) {
       if (RawPicture* figure = pick(dance, pose)) figure->draw(kFullBlock, 0, 0);
       if (static_cast<int>(8 * static_cast<double>(b)) % 8 == 0) ascii->fillWhite();
     } else {
-      const double d = ticksSinceStart(spinStart, now);
+      const double d = shared->spinStart.since(now);
       // d squared in double: no wrap however long the spin has run.
       if (RawPicture* figure = pick(dance, pose)) figure->drawRotatedClamped(d * d * 9.09090909090909e-07);
     }
   } else {
-    const uint32_t sincePulse = ticksSinceStart(pulseStart, now);
+    const uint32_t sincePulse = shared->pulseStart.since(now);
     const double pulse = 0.9 - 0.125 * std::cos(sincePulse * M_PI * 0.00390625);
     if (b < 173) {
       if (RawPicture* blast = pick(horn, half)) blast->drawRotated(0.0, pulse, pulse);
     } else if (b < 174) {
       horn[3].drawRotated(0.0, pulse, pulse);
     } else if (b < 178) {
-      const double zoom = ticksSinceStart(zoomStart, now) * 0.01 + 1;
+      const double zoom = shared->zoomStart.since(now) * 0.01 + 1;
       if (RawPicture* blast = pick(horn, 3 - half)) blast->drawRotated(0.0, zoom, zoom);
     }
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scenes/scene.h"
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 #include "util/ascii/rawpicture.h"
 
@@ -19,9 +20,12 @@ class TextDance : public Scene {
   RawPicture horn[4];
 
   // First ticks of the spin, the pulse and the zoom; set once per program run.
-  static TickClock spinStart;
-  static TickClock pulseStart;
-  static TickClock zoomStart;
+  struct Shared {
+    TickClock spinStart;
+    TickClock pulseStart;
+    TickClock zoomStart;
+  };
+  static Classwide<Shared> shared;
 
   void init() override;
   void draw() override;

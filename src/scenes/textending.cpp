@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/asynckeys.h"
 #include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/fallingblocks.h"
@@ -12,10 +13,7 @@
 #include "util/timing/tickclock.h"
 #include "util/music/music.h"
 
-float TextEnding::spectrum[TextEnding::kSpectrumSize] = {};
-TickClock TextEnding::analyserClock = {false, 0};
-TickClock TextEnding::waveStart{};
-TickClock TextEnding::fallbackStart{};
+Classwide<TextEnding::Shared> TextEnding::shared;
 
 namespace {
 constexpr unsigned char kSmallSquare = 254;
@@ -35,7 +33,7 @@ TextEnding::~TextEnding() = default;
 
 void TextEnding::init() {
   particles.reset(new ParticleFountain(ascii));
-  fire.reset(new FireEffect(ascii));
+  fire.reset(new FireEffect(ascii, platform::getTickCount()));
   wavePicture.load(ascii, 80, 50, "data/textending/tolvek.raw");
   plasma.reset(new Plasma(ascii));
   creditPictures[0].load(ascii, 80, 50, "data/textending/code.raw");
@@ -59,8 +57,9 @@ void TextEnding::init() {
 }
 
 void TextEnding::drawAnalyser(uint32_t now) {
+  float* spectrum = shared->spectrum;
   music->fillSpectrum(spectrum);
-  analyserClock.catchUp(now, kAnalyserTickMs, [this] {
+  shared->analyserStep.catchUp(now, kAnalyserTickMs, [this, spectrum] {
     for (int k = 0; k < kBands; ++k) {
       float sum = 0.0f;
       for (int i = bandStarts[k]; i < bandStarts[k] + bandWidths[k]; ++i)
@@ -85,10 +84,10 @@ void TextEnding::drawAnalyser(uint32_t now) {
 }
 
 void TextEnding::drawWave(uint32_t now) {
-  const double d = ticksSinceStart(waveStart, now);
+  const double d = shared->waveStart.since(now);
   const double amplitude = 7.0 + 6.0 * std::cos(d * 0.000588235294117647);
   const double rowStep = 0.5 + 0.3 * std::cos(d * 0.0005263157894736842);
-  wavePicture.drawRowWave(platform::getTickCount() * 0.02, amplitude, rowStep);
+  wavePicture.drawRowWave(now * 0.02, amplitude, rowStep);
 }
 
 void TextEnding::drawCredits(float b, uint32_t now) {
@@ -98,8 +97,7 @@ void TextEnding::drawCredits(float b, uint32_t now) {
 }
 
 void TextEnding::drawFallback(uint32_t now) {
-  fallbackStart.start(now);
-  face.drawRotated((platform::getTickCount() - fallbackStart.time) * 0.002, 1.0, 1.0);
+  face.drawRotated(shared->fallbackStart.since(now) * 0.002, 1.0, 1.0);
   writeText(ascii, 0, 49, "(F5 - Snake, ESC - Quit)", 4, 0);
 }
 
@@ -111,7 +109,7 @@ void TextEnding::draw() {
   if (b >= startTime && b < 420.0f) {
     particles->advanceAndDraw(now);
   } else if (b >= 420.0f && b < 452.0f) {
-    fire->updateShaded();
+    fire->updateShaded(now, FireKeys{platform::isKeyHeld(platform::kKeyF9), platform::isKeyHeld(platform::kKeyF8)});
     drawAnalyser(now);
   } else if (b >= 452.0f && b < 484.0f) {
     drawWave(now);

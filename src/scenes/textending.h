@@ -5,6 +5,7 @@
 
 #include "scenes/scene.h"
 #include "util/ascii/rawpicture.h"
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class ParticleFountain;
@@ -49,9 +50,12 @@ class TextEnding : public Scene {
   void drawCredits(float b, uint32_t now);
   void drawFallback(uint32_t now);
 
-  // Class-wide state, live for the whole run and never reset.
-  static float spectrum[kSpectrumSize];
-  static TickClock analyserClock;
-  static TickClock waveStart;
-  static TickClock fallbackStart;
+  // Class-wide state, live for the whole run.
+  struct Shared {
+    float spectrum[kSpectrumSize];
+    TickClock analyserStep;
+    TickClock waveStart;
+    TickClock fallbackStart;
+  };
+  static Classwide<Shared> shared;
 };

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/fire.h"
 #include "util/ascii/starfield.h"
@@ -115,7 +116,7 @@ TextFire::~TextFire() {
 void TextFire::init() {
   firstPicture.load(ascii, 80, 50, "data/textfire/glimmerbay.raw");
   secondPicture.load(ascii, 80, 50, "data/textfire/2006.raw");
-  fire = new FireEffect(ascii);
+  fire = new FireEffect(ascii, platform::getTickCount());
   fire->cooling = 3.5;
   fire->coolingTarget = 0.03f;
   fire->coolingRate = 0.014f;
@@ -138,12 +139,13 @@ void TextFire::drawFrame(float b) {
     return;
   }
 
+  const uint32_t now = platform::getTickCount();
   ascii->clear();
-  starfield->update();
+  starfield->update(now);
 
   if (b > 10) {
     if (b > 39) fire->stopped = 1;
-    fire->update(b < 28 ? -1 : kSmallSquare);
+    fire->update(b < 28 ? -1 : kSmallSquare, now);
   }
 
   const double whole = std::trunc(static_cast<double>(b));

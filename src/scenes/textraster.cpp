@@ -10,8 +10,7 @@
 #include "util/timing/tickclock.h"
 #include "util/music/music.h"
 
-TickClock TextRaster::scrollerStart{};
-TickClock TextRaster::zoomStart{};
+Classwide<TextRaster::Shared> TextRaster::shared;
 
 namespace {
 constexpr uint32_t kScrollerDelayMs = 312;
@@ -49,8 +48,8 @@ void TextRaster::draw() {
   ascii->clear();
 
   if (b >= startTime && b < 220.0f) {
-    const uint32_t sinceStart = ticksSinceStart(scrollerStart, now);
-    starfield->update();
+    const uint32_t sinceStart = shared->scrollerStart.since(now);
+    starfield->update(now);
     bars->advance(now);
     bars->drawBehind(0);
     bars->drawBehind(1);
@@ -66,10 +65,10 @@ void TextRaster::draw() {
     bars->drawInFront(0);
     bars->drawInFront(1);
   } else if (b >= 220.0f && b < endTime) {
-    starfield->update();
+    starfield->update(now);
     double zoom = 1.0;
     if (b >= 224.0f) {
-      zoom = ticksSinceStart(zoomStart, now) * 0.01 + 1.0;
+      zoom = shared->zoomStart.since(now) * 0.01 + 1.0;
     }
     face.drawRotated(1.5707963267948966, zoom, zoom);
   }

@@ -5,6 +5,7 @@
 
 #include "scenes/scene.h"
 #include "util/ascii/rawpicture.h"
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class RasterBars;
@@ -33,7 +34,10 @@ class TextRaster : public Scene {
   // 204); -1 when b gives no valid picture.
   static int nameIndex(float b);
 
-  // Class-wide start ticks: set by the first frame that needs them, never reset.
-  static TickClock scrollerStart;
-  static TickClock zoomStart;
+  // Class-wide start ticks: set by the first frame that needs them.
+  struct Shared {
+    TickClock scrollerStart;
+    TickClock zoomStart;
+  };
+  static Classwide<Shared> shared;
 };

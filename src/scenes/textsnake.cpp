@@ -10,9 +10,7 @@
 #include "util/timing/tickclock.h"
 #include "util/music/music.h"
 
-int32_t TextSnake::interactionMode = TextSnake::kTitle;
-TickClock TextSnake::stepClock = {false, 0};
-TickClock TextSnake::titleStart{};
+Classwide<TextSnake::Shared> TextSnake::shared;
 
 namespace {
 
@@ -201,12 +199,13 @@ void TextSnake::step(bool automatic) {
 
 void TextSnake::gameFrame(bool automatic, bool menuLines, uint32_t now) {
   // The step length depends on the snake, so the clock is advanced here.
-  stepClock.start(now);
-  while (stepClock.due(now)) {
-    stepRate = automatic ? 50 : 10 + length / 10;
-    stepClock.time += static_cast<uint32_t>(1000 / stepRate);
-    step(automatic);
-  }
+  shared->step.catchUpVarying(
+      now,
+      [this, automatic] {
+        stepRate = automatic ? 50 : 10 + length / 10;
+        return static_cast<uint32_t>(1000 / stepRate);
+      },
+      [this, automatic] { step(automatic); });
   drawPanel(menuLines);
   drawSnake(true);
 }
@@ -251,28 +250,28 @@ void TextSnake::draw() {
   ascii->clear();
 
   if (beat >= 228 && beat <= 243) {
-    starfield->update();
+    starfield->update(now);
     reset(5);
     drawPanel(false);
   } else if (beat >= 244 && beat <= 259) {
-    starfield->update();
+    starfield->update(now);
     drawPanel(false);
     drawSnake(false);
     drawGreetings(beat);
   } else if (beat >= 260 && beat <= 556) {
-    starfield->update();
+    starfield->update(now);
     gameFrame(true, false, now);
     drawGreetings(beat);
   } else {
-    if (held(kKeyDigit1)) interactionMode = kAutomatic;
-    if (held(kKeyDigit2)) interactionMode = kViewer;
-    const uint32_t sinceTitle = ticksSinceStart(titleStart, now);
-    if (interactionMode == kTitle) {
+    if (held(kKeyDigit1)) shared->interactionMode = kAutomatic;
+    if (held(kKeyDigit2)) shared->interactionMode = kViewer;
+    const uint32_t sinceTitle = shared->titleStart.since(now);
+    if (shared->interactionMode == kTitle) {
       facePicture.drawRotated(sinceTitle * 0.002, 1.0, 1.0);
       writeText(ascii, 0, 49, "( 1,2 - Snake, ESC - Quit )", 4, 0);
     } else {
-      starfield->update();
-      gameFrame(interactionMode == kAutomatic, true, now);
+      starfield->update(now);
+      gameFrame(shared->interactionMode == kAutomatic, true, now);
     }
   }
 

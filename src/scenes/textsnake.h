@@ -5,6 +5,7 @@
 
 #include "scenes/scene.h"
 #include "util/ascii/rawpicture.h"
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class Starfield;
@@ -67,9 +68,12 @@ class TextSnake : public Scene {
   static int greetingIndex(int beat);
 
   // Shared by both TextSnake objects for the whole run.
-  static int32_t interactionMode;
-  static TickClock stepClock;
-  static TickClock titleStart;
+  struct Shared {
+    int32_t interactionMode = kTitle;
+    TickClock step;
+    TickClock titleStart;
+  };
+  static Classwide<Shared> shared;
 
  private:
   bool held(int keyByte) const;

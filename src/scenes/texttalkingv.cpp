@@ -9,8 +9,7 @@
 #include "util/timing/tickclock.h"
 #include "util/music/music.h"
 
-TickClock TextTalkingV::spinStart{};
-TickClock TextTalkingV::pulseStart{};
+Classwide<TextTalkingV::Shared> TextTalkingV::shared;
 
 namespace {
 
@@ -49,11 +48,11 @@ void TextTalkingV::drawFrame(float b, uint32_t now) {
   } else if (b < 68) {
     face.draw(kFullBlock, 0, 0);
   } else if (b < 72) {
-    face.drawRotated(ticksSinceStart(spinStart, now) * 0.0012, 1.0, 1.0);
+    face.drawRotated(shared->spinStart.since(now) * 0.0012, 1.0, 1.0);
   } else if (b < 76) {
     face.drawRotated(kQuarterTurn, 1.0, 1.0);
   } else if (b < 104) {
-    const uint32_t d = ticksSinceStart(pulseStart, now);
+    const uint32_t d = shared->pulseStart.since(now);
     face.drawRotated(kQuarterTurn, 2 - std::cos(d * M_PI * 0.0078125), 1.0);
   } else if (b < 108) {
     face.drawRotated(kQuarterTurn, 1.0, 1.0);

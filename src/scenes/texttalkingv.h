@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scenes/scene.h"
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 #include "util/ascii/rawpicture.h"
 
@@ -18,8 +19,11 @@ class TextTalkingV : public Scene {
   RawPicture face;
 
   // First ticks of the spin and the pulse; set once per program run.
-  static TickClock spinStart;
-  static TickClock pulseStart;
+  struct Shared {
+    TickClock spinStart;
+    TickClock pulseStart;
+  };
+  static Classwide<Shared> shared;
 
   void init() override;
   void draw() override;

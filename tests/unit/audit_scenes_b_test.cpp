@@ -102,7 +102,7 @@ TEST(AuditTextRaster, EveryFrameOfTheSlotMatchesTheModel) {
   earlierModel.build(rand);
   Clock starClock;
   tickNow() = t0;
-  earlier.update();
+  earlier.update(tickNow());
   Screen scratch;
   starsUpdate(earlierModel, starClock, t0, rand, scratch);
 
@@ -618,7 +618,7 @@ TEST(AuditTextSnake, BothObjectsMatchTheModelThroughShowTitleAndPlay) {
     keys.down[arrows[phase]] = 1;
     if (phase == 5) keys.down[1] = 1;  // down and left at once: left comes last
   });
-  EXPECT_EQ(TextSnake::interactionMode, 2);
+  EXPECT_EQ(TextSnake::shared->interactionMode, 2);
   EXPECT_EQ(open.lastScore, games[1].last);
 }
 

@@ -26,7 +26,7 @@
 #include "util/ascii/starfield.h"
 #include "util/music/music.h"
 
-#include "support/classwide_state.h"
+#include "util/timing/classwide.h"
 
 namespace audit {
 

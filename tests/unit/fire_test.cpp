@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/asynckeys.h"
 #include "scenes_a_support.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/fire.h"
@@ -16,12 +15,11 @@ constexpr int kH = 100;  // sample rows
 class FireTest : public ::testing::Test {
  protected:
   FireTest() : ticks(9000000u) {
-    // The clocks are shared and never reset: start them if no test has, and
+    // The clocks are shared by every fire: start them if no test has, and
     // put the tick count where the next update runs exactly one tick.
-    ManualTicks::now = FireEffect::clock.started ? FireEffect::clock.time : 9000000u;
+    ManualTicks::now = FireEffect::shared->step.started ? FireEffect::shared->step.time : 9000000u;
     fire.sparksPerTick = 0;
   }
-  ~FireTest() override { platform::setKeyHeldSource(nullptr); }
 
   // Spreads 3 * v over the samples of cell (c, r): its drawn heat is v.
   void setCellHeat(int c, int r, int v) {
@@ -41,13 +39,13 @@ class FireTest : public ::testing::Test {
     fire.cooling = 1e9;
     fire.coolingTarget = 0;
     fire.coolingRate = 1;
-    fire.update(-1);
+    fire.update(-1, ManualTicks::now);
     return static_cast<int>(1e9 - fire.cooling);
   }
 
   ManualTicks ticks;
   AsciiEngine engine{nullptr};
-  FireEffect fire{&engine};
+  FireEffect fire{&engine, ManualTicks::now};
 };
 
 TEST_F(FireTest, DrawMapsCellHeatThroughTheRamp) {
@@ -176,48 +174,47 @@ TEST_F(FireTest, SparksSeedTheBottomRowUntilStopped) {
 TEST_F(FireTest, UpdateRunsEveryTickDueOnTheSharedClock) {
   // The clock starts at the first update; a tick falls due at once.
   EXPECT_EQ(countTicksOfUpdate(), 1);
-  EXPECT_TRUE(FireEffect::clock.started);
+  EXPECT_TRUE(FireEffect::shared->step.started);
   EXPECT_EQ(countTicksOfUpdate(), 0);  // same millisecond
 
   // A second later: fifty ticks; a second fire in the same frame none.
-  ManualTicks::now = FireEffect::clock.time + 980;
+  ManualTicks::now = FireEffect::shared->step.time + 980;
   EXPECT_EQ(countTicksOfUpdate(), 50);
-  FireEffect other(&engine);
+  FireEffect other(&engine, ManualTicks::now);
   other.cooling = 5;
   other.coolingTarget = 0;
   other.coolingRate = 1;
-  other.update(-1);
+  other.update(-1, ManualTicks::now);
   EXPECT_EQ(other.cooling, 5);
 
   // A large gap (ten minutes) is caught up tick by tick, and the fire is
   // still drawn from a sane field.
   fire.sparksPerTick = 25;
-  ManualTicks::now = FireEffect::clock.time + 600000 - 20;
+  ManualTicks::now = FireEffect::shared->step.time + 600000 - 20;
   EXPECT_EQ(countTicksOfUpdate(), 30000);
-  EXPECT_EQ(FireEffect::clock.time, ManualTicks::now + 20);
+  EXPECT_EQ(FireEffect::shared->step.time, ManualTicks::now + 20);
   int lit = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i) lit += engine.chars[i] != 0;
   EXPECT_GT(lit, 0);
 
   // Across the wrap of the tick count: two ticks, not 2^32 / 20.
-  FireEffect::clock.time = 0xFFFFFFF0u;
+  FireEffect::shared->step.time = 0xFFFFFFF0u;
   ManualTicks::now = 0xFFFFFFF0u + 25;
   EXPECT_EQ(countTicksOfUpdate(), 2);
-  EXPECT_EQ(FireEffect::clock.time, 0xFFFFFFF0u + 40);
+  EXPECT_EQ(FireEffect::shared->step.time, 0xFFFFFFF0u + 40);
 }
 
 bool f8Held = false;
 bool f9Held = false;
-bool heldKeys(int key) { return (key == platform::kKeyF8 && f8Held) || (key == platform::kKeyF9 && f9Held); }
+FireKeys heldKeys() { return FireKeys{f9Held, f8Held}; }
 
 TEST_F(FireTest, ShadedFlowStreamsOutwardsFromTheCentreSeeds) {
-  platform::setKeyHeldSource(heldKeys);
   f8Held = f9Held = false;
 
   // One heat sample in the top-left quarter moves further up and left.
   at(30, 60) = 255;
   ManualTicks::now = 12345;
-  fire.tickShaded();
+  fire.tickShaded(ManualTicks::now, heldKeys());
   const double cooling = 0.25 - 0.2 * std::sin(12345 * 0.01);
   EXPECT_DOUBLE_EQ(fire.cooling, cooling);
   const int expected = static_cast<int>(255 / (8 + cooling));
@@ -230,7 +227,7 @@ TEST_F(FireTest, ShadedFlowStreamsOutwardsFromTheCentreSeeds) {
   // Seeds land only in the 12 x 12 block at the centre.
   std::memset(fire.current, 0, kW * kH);
   fire.sparksPerTick = 25;
-  fire.tickShaded();
+  fire.tickShaded(ManualTicks::now, heldKeys());
   int hot = 0;
   for (int y = 0; y < kH; ++y) {
     for (int x = 0; x < kW; ++x) {
@@ -246,7 +243,7 @@ TEST_F(FireTest, ShadedFlowStreamsOutwardsFromTheCentreSeeds) {
   // columns of the screen, drawn as light shades.
   for (int i = 0; i < 80; ++i) {
     ManualTicks::now += 20;
-    fire.tickShaded();
+    fire.tickShaded(ManualTicks::now, heldKeys());
   }
   engine.clear();
   fire.draw(176);
@@ -268,43 +265,41 @@ TEST_F(FireTest, ShadedFlowStreamsOutwardsFromTheCentreSeeds) {
 }
 
 TEST_F(FireTest, ShadedFireFollowsF9AndF8) {
-  platform::setKeyHeldSource(heldKeys);
   f8Held = f9Held = false;
-  fire.tickShaded();  // from now on one buffer, updated in place
+  fire.tickShaded(ManualTicks::now, heldKeys());  // from now on one buffer, updated in place
   fire.sparksPerTick = 25;
   f9Held = true;
   at(kH - 1, kW - 1) = 255;  // outside the flow: only the seeding clears it
-  fire.tickShaded();
+  fire.tickShaded(ManualTicks::now, heldKeys());
   EXPECT_EQ(fire.stopped, 1);
   EXPECT_EQ(at(kH - 1, kW - 1), 0);
   for (int i = 0; i < kW * kH; ++i) ASSERT_NE(fire.current[i], 255) << "no new heat while stopped";
 
   f9Held = false;
-  fire.tickShaded();
+  fire.tickShaded(ManualTicks::now, heldKeys());
   EXPECT_EQ(fire.stopped, 1);  // stays until F8
   f8Held = true;
-  fire.tickShaded();
+  fire.tickShaded(ManualTicks::now, heldKeys());
   EXPECT_EQ(fire.stopped, 0);
   f9Held = true;  // both held: F8 is looked at last
-  fire.tickShaded();
+  fire.tickShaded(ManualTicks::now, heldKeys());
   EXPECT_EQ(fire.stopped, 0);
   f8Held = f9Held = false;
 }
 
 TEST_F(FireTest, ShadedUpdateHasItsOwnClockAndLightShade) {
-  platform::setKeyHeldSource(heldKeys);
   f8Held = f9Held = false;
-  fire.update(-1);  // the plain clock is now in step
-  const uint32_t plain = FireEffect::clock.time;
-  ManualTicks::now = FireEffect::shadedClock.started ? FireEffect::shadedClock.time : ManualTicks::now;
+  fire.update(-1, ManualTicks::now);  // the plain clock is now in step
+  const uint32_t plain = FireEffect::shared->step.time;
+  ManualTicks::now = FireEffect::shared->shadedStep.started ? FireEffect::shared->shadedStep.time : ManualTicks::now;
   fire.sparksPerTick = 25;
-  fire.updateShaded();
-  EXPECT_EQ(FireEffect::clock.time, plain);
-  EXPECT_TRUE(FireEffect::shadedClock.started);
-  EXPECT_EQ(FireEffect::shadedClock.time, ManualTicks::now + 20);
+  fire.updateShaded(ManualTicks::now, heldKeys());
+  EXPECT_EQ(FireEffect::shared->step.time, plain);
+  EXPECT_TRUE(FireEffect::shared->shadedStep.started);
+  EXPECT_EQ(FireEffect::shared->shadedStep.time, ManualTicks::now + 20);
   ManualTicks::now += 100;
-  fire.updateShaded();
-  EXPECT_EQ(FireEffect::shadedClock.time, ManualTicks::now + 20);
+  fire.updateShaded(ManualTicks::now, heldKeys());
+  EXPECT_EQ(FireEffect::shared->shadedStep.time, ManualTicks::now + 20);
   int shaded = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
     if (engine.chars[i] == 0) continue;

@@ -95,8 +95,8 @@ TEST_F(PreviewTool, RendersTheFrameOfTheBeatThroughTheReferenceRenderer) {
   EXPECT_GT(darkCyanRows(frames[0], 17), 30);
   EXPECT_EQ(darkCyanRows(frames[0], 11), 0);
   // The tick count moved with the music: about 4 beats x 300 ms between them.
-  EXPECT_TRUE(TextRaster::scrollerStart.started);
-  EXPECT_EQ(TextRaster::scrollerStart.time, options_.startTick + 178u * 300u);
+  EXPECT_TRUE(TextRaster::shared->scrollerStart.started);
+  EXPECT_EQ(TextRaster::shared->scrollerStart.time, options_.startTick + 178u * 300u);
 }
 
 TEST_F(PreviewTool, ScenesSharingABeatAddTheirPictures) {
@@ -110,8 +110,8 @@ TEST_F(PreviewTool, ScenesSharingABeatAddTheirPictures) {
   // Column 1 holds "F" from the ending; the snake's title leaves it blank.
   EXPECT_GT(cellPixel(at557, 1, 49)[0], 100);
   EXPECT_LT(cellPixel(at557, 1, 49)[0], 200);
-  EXPECT_TRUE(TextSnake::titleStart.started);
-  EXPECT_TRUE(TextEnding::fallbackStart.started);
+  EXPECT_TRUE(TextSnake::shared->titleStart.started);
+  EXPECT_TRUE(TextEnding::shared->fallbackStart.started);
 }
 
 TEST_F(PreviewTool, WritesFramesAndAContactSheet) {

@@ -10,17 +10,20 @@ namespace {
 // Texel colours that differ between neighbours in both directions.
 int texelAt(int u, int v) { return (u * 5 + v * 3) % 16; }
 
+// The tick time up to which the shared clock has taken its steps.
+uint32_t takenUpTo() { return Rotozoom::shared->step.time - 1; }
+
 class RotozoomTest : public ::testing::Test {
  protected:
   RotozoomTest()
       : archive(std::vector<TestArchiveFile>{{"data/test/tile.raw", rawFile(256, 256, texelAt)},
                  {"data/test/short.raw", std::string(65535, '\2')}}),
-        ticks(Rotozoom::clockStarted ? Rotozoom::clock : 5000000u) {}
+        ticks(Rotozoom::shared->step.started ? takenUpTo() : 5000000u) {}
 
   // Puts the tick count on the shared step clock: no step is due.
   void syncClock(Rotozoom& r) {
-    r.drawAndAdvance();
-    ManualTicks::now = Rotozoom::clock;
+    r.drawAndAdvance(ManualTicks::now);
+    ManualTicks::now = takenUpTo();
   }
 
   TestArchive archive;
@@ -45,7 +48,7 @@ TEST_F(RotozoomTest, TablesHoldTheSampleValues) {
 
 TEST_F(RotozoomTest, FirstFrameShowsOneTexelEverywhere) {
   Rotozoom r(&engine, "data/test/tile.raw");
-  r.drawAndAdvance();
+  r.drawAndAdvance(ManualTicks::now);
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
     ASSERT_EQ(engine.chars[i], 219);
     ASSERT_EQ(engine.fg[i], texelAt(0, 0));
@@ -62,7 +65,7 @@ TEST_F(RotozoomTest, OneStepGivesTheSampleVectorsAndTheirPicture) {
   EXPECT_EQ(a, 1607);
   EXPECT_EQ(b, 1632);
 
-  r.drawAndAdvance();
+  r.drawAndAdvance(ManualTicks::now);
   for (int y = 0; y < 50; ++y) {
     for (int x = 0; x < 80; ++x) {
       const int u = ((x * a - y * b) >> 12) & 255;
@@ -78,7 +81,7 @@ TEST_F(RotozoomTest, MirrorModesFlipRowsColumnsOrBoth) {
     r.angleIndex = 40;
     r.zoomIndex = 70;
     r.mirror = mirror;
-    r.drawAndAdvance();
+    r.drawAndAdvance(ManualTicks::now);
     return Screen(engine);
   };
   const Screen normal = frame(0);
@@ -105,33 +108,33 @@ TEST_F(RotozoomTest, StepsFollowTheSharedTwentyMillisecondClock) {
   r.zoomIndex = 0;
 
   ManualTicks::now += 1000;  // 50 periods
-  r.drawAndAdvance();
+  r.drawAndAdvance(ManualTicks::now);
   EXPECT_EQ(r.angleIndex, 206);
   EXPECT_EQ(r.zoomIndex, 50);
 
   // The clock is shared: another object drawn in the same millisecond gets
   // no steps.
-  other.drawAndAdvance();
+  other.drawAndAdvance(ManualTicks::now);
   EXPECT_EQ(other.angleIndex, 0);
   EXPECT_EQ(other.zoomIndex, 0);
 
   ManualTicks::now += 1;  // one started period
-  r.drawAndAdvance();
+  r.drawAndAdvance(ManualTicks::now);
   EXPECT_EQ(r.angleIndex, 205);
   EXPECT_EQ(r.zoomIndex, 51);
 
-  r.drawAndAdvance();  // same millisecond
+  r.drawAndAdvance(ManualTicks::now);  // same millisecond
   EXPECT_EQ(r.zoomIndex, 51);
   ManualTicks::now += 19;  // still inside the period already taken
-  r.drawAndAdvance();
+  r.drawAndAdvance(ManualTicks::now);
   EXPECT_EQ(r.zoomIndex, 51);
   ManualTicks::now += 1;
-  r.drawAndAdvance();
+  r.drawAndAdvance(ManualTicks::now);
   EXPECT_EQ(r.zoomIndex, 52);
 
   // A long pause wraps both indices.
-  ManualTicks::now = Rotozoom::clock + 20 * 300;
-  r.drawAndAdvance();
+  ManualTicks::now = takenUpTo() + 20 * 300;
+  r.drawAndAdvance(ManualTicks::now);
   EXPECT_EQ(r.zoomIndex, (52 + 300) % 256);
   EXPECT_EQ(r.angleIndex, ((205 - 1 - 300) % 256 + 256) % 256);
 }
@@ -139,14 +142,14 @@ TEST_F(RotozoomTest, StepsFollowTheSharedTwentyMillisecondClock) {
 TEST_F(RotozoomTest, ClockKeepsSteppingAcrossTheTickCountWrap) {
   Rotozoom r(&engine, "data/test/tile.raw");
   syncClock(r);
-  Rotozoom::clock = 0xFFFFFFF0u;
+  Rotozoom::shared->step.time = 0xFFFFFFF0u + 1;
   ManualTicks::now = 0xFFFFFFF0u;
   r.zoomIndex = 0;
   ManualTicks::now += 40;  // wraps to 24: two periods
-  r.drawAndAdvance();
+  r.drawAndAdvance(ManualTicks::now);
   EXPECT_EQ(r.zoomIndex, 2);
-  EXPECT_EQ(Rotozoom::clock, 0x18u);
-  ManualTicks::now = Rotozoom::clock;
+  EXPECT_EQ(takenUpTo(), 0x18u);
+  ManualTicks::now = takenUpTo();
 }
 
 TEST_F(RotozoomTest, MissingOrShortPictureIsFatal) {

@@ -55,10 +55,9 @@ void attach(SceneType& scene, AsciiEngine& engine, Music& music) {
 // tests' time, and the same steps whichever test runs first).
 uint32_t freshTicks() {
   const uint32_t t = 20000000u;
-  Rotozoom::clockStarted = Starfield::clockStarted = true;
-  Rotozoom::clock = t;
-  Starfield::clock = t;
-  FireEffect::clock = TickClock{true, t};
+  Rotozoom::shared->step = TickClock{true, t + 1};
+  Starfield::shared->step = TickClock{true, t + 1};
+  FireEffect::shared->step = TickClock{true, t};
   return t;
 }
 
@@ -136,8 +135,8 @@ TEST_F(TextFireTest, LetterMaskSpellsEightLettersInTheirBoxes) {
 
 TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
   frame(11.0f);  // fire and stars running
-  const uint32_t fireClock = FireEffect::clock.time;
-  const uint32_t starClock = Starfield::clock;
+  const uint32_t fireClock = FireEffect::shared->step.time;
+  const uint32_t starClock = Starfield::shared->step.time;
   std::vector<unsigned char> heat(scene.fire->current, scene.fire->current + 240 * 100);
   int starsX[Starfield::kStars];
   std::memcpy(starsX, scene.starfield->x, sizeof starsX);
@@ -149,8 +148,8 @@ TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
     EXPECT_TRUE(allWhite(engine)) << "beat " << b;
   }
   EXPECT_EQ(renderer.frames, framesBefore + 7);
-  EXPECT_EQ(FireEffect::clock.time, fireClock);
-  EXPECT_EQ(Starfield::clock, starClock);
+  EXPECT_EQ(FireEffect::shared->step.time, fireClock);
+  EXPECT_EQ(Starfield::shared->step.time, starClock);
   EXPECT_EQ(std::memcmp(heat.data(), scene.fire->current, heat.size()), 0);
   EXPECT_EQ(std::memcmp(starsX, scene.starfield->x, sizeof starsX), 0);
   for (int k = 0; k < LetterMask::kFlags; ++k) EXPECT_EQ(scene.letters.shown[k], 0);
@@ -161,8 +160,8 @@ TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
     scene.drawFrame(b);
     EXPECT_FALSE(allWhite(engine)) << "beat " << b;
   }
-  EXPECT_NE(FireEffect::clock.time, fireClock);
-  EXPECT_NE(Starfield::clock, starClock);
+  EXPECT_NE(FireEffect::shared->step.time, fireClock);
+  EXPECT_NE(Starfield::shared->step.time, starClock);
 }
 
 TEST_F(TextFireTest, LettersAppearInvertAndLeaveOnTheirBeats) {
@@ -323,10 +322,10 @@ TEST_F(TextDanceTest, RotozoomFlipsWithThePoseFromBeat124) {
 
 TEST_F(TextDanceTest, FigureSpinsFromBeat140) {
   frame(140.5f);
-  ASSERT_TRUE(TextDance::spinStart.started);
-  const uint32_t start = TextDance::spinStart.time;
+  ASSERT_TRUE(TextDance::shared->spinStart.started);
+  const uint32_t start = TextDance::shared->spinStart.time;
   frame(141.5f);  // pose 1, turned slightly
-  EXPECT_EQ(TextDance::spinStart.time, start);
+  EXPECT_EQ(TextDance::shared->spinStart.time, start);
   ManualTicks::now = start + 1000;
   scene.drawFrame(140.5f);  // 0.9 radians: the flat band of rows 40..44 is tilted
   int rowsWithPose = 0;
@@ -350,10 +349,10 @@ TEST_F(TextDanceTest, HornsPulseAndZoomOnHalfBeats) {
     EXPECT_EQ(engine.fg[cellIndex(40, 25)], c.colour) << "beat " << c.beat;
     EXPECT_NE(engine.fg[cellIndex(10, 10)], 6) << "no rotozoom from 172";
   }
-  EXPECT_TRUE(TextDance::pulseStart.started);
-  EXPECT_TRUE(TextDance::zoomStart.started);
+  EXPECT_TRUE(TextDance::shared->pulseStart.started);
+  EXPECT_TRUE(TextDance::shared->zoomStart.started);
   // The zoom grows: 1 second after its start the picture looks 11 times smaller.
-  ManualTicks::now = TextDance::zoomStart.time + 1000;
+  ManualTicks::now = TextDance::shared->zoomStart.time + 1000;
   scene.drawFrame(176.2f);
   int lit = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i) lit += engine.chars[i] != 0;
@@ -474,12 +473,12 @@ TEST_F(TextTalkingVTest, FaceShowsSpinsAndTurnsOverTheWall) {
   EXPECT_EQ(engine.fg[cellIndex(40, 35)], 5);
 
   scene.drawFrame(69.0f, 2000);
-  ASSERT_TRUE(TextTalkingV::spinStart.started);
-  const uint32_t spin = TextTalkingV::spinStart.time;
+  ASSERT_TRUE(TextTalkingV::shared->spinStart.started);
+  const uint32_t spin = TextTalkingV::shared->spinStart.time;
   scene.drawFrame(70.0f, 2500);
-  EXPECT_EQ(TextTalkingV::spinStart.time, spin);
+  EXPECT_EQ(TextTalkingV::shared->spinStart.time, spin);
   scene.drawFrame(80.0f, 3000);
-  ASSERT_TRUE(TextTalkingV::pulseStart.started);
+  ASSERT_TRUE(TextTalkingV::shared->pulseStart.started);
 }
 
 TEST_F(TextTalkingVTest, FromBeat104OnlyTheTurnedFaceThenNothing) {

@@ -23,7 +23,7 @@
 #include "util/ascii/starfield.h"
 #include "util/ascii/asciiengine.h"
 #include "util/music/music.h"
-#include "support/classwide_state.h"
+#include "util/timing/classwide.h"
 
 namespace scenes_b_test {
 

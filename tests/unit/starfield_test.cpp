@@ -9,14 +9,17 @@
 
 namespace {
 
+// The tick time up to which the shared clock has taken its steps.
+uint32_t takenUpTo() { return Starfield::shared->step.time - 1; }
+
 class StarfieldTest : public ::testing::Test {
  protected:
-  StarfieldTest() : ticks(Starfield::clockStarted ? Starfield::clock : 7000000u) {}
+  StarfieldTest() : ticks(Starfield::shared->step.started ? takenUpTo() : 7000000u) {}
 
   // Puts the tick count on the shared clock, so that no step is due.
   void syncClock(Starfield& s) {
-    s.update();
-    ManualTicks::now = Starfield::clock;
+    s.update(ManualTicks::now);
+    ManualTicks::now = takenUpTo();
   }
 
   static bool sameStars(const Starfield& a, const Starfield& b) {
@@ -77,25 +80,25 @@ TEST_F(StarfieldTest, UpdateCatchesUpAndTheClockIsShared) {
   // A second without updates: 50 steps at once.
   ManualTicks::now += 1000;
   platform::srand(99);
-  s.update();
+  s.update(ManualTicks::now);
   platform::srand(99);
   for (int i = 0; i < 50; ++i) twin.step();
   EXPECT_TRUE(sameStars(s, twin));
 
   // The second object updated in the same frame finds no step due.
-  other.update();
+  other.update(ManualTicks::now);
   EXPECT_EQ(std::memcmp(other.x, otherX, sizeof otherX), 0);
 
   // Strictly behind: the same millisecond takes none, one more takes one.
-  s.update();
+  s.update(ManualTicks::now);
   EXPECT_TRUE(sameStars(s, twin));
   ManualTicks::now += 1;
   platform::srand(5);
-  s.update();
+  s.update(ManualTicks::now);
   platform::srand(5);
   twin.step();
   EXPECT_TRUE(sameStars(s, twin));
-  EXPECT_EQ(Starfield::clock, ManualTicks::now + 19);
+  EXPECT_EQ(takenUpTo(), ManualTicks::now + 19);
 }
 
 TEST_F(StarfieldTest, StarsDrawAsDotsBrightWhenFast) {
@@ -111,7 +114,7 @@ TEST_F(StarfieldTest, StarsDrawAsDotsBrightWhenFast) {
   s.speed[28] = 6;
   s.speed[29] = 2;
   engine.clear();
-  s.update();
+  s.update(ManualTicks::now);
   for (int i = 0; i < 28; ++i) {
     const int cell = cellIndex(i, 3);
     EXPECT_EQ(engine.chars[cell], '.');
@@ -125,10 +128,10 @@ TEST_F(StarfieldTest, StarsDrawAsDotsBrightWhenFast) {
 TEST_F(StarfieldTest, ClockSurvivesTheTickCountWrap) {
   Starfield s(&engine);
   syncClock(s);
-  Starfield::clock = 0xFFFFFFF6u;
+  Starfield::shared->step.time = 0xFFFFFFF6u + 1;
   ManualTicks::now = 0xFFFFFFF6u + 30;  // wraps; two periods started
-  s.update();
-  EXPECT_EQ(Starfield::clock, 0xFFFFFFF6u + 40);
+  s.update(ManualTicks::now);
+  EXPECT_EQ(takenUpTo(), 0xFFFFFFF6u + 40);
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ class TextEndingScene : public ::testing::Test {
 
 TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   frameAt(388.0, 300000);  // particle fountain
-  EXPECT_TRUE(ParticleFountain::clock.started);
+  EXPECT_TRUE(ParticleFountain::shared->step.started);
   EXPECT_GT(count(219), 0);
   const std::set<int> particleColours{1, 9, 11, 15};
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
@@ -91,19 +91,19 @@ TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   }
 
   frameAt(430.0, 301000);  // shaded fire and the analyser (silent spectrum: no bars)
-  EXPECT_TRUE(FireEffect::shadedClock.started);
-  EXPECT_TRUE(TextEnding::analyserClock.started);
+  EXPECT_TRUE(FireEffect::shared->shadedStep.started);
+  EXPECT_TRUE(TextEnding::shared->analyserStep.started);
   EXPECT_EQ(count(254), 0);
   EXPECT_EQ(count(219), 0);
 
   frameAt(460.0, 302000);  // the waving picture, black elements included
-  EXPECT_TRUE(TextEnding::waveStart.started);
+  EXPECT_TRUE(TextEnding::shared->waveStart.started);
   EXPECT_GT(count(219), 3000);
   EXPECT_GT(rig_.countBlocks(kWaveColour), 1000);
   EXPECT_GT(rig_.countBlocks(0), 1000);
 
   frameAt(499.0, 303000);  // plasma, the coder and "code"
-  EXPECT_TRUE(Plasma::clock.started);
+  EXPECT_TRUE(Plasma::shared->step.started);
   EXPECT_GT(count(176), 3000);
   EXPECT_GT(rig_.countBlocks(kCoderColour), 100);
   EXPECT_GT(rig_.countBlocks(kCodeColour), 100);
@@ -115,7 +115,7 @@ TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   EXPECT_GT(rig_.countBlocks(kMusicColour), 100);
 
   frameAt(517.0, 304000);  // banner 1, then the first falling piece
-  EXPECT_TRUE(FallingBlocks::clock.started);
+  EXPECT_TRUE(FallingBlocks::shared->step.started);
   int bannerCells = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i)
     bannerCells += rig_.engine.fg[i] == 15 && rig_.engine.bg[i] == 4;
@@ -125,7 +125,7 @@ TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   EXPECT_EQ(rig_.bg(12, 2), 1);
 
   frameAt(557.0, 305000);  // fallback
-  EXPECT_TRUE(TextEnding::fallbackStart.started);
+  EXPECT_TRUE(TextEnding::shared->fallbackStart.started);
   EXPECT_EQ(rig_.shown(0, 49, "(F5 - Snake, ESC - Quit)"), "(F5 - Snake, ESC - Quit)");
   EXPECT_EQ(rig_.fg(1, 49), 4);
   EXPECT_EQ(rig_.bg(1, 49), 0);

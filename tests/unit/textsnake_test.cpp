@@ -273,7 +273,7 @@ TEST(TextSnakeGame, StepClockRunsEveryDueStepAtThePlayersRate) {
   snake.gameFrame(false, true, 1300);  // due at 1120, then 1220
   EXPECT_EQ(snake.segments[0].y, 16);
   EXPECT_EQ(snake.stepRate, 10);
-  EXPECT_EQ(TextSnake::stepClock.time, 1320u);
+  EXPECT_EQ(TextSnake::shared->step.time, 1320u);
 }
 
 TEST(TextSnakeGame, GreetingIndexChangesEveryFourBeatsAndStaysInTheList) {
@@ -352,7 +352,7 @@ TEST_F(TextSnakeScene, ShowWindowsByBeat) {
   EXPECT_NE(rig_.shown(56, 15, "GREETS TO:"), "GREETS TO:");
   EXPECT_EQ(rig_.ch(79, 10), 219);  // the interface picture
   EXPECT_EQ(rig_.fg(79, 10), 2);
-  EXPECT_FALSE(TextSnake::stepClock.started);
+  EXPECT_FALSE(TextSnake::shared->step.started);
 
   // 244..259: the snake stands still without food, greetings run.
   frameAt(250.2, 51000);
@@ -365,19 +365,19 @@ TEST_F(TextSnakeScene, ShowWindowsByBeat) {
   EXPECT_EQ(rig_.shown(56, 15, "GREETS TO:"), "GREETS TO:");
   const std::string third(snake_.greetings[2]);
   EXPECT_EQ(rig_.text(57, 16, static_cast<int>(third.size())), third);
-  EXPECT_FALSE(TextSnake::stepClock.started);
+  EXPECT_FALSE(TextSnake::shared->step.started);
   EXPECT_EQ(rig_.text(53, 24, 16).find("AI"), std::string::npos);
 
   // From 260 the automatic player runs; greetings entry (260 / 4) mod 20 = 5.
   frameAt(260.0, 52000);
-  EXPECT_TRUE(TextSnake::stepClock.started);
+  EXPECT_TRUE(TextSnake::shared->step.started);
   EXPECT_FALSE(snake_.segments[0].x == 24 && snake_.segments[0].y == 24);
   EXPECT_EQ(rig_.ch(snake_.food.x, snake_.food.y), 3);
   EXPECT_EQ(rig_.fg(snake_.food.x, snake_.food.y), 12);
   const std::string sixth(snake_.greetings[5]);
   EXPECT_EQ(rig_.text(57, 16, static_cast<int>(sixth.size())), sixth);
-  EXPECT_EQ(TextSnake::interactionMode, TextSnake::kTitle);
-  EXPECT_FALSE(TextSnake::titleStart.started);
+  EXPECT_EQ(TextSnake::shared->interactionMode, TextSnake::kTitle);
+  EXPECT_FALSE(TextSnake::shared->titleStart.started);
 }
 
 TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
@@ -388,14 +388,14 @@ TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
   EXPECT_EQ(rig_.ch(1, 49), 0);  // the blank is transparent
   EXPECT_GT(rig_.countBlocks(5), 100);  // the face
   EXPECT_NE(rig_.text(61, 3, 5), "SIZE:");
-  EXPECT_TRUE(TextSnake::titleStart.started);
-  EXPECT_EQ(TextSnake::titleStart.time, 60000u);
+  EXPECT_TRUE(TextSnake::shared->titleStart.started);
+  EXPECT_EQ(TextSnake::shared->titleStart.time, 60000u);
 
   // Both digits held: the viewer plays.
   rig_.keys.down[33] = 1;
   rig_.keys.down[34] = 1;
   frameAt(560.0, 60500);
-  EXPECT_EQ(TextSnake::interactionMode, TextSnake::kViewer);
+  EXPECT_EQ(TextSnake::shared->interactionMode, TextSnake::kViewer);
   EXPECT_EQ(rig_.text(61, 3, 5), "SIZE:");
   EXPECT_EQ(rig_.shown(55, 24, "1 - AI snake"), "1 - AI snake");
   EXPECT_EQ(rig_.ch(53, 24), 219);  // the leading blanks let the picture show
@@ -410,12 +410,12 @@ TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
   rig_.keys.down[33] = 1;
   snake_.score = 3;
   frameAt(561.0, 60600);
-  EXPECT_EQ(TextSnake::interactionMode, TextSnake::kAutomatic);
+  EXPECT_EQ(TextSnake::shared->interactionMode, TextSnake::kAutomatic);
   EXPECT_EQ(snake_.stepRate, 50);
   EXPECT_EQ(snake_.score, 3);
   rig_.keys = KeyState{};
   frameAt(100.0, 61000);
-  EXPECT_EQ(TextSnake::interactionMode, TextSnake::kAutomatic);
+  EXPECT_EQ(TextSnake::shared->interactionMode, TextSnake::kAutomatic);
   EXPECT_EQ(rig_.text(61, 3, 5), "SIZE:");
 }
 

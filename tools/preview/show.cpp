@@ -19,6 +19,7 @@
 #include "util/ascii/reference_renderer.h"
 #include "util/data/data.h"
 #include "util/music/music.h"
+#include "util/timing/classwide.h"
 
 namespace {
 
@@ -129,6 +130,9 @@ ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
   s.music.reset(new Music(Music::Manual{}));
   if (!options.song.empty()) s.clock->loadSong(options.song.c_str());
 
+  // Every class-wide clock as at the show's first frame, whatever ran before
+  // in this process.
+  resetClasswideState();
   const std::vector<std::string>& only = options.only;
   s.scenes = buildScheduledScenes(SceneResources{s.music.get(), nullptr, s.engine.get()}, [&only](const ScheduleSlot& slot) {
     return only.empty() || std::find(only.begin(), only.end(), slot.name) != only.end();

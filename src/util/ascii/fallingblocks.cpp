@@ -2,7 +2,7 @@
 
 #include "util/ascii/asciiengine.h"
 
-TickClock FallingBlocks::clock = {false, 0};
+Classwide<FallingBlocks::Shared> FallingBlocks::shared;
 
 namespace {
 constexpr unsigned char kSmallSquare = 254;
@@ -63,6 +63,6 @@ void FallingBlocks::drawPiece(const Piece& piece) {
 }
 
 void FallingBlocks::advanceAndDraw(uint32_t now) {
-  clock.catchUp(now, kTickMs, [this] { tick(); });
+  shared->step.catchUp(now, kTickMs, [this] { tick(); });
   for (int i = 0; i <= current; ++i) drawPiece(pieces[i]);
 }

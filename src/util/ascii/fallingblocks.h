@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
@@ -36,7 +37,10 @@ class FallingBlocks {
   // Runs every tick due on the shared clock, then draws pieces 0..current.
   void advanceAndDraw(uint32_t now);
 
-  static TickClock clock;
+  struct Shared {
+    TickClock step;
+  };
+  static Classwide<Shared> shared;
 
  private:
   void tick();

@@ -3,14 +3,11 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/asynckeys.h"
 #include "platform/random.h"
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/error.h"
 
-TickClock FireEffect::clock = {false, 0};
-TickClock FireEffect::shadedClock = {false, 0};
+Classwide<FireEffect::Shared> FireEffect::shared;
 
 namespace {
 
@@ -26,7 +23,7 @@ unsigned char toHeat(double value) {
 
 }  // namespace
 
-FireEffect::FireEffect(AsciiEngine* engine_)
+FireEffect::FireEffect(AsciiEngine* engine_, uint32_t seed)
     : engine(engine_),
       sparksPerTick(25),
       width(80),
@@ -51,7 +48,7 @@ FireEffect::FireEffect(AsciiEngine* engine_)
   for (int level = 7; level <= 15; ++level) ramp[level] = 0x0E;
   for (int level = 16; level <= 24; ++level) ramp[level] = 0x0F;
 
-  platform::srand(platform::getTickCount());
+  platform::srand(seed);
 }
 
 FireEffect::~FireEffect() {
@@ -59,13 +56,13 @@ FireEffect::~FireEffect() {
   std::free(heat2);
 }
 
-void FireEffect::update(int character) {
-  clock.catchUp(platform::getTickCount(), kTickMs, [this] { tick(); });
+void FireEffect::update(int character, uint32_t now) {
+  shared->step.catchUp(now, kTickMs, [this] { tick(); });
   draw(character);
 }
 
-void FireEffect::updateShaded() {
-  shadedClock.catchUp(platform::getTickCount(), kTickMs, [this] { tickShaded(); });
+void FireEffect::updateShaded(uint32_t now, FireKeys keys) {
+  shared->shadedStep.catchUp(now, kTickMs, [this, now, keys] { tickShaded(now, keys); });
   draw(176);
 }
 
@@ -128,21 +125,20 @@ void FireEffect::tick() {
   current = dst;
 }
 
-void FireEffect::tickShaded() {
+void FireEffect::tickShaded(uint32_t now, FireKeys keys) {
   const int w = 3 * width;
   const int h = 2 * height;
   const unsigned char* src = current;
   unsigned char* dst = heat2;
 
   driftCooling(cooling, coolingTarget, coolingRate);
-  if (platform::isKeyHeld(platform::kKeyF9)) stopped = 1;
-  if (platform::isKeyHeld(platform::kKeyF8)) stopped = 0;
+  if (keys.stop) stopped = 1;
+  if (keys.light) stopped = 0;
 
   // Every sample takes the cooled average around a point two columns and
   // one row nearer the centre, so the heat streams outwards. The cooling
-  // breathes with the tick count, read afresh for every sample.
-  bool coolingKnown = false;
-  uint32_t coolingTicks = 0;
+  // breathes with the tick count.
+  if (h >= 4 && w >= 4) cooling = 0.25 - 0.2 * std::sin(now * 0.01);
   for (int y = 2; y <= h - 2; ++y) {
     const int sy = y < h / 2 ? y + 1 : y - 1;
     const unsigned char* up = src + (sy - 1) * w;
@@ -150,12 +146,6 @@ void FireEffect::tickShaded() {
     const unsigned char* down = src + (sy + 1) * w;
     unsigned char* out = dst + y * w;
     for (int x = 2; x <= w - 2; ++x) {
-      const uint32_t ticks = platform::getTickCount();
-      if (!coolingKnown || ticks != coolingTicks) {
-        coolingKnown = true;
-        coolingTicks = ticks;
-        cooling = 0.25 - 0.2 * std::sin(ticks * 0.01);
-      }
       const int sx = x < w / 2 ? x + 2 : x - 2;
       const int sum = up[sx - 1] + up[sx] + up[sx + 1] + mid[sx - 1] + mid[sx + 1] + down[sx - 1] +
                       down[sx] + down[sx + 1];

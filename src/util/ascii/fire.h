@@ -2,9 +2,16 @@
 
 #include <cstdint>
 
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
+
+// The keys the shaded fire obeys, as its caller read them.
+struct FireKeys {
+  bool stop;   // no new heat while held (the show: F9)
+  bool light;  // new heat again while held (the show: F8)
+};
 
 // Fire simulation over the text screen: a heat field three samples wide and
 // two tall per cell, smoothed and cooled every 20 ms tick and seeded with
@@ -12,9 +19,9 @@ class AsciiEngine;
 // 25-level colour ramp.
 class FireEffect {
  public:
-  // Zeroed heat field, default cooling; seeds the random generator with the
-  // tick count.
-  explicit FireEffect(AsciiEngine* engine);
+  // Zeroed heat field, default cooling; seeds the random generator with
+  // `seed` (the show passes the tick count).
+  FireEffect(AsciiEngine* engine, uint32_t seed);
   ~FireEffect();
   FireEffect(const FireEffect&) = delete;
   FireEffect& operator=(const FireEffect&) = delete;
@@ -34,25 +41,28 @@ class FireEffect {
   // then the one the last tick wrote.
   unsigned char* current;
 
-  // Rising fire seeded along the bottom row. Runs the ticks due on the shared
-  // clock, then draws; character -1 draws shaded glyphs 136..199 by heat.
-  void update(int character);
+  // Rising fire seeded along the bottom row. Runs the ticks due at `now` on
+  // the shared clock, then draws; character -1 draws shaded glyphs 136..199
+  // by heat.
+  void update(int character, uint32_t now);
   // Fire streaming outwards from a seeded block at the centre, drawn with the
-  // light shade (176), on its own shared clock. While F9 is held the fire
-  // stops getting new heat; while F8 is held it gets it again
-  // (platform::isKeyHeld).
-  void updateShaded();
+  // light shade (176), on its own shared clock. While `keys.stop` is held the
+  // fire stops getting new heat; while `keys.light` is held it gets it again.
+  void updateShaded(uint32_t now, FireKeys keys);
 
   // The single steps, also used by tests and benchmarks.
   void tick();
-  void tickShaded();
+  void tickShaded(uint32_t now, FireKeys keys);
   void draw(int character);
 
   // Heat sample at row y (0 at the top) and column x of the current buffer.
   unsigned char sample(int y, int x) const { return current[y * 3 * width + x]; }
 
   // Process-wide tick clocks: one for update(), one for updateShaded().
-  // Each starts at the first call of its kind and is never reset.
-  static TickClock clock;
-  static TickClock shadedClock;
+  // Each starts at the first call of its kind.
+  struct Shared {
+    TickClock step;
+    TickClock shadedStep;
+  };
+  static Classwide<Shared> shared;
 };

@@ -5,8 +5,7 @@
 #include "platform/random.h"
 #include "util/ascii/asciiengine.h"
 
-int32_t ParticleFountain::pointCount = 0;
-TickClock ParticleFountain::clock = {false, 0};
+Classwide<ParticleFountain::Shared> ParticleFountain::shared;
 
 namespace {
 constexpr int kPlaneWidth = 320;
@@ -51,7 +50,7 @@ ParticleFountain::ParticleFountain(AsciiEngine* engine)
 }
 
 void ParticleFountain::spawn() {
-  pointCount = 0;
+  shared->pointCount = 0;
   spawnCount = 0;
   int next = 0;  // every particle below `next` is taken
   while (liveCount < kParticles) {
@@ -93,7 +92,7 @@ void ParticleFountain::move() {
     int32_t level = p.depth / 16 - platform::rand() % 4;
     if (level < 0) level = 0;
     if (level > 15) level = 15;
-    points[pointCount++] = Point{sy / kUnitsPerCell, sx / kUnitsPerCell, colourByLevel[level]};
+    points[shared->pointCount++] = Point{sy / kUnitsPerCell, sx / kUnitsPerCell, colourByLevel[level]};
     p.depth -= depthStep;
     // A particle whose depth runs out is free: keep the live count true so
     // that spawning never looks for a free particle that is not there.
@@ -119,11 +118,11 @@ void ParticleFountain::tick() {
 }
 
 void ParticleFountain::draw() {
-  for (int32_t i = 0; i < pointCount; ++i)
+  for (int32_t i = 0; i < shared->pointCount; ++i)
     engine->setCell(points[i].column, points[i].row, kFullBlock, points[i].colour & 0xFF, 0);
 }
 
 void ParticleFountain::advanceAndDraw(uint32_t now) {
-  clock.catchUp(now, kTickMs, [this] { tick(); });
+  shared->step.catchUp(now, kTickMs, [this] { tick(); });
   draw();
 }

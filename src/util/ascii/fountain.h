@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
@@ -51,9 +52,11 @@ class ParticleFountain {
   void tick();
   void draw();
 
-  // Number of valid entries in `points`.
-  static int32_t pointCount;
-  static TickClock clock;
+  struct Shared {
+    int32_t pointCount;  // valid entries in `points`
+    TickClock step;
+  };
+  static Classwide<Shared> shared;
 
  private:
   void spawn();

@@ -4,7 +4,7 @@
 
 #include "util/ascii/asciiengine.h"
 
-TickClock Plasma::clock = {false, 0};
+Classwide<Plasma::Shared> Plasma::shared;
 
 namespace {
 constexpr unsigned char kLightShade = 176;
@@ -33,7 +33,7 @@ void Plasma::drawAndAdvance(uint32_t now) {
       engine->setCell(column, row, kLightShade, colours[((value >> 4) + 128) & 255], 0);
     }
   }
-  clock.catchUp(now, kTickMs, [this] {
+  shared->step.catchUp(now, kTickMs, [this] {
     p1 -= 10;
     p3 += 5;
   });

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
@@ -24,5 +25,8 @@ class Plasma {
   // Draws the current picture, then runs every tick due on the shared clock.
   void drawAndAdvance(uint32_t now);
 
-  static TickClock clock;
+  struct Shared {
+    TickClock step;
+  };
+  static Classwide<Shared> shared;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
@@ -32,7 +33,10 @@ class RasterBars {
   void drawInFront(int set);
 
   // One clock for every RasterBars in the program; started by the first advance.
-  static TickClock clock;
+  struct Shared {
+    TickClock step;
+  };
+  static Classwide<Shared> shared;
 
   // Colour of bar `bar` behind or in front.
   static int colour(int bar, bool inFront);

@@ -3,15 +3,12 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
-#include "util/timing/tickclock.h"
 #include "util/ascii/rawloader.h"
 #include "util/data/data.h"
 #include "util/error.h"
 
-bool Rotozoom::clockStarted = false;
-uint32_t Rotozoom::clock = 0;
+Classwide<Rotozoom::Shared> Rotozoom::shared;
 
 namespace {
 constexpr int kSize = 256;
@@ -41,7 +38,7 @@ void Rotozoom::stepVector(int* a, int* b) const {
   *b = (q * z) >> 12;
 }
 
-void Rotozoom::drawAndAdvance() {
+void Rotozoom::drawAndAdvance(uint32_t now) {
   int a, b;
   stepVector(&a, &b);
 
@@ -65,14 +62,9 @@ void Rotozoom::drawAndAdvance() {
     }
   }
 
-  const uint32_t now = platform::getTickCount();
-  if (!clockStarted) {
-    clock = now;
-    clockStarted = true;
-  }
-  if (tickBefore(clock, now)) {
-    const uint32_t steps = (now - clock - 1) / kStepMs + 1;
-    clock += kStepMs * steps;
+  shared->step.start(now, 1);
+  const uint32_t steps = shared->step.takeDue(now, kStepMs);
+  if (steps > 0) {
     const int turn = static_cast<int>(steps & 255u);
     angleIndex = (angleIndex - turn) & 255;
     zoomIndex = (zoomIndex + turn) & 255;

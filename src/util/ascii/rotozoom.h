@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include "util/timing/classwide.h"
+#include "util/timing/tickclock.h"
+
 class AsciiEngine;
 
 // Fills the whole text screen with a rotated and zoomed view of a 256 x 256
@@ -21,15 +24,18 @@ class Rotozoom {
   int zoomTable[256];
   unsigned char texels[256 * 256];
 
-  // Draws every cell with the current indices, then takes the steps due.
-  void drawAndAdvance();
+  // Draws every cell with the current indices, then takes the steps due at
+  // `now`.
+  void drawAndAdvance(uint32_t now);
 
   // The per-cell texture step of the current indices (12 fraction bits):
   // one column right moves (a, b) in the picture, one row down (-b, a).
   void stepVector(int* a, int* b) const;
 
-  // Process-wide step clock: the tick time up to which steps were taken.
-  // Started by the first drawAndAdvance of any object, never reset.
-  static bool clockStarted;
-  static uint32_t clock;
+  // Process-wide step clock, started by the first drawAndAdvance of any
+  // object, which takes no step.
+  struct Shared {
+    TickClock step;
+  };
+  static Classwide<Shared> shared;
 };

@@ -1,12 +1,9 @@
 #include "util/ascii/starfield.h"
 
 #include "platform/random.h"
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
-#include "util/timing/tickclock.h"
 
-bool Starfield::clockStarted = false;
-uint32_t Starfield::clock = 0;
+Classwide<Starfield::Shared> Starfield::shared;
 
 Starfield::Starfield(AsciiEngine* engine_) : engine(engine_) {
   for (int i = 0; i < kStars; ++i) {
@@ -27,16 +24,9 @@ void Starfield::step() {
   }
 }
 
-void Starfield::update() {
-  const uint32_t now = platform::getTickCount();
-  if (!clockStarted) {
-    clock = now;
-    clockStarted = true;
-  }
-  while (tickBefore(clock, now)) {
-    clock += 20;
-    step();
-  }
+void Starfield::update(uint32_t now) {
+  shared->step.start(now, 1);
+  shared->step.catchUp(now, kStepMs, [this] { step(); });
   for (int i = 0; i < kStars; ++i) {
     engine->setCell(x[i], y[i], '.', speed[i] > 3 ? 15 : 8, 0);
   }

@@ -2,12 +2,16 @@
 
 #include <cstdint>
 
+#include "util/timing/classwide.h"
+#include "util/timing/tickclock.h"
+
 class AsciiEngine;
 
 // Thirty dots scrolling left to right at speeds 1..6 columns per 20 ms step.
 class Starfield {
  public:
   static constexpr int kStars = 30;
+  static constexpr uint32_t kStepMs = 20;
 
   // Every star starts in column 0 on a random row with a random speed.
   explicit Starfield(AsciiEngine* engine);
@@ -19,11 +23,13 @@ class Starfield {
 
   // One movement step, no drawing.
   void step();
-  // Takes the steps due on the shared clock, then draws the stars.
-  void update();
+  // Takes the steps due at `now` on the shared clock, then draws the stars.
+  void update(uint32_t now);
 
   // Process-wide step clock shared by every Starfield; started by the first
-  // update of any of them and never reset.
-  static bool clockStarted;
-  static uint32_t clock;
+  // update of any of them, which takes no step.
+  struct Shared {
+    TickClock step;
+  };
+  static Classwide<Shared> shared;
 };
