@@ -190,14 +190,17 @@ std::vector<double> songOnsets(const std::vector<float>& song, double bpm) {
 // recording's, searched within `center` +- `range`; NaN when nothing matches.
 double matchShift(const std::vector<float>& songRise, const std::vector<float>& recRise, double at,
                   double center, double range) {
-  const int half = static_cast<int>(0.040 * kEnvelopeRate);
+  // From 60 ms before the onset to 150 ms after: long enough that the
+  // hi-hats a quarter beat apart cannot stand in for the onset.
+  const int before = static_cast<int>(0.060 * kEnvelopeRate);
+  const int after = static_cast<int>(0.150 * kEnvelopeRate);
   const int j0 = static_cast<int>(std::lround(at * kEnvelopeRate));
   const int lo = static_cast<int>(std::floor((center - range) * kEnvelopeRate));
   const int hi = static_cast<int>(std::ceil((center + range) * kEnvelopeRate));
   std::vector<double> score;
   for (int d = lo; d <= hi; ++d) {
     double dot = 0, songNorm = 0, recNorm = 0;
-    for (int j = j0 - half / 2; j < j0 + half; ++j) {
+    for (int j = j0 - before; j < j0 + after; ++j) {
       int k = j + d;
       if (j < 0 || k < 0 || j >= int(songRise.size()) || k >= int(recRise.size())) continue;
       dot += songRise[j] * recRise[k];

@@ -4,9 +4,9 @@
 #
 #   scripts/pulse_server.sh run -- COMMAND [ARGS...]
 #
-# The server runs in system mode (this must run as root) with two null sinks,
-# out44 at 44100 Hz (the default) and out48 at 48000 Hz, and one anonymous
-# socket in a fresh private directory. The command gets PULSE_SERVER pointing
+# The server runs with two null sinks, out44 at 44100 Hz (the default) and
+# out48 at 48000 Hz, and one anonymous socket in a fresh private directory:
+# in system mode when run as root (as in CI), else as the user's own. The command gets PULSE_SERVER pointing
 # there; SDL_AUDIODRIVER=pulseaudio makes SDL play through it. The exit code
 # is the command's.
 set -euo pipefail
@@ -31,10 +31,16 @@ stop_server() {
 trap stop_server EXIT
 trap 'exit 130' INT TERM
 
-# The server drops to the "pulse" user, which must be able to make its socket.
-chown pulse: "$dir" 2>/dev/null || true
+if [ "$(id -u)" -eq 0 ]; then
+  # The server drops to the "pulse" user, which must be able to make its socket.
+  chown pulse: "$dir" 2>/dev/null || true
+  server=(pulseaudio --system)
+else
+  # A user's server keeps its state under these: private too.
+  server=(env HOME="$dir" XDG_RUNTIME_DIR="$dir" XDG_CONFIG_HOME="$dir" pulseaudio)
+fi
 chmod 700 "$dir"
-pulseaudio --system --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
+"${server[@]}" --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
   --disable-shm=yes --log-target=file:"$dir/server.log" \
   --load="module-null-sink sink_name=out44 rate=44100" \
   --load="module-null-sink sink_name=out48 rate=48000" \

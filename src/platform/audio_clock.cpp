@@ -19,12 +19,12 @@ constexpr double kMaxDrift = 0.02;
 // A hand-over this far off the line means the device stalled or skipped:
 // start the line again.
 constexpr double kRelockSeconds = 0.1;
-// A changed delay is taken in at 2 % of the elapsed time, so the position
-// slows or hurries a little instead of jumping; a change larger than this
-// (a server that has just brought its latency down from seconds) is taken
-// at once.
-constexpr double kDelaySlew = 0.02;
-constexpr double kDelayJumpSeconds = 0.1;
+// A small change of the delay is taken in at 5 % of the elapsed time, so the
+// position slows or hurries a little instead of jumping; a larger one (the
+// server ran dry on a busy machine, or has just brought its latency down
+// from seconds) is taken at once: a short hold or skip beats seconds off.
+constexpr double kDelaySlew = 0.05;
+constexpr double kDelayJumpSeconds = 0.015;
 
 }  // namespace
 

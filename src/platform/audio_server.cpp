@@ -12,7 +12,7 @@ namespace platform {
 namespace audio {
 
 namespace {
-constexpr pa_usec_t kAskEveryUs = 100000;
+constexpr pa_usec_t kAskEveryUs = 50000;
 }  // namespace
 
 struct ServerLatencyCallbacks {

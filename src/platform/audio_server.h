@@ -10,8 +10,8 @@ namespace audio {
 
 // Asks the PulseAudio server that SDL plays to (PULSE_SERVER or the default
 // one) how long this process's playback stream takes to be heard: the
-// stream's queue in the server plus the sink's latency. It asks ten times a
-// second on a thread of its own and hands every answer to the listener,
+// stream's queue in the server plus the sink's latency. It asks twenty times
+// a second on a thread of its own and hands every answer to the listener,
 // which decides whether the answer can be tied to a moment. The listener
 // is called on that thread and must not call back into the probe.
 class ServerLatencyProbe {
