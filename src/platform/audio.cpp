@@ -25,7 +25,7 @@ namespace {
 constexpr uint32_t kMaxStreams = 4096;
 constexpr uint64_t kHistoryFrames = 16384;     // audible samples kept for the spectrum
 constexpr int kPassStarts = 8;                 // recent pass starts kept for positions
-constexpr int kBufferRecords = 64;             // recent device buffers kept per stream
+constexpr int kBufferRecords = 256;            // recent device buffers kept per stream
 // SDL writes a buffer to the sound server right after the callback returns;
 // a hand-over younger than this may not have reached the server's queue.
 constexpr int64_t kServerSettleNs = 2000000;
@@ -103,19 +103,32 @@ class LatencyListener : public ServerLatencyProbe::Listener {
     std::lock_guard<std::mutex> lock(clockMutex);
     return deviceHanded;
   }
-  void answered(uint64_t stamp, int64_t sentNs, int64_t answeredNs, uint64_t latencyUs) override {
+  void answered(uint64_t stamp, int64_t sentNs, int64_t answeredNs, uint64_t queuedUs, uint64_t sinkUs) override {
     std::lock_guard<std::mutex> lock(clockMutex);
+    // The sink's latency right after it rendered a block: the largest of
+    // the last second's answers.
+    sinkAfterRender_[answers_++ % kSinkAnswers] = static_cast<double>(sinkUs);
+    const double sinkFull = *std::max_element(sinkAfterRender_, sinkAfterRender_ + std::min(answers_, kSinkAnswers));
     // A buffer handed while the question was out, or just before it, may or
     // may not be in the answer.
     if (deviceHanded != stamp || lastHandedNs > sentNs - kServerSettleNs) return;
     // SDL's pulseaudio driver keeps the latest buffer and passes it on in
-    // the pieces the server asks for, at the pace of playback; what it still
-    // holds has not reached the server's queue yet.
+    // the pieces the server asks for; the server asks after each block it
+    // renders for the sink, and the callback comes right after such a
+    // request. So SDL's buffer drains at the pace of playback plus what the
+    // sink rendered ahead since then (its latency now against just after a
+    // render); what SDL still holds has not reached the server.
     const int64_t at = sentNs + (answeredNs - sentNs) / 2;
-    const double inSdl = std::max(0.0, callbackFrames - (at - lastHandedNs) * 1e-9 * kOutputRate);
-    const double inServer = static_cast<double>(latencyUs) * kOutputRate / 1e6;
+    const double drained = (at - lastHandedNs) * 1e-9 * kOutputRate + (static_cast<double>(sinkUs) - sinkFull) * kOutputRate / 1e6;
+    const double inSdl = std::clamp(callbackFrames - drained, 0.0, static_cast<double>(callbackFrames));
+    const double inServer = static_cast<double>(queuedUs + sinkUs) * kOutputRate / 1e6;
     playbackClock.heardAt(at, static_cast<double>(deviceHanded) - inSdl - inServer);
   }
+
+ private:
+  static constexpr int kSinkAnswers = 20;
+  double sinkAfterRender_[kSinkAnswers] = {0};
+  int answers_ = 0;
 };
 LatencyListener latencyListener;
 ServerLatencyProbe latencyProbe;
@@ -188,7 +201,14 @@ uint64_t audibleLocked(Stream& s, int64_t now) {
     if (static_cast<double>(r.deviceFrame) > frame) continue;  // not heard yet
     const uint64_t into = static_cast<uint64_t>(frame - static_cast<double>(r.deviceFrame)) * kBytesPerFrame;
     s.reported = std::max(s.reported, r.streamStart + std::min<uint64_t>(into, r.bytes));
-    break;
+    return s.reported;
+  }
+  // Older than every buffer kept (a server that holds seconds): the buffers
+  // before the oldest one followed each other.
+  if (oldest > 0) {
+    const BufferRecord& r = s.records[oldest % kBufferRecords];
+    const uint64_t back = static_cast<uint64_t>(static_cast<double>(r.deviceFrame) - frame + 1) * kBytesPerFrame;
+    if (r.streamStart > back) s.reported = std::max(s.reported, r.streamStart - back);
   }
   return s.reported;
 }

@@ -36,7 +36,7 @@ struct ServerLatencyCallbacks {
     static const std::string ourPid = std::to_string(getpid());
     const char* pid = info ? pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_ID) : nullptr;
     if (!pid || ourPid != pid || info->corked) return;
-    probe->listener_->answered(probe->stamp_, probe->sentNs_, clockNs(), info->buffer_usec + info->sink_usec);
+    probe->listener_->answered(probe->stamp_, probe->sentNs_, clockNs(), info->buffer_usec, info->sink_usec);
   }
 };
 

@@ -22,9 +22,11 @@ class ServerLatencyProbe {
     // A question is about to be sent; the returned stamp comes back with
     // its answer.
     virtual uint64_t asking() = 0;
-    // The stream's audio handed over before `stamp` was taken is heard
-    // `latencyUs` after the server answered, between sentNs and answeredNs.
-    virtual void answered(uint64_t stamp, int64_t sentNs, int64_t answeredNs, uint64_t latencyUs) = 0;
+    // The audio the server had been given for the stream when it answered,
+    // between sentNs and answeredNs, is heard after `queuedUs` in the
+    // stream's queue and `sinkUs` in the sink.
+    virtual void answered(uint64_t stamp, int64_t sentNs, int64_t answeredNs, uint64_t queuedUs,
+                          uint64_t sinkUs) = 0;
   };
 
   ServerLatencyProbe() = default;
