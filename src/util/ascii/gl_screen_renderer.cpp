@@ -94,10 +94,12 @@ void GlScreenRenderer::drawPicture(int x, int y, int width, int height) {
   Texture* picture = target->colorTextures[0];
   glBindTexture(GL_TEXTURE_2D, picture->texID);
   // Anisotropic filtering of a picture that is not minified only blurs it
-  // (llvmpipe even drops one-pixel glyph lines) and costs twice the fill.
+  // (llvmpipe even drops one-pixel glyph lines) and costs twice the fill,
+  // and a plain linear filter lets llvmpipe take its fast path for the quad.
   // Minified pictures need the lower levels, which must show this frame.
   const bool minified = width < AsciiEngine::kTargetWidth || height < AsciiEngine::kTargetHeight;
   if (minified) glGenerateMipmapEXT(GL_TEXTURE_2D);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minified ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
   if (GLEW_EXT_texture_filter_anisotropic) {
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, minified ? maxAnisotropy : 1.0f);
   }
