@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -68,6 +69,24 @@ TEST(ChiptuneSynth, NotesStartOnTheirSampleAtTheirPitch) {
   // Even an instrument asking for no attack or release ramps over 1 and 4 ms.
   EXPECT_LE(stats.maxEnvStep, 1.0 / (chiptune::kMinAttack * 44100) + 1e-9);
   EXPECT_GT(stats.maxEnvStep, 0.0);
+}
+
+TEST(ChiptuneSynth, TheLimiterHoldsPeaksAtTheCeilingAndLiftsTheRest) {
+  // The square (beats 2-4) is louder than the triangle (beats 0-2). Driven
+  // 3 dB into the limiter, the square is held at -6 dB and the triangle,
+  // under the ceiling, comes out 3 dB louder than without the limiter.
+  const std::string driven = std::string(kTwoNotes) + "limit 3\n";
+  const std::vector<int16_t> plain = chiptune::render(parse(kTwoNotes));
+  const std::vector<int16_t> held = chiptune::render(parse(driven.c_str()));
+  EXPECT_LE(chiptune::peakDbfs(held), -6.0 + 0.01);
+  EXPECT_NEAR(-6.0, chiptune::peakDbfs(held), 0.1);
+  const auto peakOf = [](const std::vector<int16_t>& pcm, size_t from, size_t to) {
+    int peak = 0;
+    for (size_t i = 2 * from; i < 2 * to; ++i) peak = std::max(peak, std::abs(int(pcm[i])));
+    return peak;
+  };
+  const double lift = 20.0 * std::log10(double(peakOf(held, 5000, 20000)) / peakOf(plain, 5000, 20000));
+  EXPECT_NEAR(3.0, lift, 0.1);
 }
 
 TEST(ChiptuneSynth, ChordsArpeggiateAndDrumsChoke) {

@@ -702,6 +702,9 @@ bool parseScore(const std::string& text, Score& score, std::string& error) {
       } else if (cmd == "peak") {
         need(2);
         score.peakDb = realArg(w[1], lineNo, cmd, -40, -0.1);
+      } else if (cmd == "limit") {
+        need(2);
+        score.limitDb = realArg(w[1], lineNo, cmd, 0, 12);
       } else if (cmd == "echo") {
         for (size_t i = 1; i < w.size(); ++i) {
           size_t eq = w[i].find('=');

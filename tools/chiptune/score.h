@@ -93,6 +93,7 @@ struct Score {
   bool keyMinor = false;
   double echoDelayBeats = 0.75, echoFeedback = 0.3, echoMix = 1.0, echoLowpass = 4000.0;
   double peakDb = -3.0;  // the mix is scaled to this peak before encoding
+  double limitDb = 0.0;  // drive into the limiter: peaks this far above peakDb are held down
   std::vector<Instrument> instruments;
   std::vector<Voice> voices;
   std::vector<std::vector<Note>> notes;  // per voice, sorted by start

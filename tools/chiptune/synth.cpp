@@ -201,6 +201,25 @@ void renderVoiceInto(const Score& score, int v, std::vector<float>& dry, std::ve
   if (maxEnvStep) *maxEnvStep = envStep;
 }
 
+// Gain of a look-ahead peak limiter for a mix scaled by `gain`: 1 where the
+// mix stays under `ceiling`, less where a peak would pass it. The gain slides
+// down over up to 5 ms before a peak (no step, so no click) and recovers
+// with an 80 ms release, so loud hits are held down gently.
+std::vector<double> limiterGains(const std::vector<double>& left, const std::vector<double>& right, double gain,
+                                 double ceiling) {
+  const size_t frames = left.size();
+  std::vector<double> g(frames, 1.0);
+  for (size_t n = 0; n < frames; ++n) {
+    const double level = std::max(std::fabs(left[n]), std::fabs(right[n])) * gain;
+    if (level > ceiling) g[n] = ceiling / level;
+  }
+  const double slope = 1.0 / (0.005 * kSampleRate);
+  for (size_t n = frames; n-- > 1;) g[n - 1] = std::min(g[n - 1], g[n] + slope);
+  const double release = 1.0 - std::exp(-1.0 / (0.08 * kSampleRate));
+  for (size_t n = 1; n < frames; ++n) g[n] = std::min(g[n], g[n - 1] + (1.0 - g[n - 1]) * release);
+  return g;
+}
+
 }  // namespace
 
 double framesPerBeat(const Score& score) { return kSampleRate * 60.0 / score.tempo; }
@@ -262,11 +281,13 @@ std::vector<int16_t> render(const Score& score, RenderStats* stats) {
     right[n] -= low[1];
     peak = std::max(peak, std::max(std::fabs(left[n]), std::fabs(right[n])));
   }
-  const double gain = peak > 0 ? std::pow(10.0, score.peakDb / 20.0) / peak : 1.0;
+  const double ceiling = std::pow(10.0, score.peakDb / 20.0);
+  const double gain = peak > 0 ? ceiling * std::pow(10.0, score.limitDb / 20.0) / peak : 1.0;
+  const std::vector<double> held = limiterGains(left, right, gain, ceiling);
   std::vector<int16_t> pcm(frames * 2);
   for (size_t n = 0; n < frames; ++n) {
     for (int c = 0; c < 2; ++c) {
-      double s = (c == 0 ? left[n] : right[n]) * gain * 32767.0;
+      double s = (c == 0 ? left[n] : right[n]) * gain * held[n] * 32767.0;
       s = std::max(-32768.0, std::min(32767.0, std::round(s)));
       pcm[n * 2 + size_t(c)] = int16_t(s);
     }

@@ -13,6 +13,7 @@
 #include "platform/random.h"
 #include "platform/ticks.h"
 #include "png_writer.h"
+#include "scenes/textending.h"
 #include "schedule.h"
 #include "steppedclock.h"
 #include "util/ascii/asciiengine.h"
@@ -143,6 +144,13 @@ ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
 
 ShowPreview::~ShowPreview() = default;
 
+std::vector<int> ShowPreview::analyserLevels() const {
+  for (const std::unique_ptr<Scene>& scene : state_->scenes)
+    if (const TextEnding* ending = dynamic_cast<const TextEnding*>(scene.get()))
+      return std::vector<int>(ending->bandLevels, ending->bandLevels + TextEnding::kBands);
+  return {};
+}
+
 int ShowPreview::sceneCount() const { return static_cast<int>(state_->scenes.size()); }
 bool ShowPreview::hasSong() const { return state_->clock->hasSong(); }
 
@@ -160,7 +168,47 @@ void ShowPreview::render(std::vector<double> beats, const std::function<void(dou
   }
 }
 
+namespace {
+
+// Every frame from beat `from` to `to`: how high each analyser bar stands
+// (median, mean, 90th percentile in rows) and how often it reaches 3 rows.
+int printAnalyserBands(PreviewOptions options) {
+  options.only = {"TextEnding"};
+  ShowPreview show(options);
+  if (!show.hasSong()) {
+    std::fprintf(stderr, "preview: %s not in the archive\n", options.song.c_str());
+    return 1;
+  }
+  const double step = 200.0 / 60.0 / options.fps;  // beats per frame
+  std::vector<double> beats;
+  for (double b = options.bandsFrom; b < options.bandsTo; b += step) beats.push_back(b);
+  std::vector<std::vector<int>> levels;
+  show.render(beats, [&](double, const RgbImage&) {
+    const std::vector<int> now = show.analyserLevels();
+    if (levels.empty()) levels.resize(now.size());
+    for (size_t k = 0; k < now.size(); ++k) levels[k].push_back(now[k]);
+  });
+  std::printf("analyser bars, beats %g-%g, %zu frames\n", options.bandsFrom, options.bandsTo, beats.size());
+  std::printf("band  median   mean    p90  frames>=3\n");
+  for (size_t k = 0; k < levels.size(); ++k) {
+    std::vector<int> v = levels[k];
+    std::sort(v.begin(), v.end());
+    double sum = 0;
+    int high = 0;
+    for (int x : v) {
+      sum += x;
+      high += x >= 3;
+    }
+    const auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<size_t>(q * v.size()))]; };
+    std::printf("%4zu %7d %6.2f %6d %9.1f%%\n", k + 1, at(0.5), sum / v.size(), at(0.9), 100.0 * high / v.size());
+  }
+  return 0;
+}
+
+}  // namespace
+
 int runPreview(const PreviewOptions& options) {
+  if (options.bandsTo > options.bandsFrom && options.bandsFrom >= 0) return printAnalyserBands(options);
   if (!makeDirectory(options.outDir)) {
     std::fprintf(stderr, "preview: cannot create %s: %s\n", options.outDir.c_str(), std::strerror(errno));
     return 1;
@@ -227,6 +275,8 @@ const char* previewUsage() {
          "  --start-tick T     tick count at beat 0 (default 100000)\n"
          "  --song NAME        archive file for the analyser's spectrum\n"
          "                     (default data/common/music/chipcore5.mp3; '' for silence)\n"
+         "  --bands A:B        print the closing analyser's bar heights over beats A..B\n"
+         "                     (per bar: median, mean, 90th percentile, share >= 3 rows)\n"
          "  -h, --help         this text\n"
          "\n"
          "The show runs frame by frame from beat 0 with the tick count moving with\n"
@@ -317,6 +367,17 @@ bool parsePreviewArgs(int argc, char** argv, PreviewOptions& options, std::strin
         options.sheetTo = b;
         options.sheetStep = step;
       }
+    } else if (arg == "--bands") {
+      if (!value(v)) return false;
+      const std::vector<std::string> parts = splitList(v, ':');
+      double a = 0, b = 0;
+      if (parts.size() != 2 || !parseNumber(parts[0], a) || !parseNumber(parts[1], b) || a < 0 || b <= a ||
+          b > 100000) {
+        error = "bad band range '" + v + "' (FROM:TO)";
+        return false;
+      }
+      options.bandsFrom = a;
+      options.bandsTo = b;
     } else if (arg == "--sheet-name") {
       if (!value(options.sheetName)) return false;
     } else if (arg == "--columns" || arg == "--shrink" || arg == "--fps" || arg == "--start-tick") {

@@ -26,6 +26,8 @@ struct PreviewOptions {
   double digit1From = -1.0;       // hold key 1 from this beat (negative: never)
   double digit2From = -1.0;       // hold key 2 from this beat
   std::string song = "data/common/music/chipcore5.mp3";  // for the spectrum
+  double bandsFrom = -1.0;  // with bandsTo: print the analyser's bar heights
+  double bandsTo = -1.0;    // over these beats instead of drawing PNGs
 };
 
 // The show without window or audio: the scheduled scenes on a headless
@@ -43,6 +45,10 @@ class ShowPreview {
   // continuing the simulation from where the last call stopped. Beats
   // before that point are rendered where the show stands.
   void render(std::vector<double> beats, const std::function<void(double, const RgbImage&)>& sink);
+
+  // Bar heights (rows) of the closing scene's spectrum analyser after the
+  // last frame; empty when that scene was not built.
+  std::vector<int> analyserLevels() const;
 
   // Number of scenes built.
   int sceneCount() const;
