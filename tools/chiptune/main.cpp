@@ -227,6 +227,10 @@ int check(int argc, char** argv) {
   }
   std::printf("onsets          %zu detected, %d (%.1f%%) within 3 ms of the 1/4-beat grid, %d on whole beats\n",
               onsets.size(), onGrid, onsets.empty() ? 0.0 : 100.0 * onGrid / onsets.size(), onBeat);
+  int listed = 0;
+  for (int64_t o : onsets)
+    if (gridDistance(o, fpb / 4) > 0.003 * 44100 && listed++ < 10)
+      std::printf("  off the grid at beat %.3f\n", o / fpb);
 
   if (!scorePath.empty() && levels) printLevels(loadScore(scorePath), mono);
 
