@@ -21,7 +21,7 @@
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
 #include "util/texture/texture.h"
-#include "util/util.h"
+#include "util/bufferfont.h"
 
 namespace {
 
@@ -75,8 +75,7 @@ int main() {
   data_load_loading_texture();
   watch.lap("loading logo");
 
-  FTFont* font = loadBufferFont("data/common/fonts/courier_new.ttf");
-  (void)font;
+  BufferFont font("data/common/fonts/courier_new.ttf");
   watch.lap("font");
   Fbo* fbo = new Fbo(512, 512);
   watch.lap("off-screen buffer");

@@ -1,6 +1,5 @@
 #include "demo.h"
 
-#include <FTGL/ftgl.h>
 #include <GL/glew.h>
 #include <SDL/SDL.h>
 
@@ -18,9 +17,9 @@
 #include "steppedclock.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
+#include "util/bufferfont.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
-#include "util/util.h"
 
 namespace {
 
@@ -33,39 +32,32 @@ void releaseHold(int) { g_holdReleased = 1; }
 }  // namespace
 
 Demo::Demo(float aspect, int frameRate, std::vector<double> beatsToHold)
-    : font(nullptr),
-      width(display_settings.screenWidth),
+    : width(display_settings.screenWidth),
       height(display_settings.screenHeight),
       aspect(aspect),
-      music(nullptr),
-      fbo(nullptr),
-      screen(nullptr),
-      ascii(nullptr),
-      steppedClock(nullptr),
-      frameSteps(nullptr),
       holdBeats(std::move(beatsToHold)) {
   std::memset(keys.down, 0, sizeof keys.down);
   // The stepped clock is the tick source before any scene reads the ticks.
-  if (frameRate > 0) steppedClock = new SteppedClock(kSteppedStartTick);
-  font = loadBufferFont("data/common/fonts/courier_new.ttf");
-  fbo = new Fbo(512, 512);
-  screen = new GlScreenRenderer();
-  ascii = new AsciiEngine(screen);
+  if (frameRate > 0) steppedClock.reset(new SteppedClock(kSteppedStartTick));
+  font.reset(new BufferFont("data/common/fonts/courier_new.ttf"));
+  fbo.reset(new Fbo(512, 512));
+  screen.reset(new GlScreenRenderer());
+  ascii.reset(new AsciiEngine(screen.get()));
   if (steppedClock) {
-    music = new Music(Music::Manual{});
+    music.reset(new Music(Music::Manual{}));
     steppedClock->loadSong(music_file);
-    frameSteps = new FrameSteps(frameRate);
+    frameSteps.reset(new FrameSteps(frameRate));
     std::sort(holdBeats.begin(), holdBeats.end());
     holdBeats.erase(std::unique(holdBeats.begin(), holdBeats.end()), holdBeats.end());
     for (double beat : holdBeats) frameSteps->choose(secondsOfBeat(*music, beat));
     std::signal(SIGUSR1, releaseHold);
   } else {
-    music = new Music();
+    music.reset(new Music());
   }
-  scenes = buildScheduledScenes(SceneResources{music, fbo, ascii, aspect});
+  scenes = buildScheduledScenes(SceneResources{music.get(), fbo.get(), ascii.get(), aspect});
 }
 
-Demo::~Demo() { scenes.clear(); }
+Demo::~Demo() = default;
 
 void Demo::start() {
   platform::srand(platform::getTickCount());
@@ -105,7 +97,7 @@ bool Demo::handleEvents() {
         break;
     }
   }
-  return quit;
+  return quit || leaving_;
 }
 
 void Demo::run() {
@@ -130,15 +122,17 @@ bool Demo::frame() {
   if (frameSteps) steppedClock->setTime(*music, frameSteps->next(&hold));
   music->update();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  drawScheduledScenes(scenes, music, &keys, width, height, true);
+  drawScheduledScenes(scenes, music.get(), &keys, width, height, true);
   SDL_GL_SwapBuffers();
   return hold;
 }
 
 void Demo::keyEvent(int symbol, bool down) {
   if (symbol == SDLK_ESCAPE && !down) {
-    // Escape released within the same poll as its press: leave at once.
-    std::exit(0);
+    // Escape released within the same poll as its press: leave, through
+    // the normal way out so that everything is freed.
+    leaving_ = true;
+    return;
   }
   int bytes[2];
   const int count = keyStateBytes(symbol, bytes);

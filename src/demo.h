@@ -1,9 +1,12 @@
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "platform/keystate.h"
 #include "schedule.h"
 
-class FTFont;
+class BufferFont;
 class Music;
 class Fbo;
 class AsciiEngine;
@@ -13,6 +16,13 @@ class FrameSteps;
 
 // The show: owns the shared resources, builds the scenes of the schedule and
 // runs one frame after another on the music's beat clock.
+//
+// The owned members are declared in the order the constructor makes them, so
+// they are freed in reverse: the scenes first, the stepped clock (and with it
+// the tick source it installed) last. Outliving the Demo by design: the data
+// archive and the loading texture (made before it, used by everything that
+// loads), the window and GL context (main's), and the class-wide clocks of
+// the effects and scenes (process-wide; see util/timing/classwide.h).
 class Demo {
  public:
   // With a frame rate above 0 the show does not follow the audio device:
@@ -21,18 +31,18 @@ class Demo {
   explicit Demo(float aspect, int frameRate = 0, std::vector<double> beatsToHold = {});
   ~Demo();
 
-  SceneList scenes;
   KeyState keys;
-  FTFont* font;
   int width, height;
   float aspect;
-  Music* music;
-  Fbo* fbo;
-  GlScreenRenderer* screen;  // draws the text engine's frames into the window
-  AsciiEngine* ascii;
-  SteppedClock* steppedClock;  // null: the music's playback position rules
-  FrameSteps* frameSteps;
   std::vector<double> holdBeats;  // ascending; the ones still ahead
+  std::unique_ptr<SteppedClock> steppedClock;  // null: the music's playback position rules
+  std::unique_ptr<BufferFont> font;
+  std::unique_ptr<Fbo> fbo;
+  std::unique_ptr<GlScreenRenderer> screen;  // draws the text engine's frames into the window
+  std::unique_ptr<AsciiEngine> ascii;
+  std::unique_ptr<Music> music;
+  std::unique_ptr<FrameSteps> frameSteps;
+  SceneList scenes;
 
   void start();
   // Frames until Escape or a close request. A held frame stays in the
@@ -46,5 +56,7 @@ class Demo {
  private:
   // Drains the event queue; true on Escape or a close request.
   bool handleEvents();
+
+  bool leaving_ = false;
 
 };
