@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/messagebox.h"
 
@@ -23,6 +24,11 @@ char* makeCaption(const char* file, int line) {
 
 void formatSourcePath(const char* file, char* out, int size) {
   if (size <= 0) return;
+  // A compiler cache may hand the compiler paths relative to the build
+  // folder ("../../src/..."); the report names them from the project root.
+  while (file && (std::strncmp(file, "../", 3) == 0 || std::strncmp(file, "./", 2) == 0)) {
+    file += file[1] == '.' ? 3 : 2;
+  }
   int i = 0;
   for (; file && file[i] && i < size - 1; ++i) out[i] = file[i] == '/' ? '\\' : file[i];
   out[i] = '\0';
@@ -40,9 +46,12 @@ LocationCaption formatLocationCaption(const char* lead, const char* file, int li
 }
 
 void errorBoxAt(const char* file, int line, const char* format, ...) {
-  char* caption = makeCaption(file, line);
-  char* message = static_cast<char*>(std::malloc(kTextSize));
-  char* body = static_cast<char*>(std::malloc(kTextSize));
+  // Owned so that a presenter leaving by an exception (the fuzzing harness
+  // does) takes nothing with it.
+  using Buffer = std::unique_ptr<char, decltype(&std::free)>;
+  Buffer caption(makeCaption(file, line), std::free);
+  Buffer message(static_cast<char*>(std::malloc(kTextSize)), std::free);
+  Buffer body(static_cast<char*>(std::malloc(kTextSize)), std::free);
   if (!caption || !message || !body) {
     // Out of memory: still tell the viewer where it happened.
     std::fprintf(stderr, "Error in file %s:%i\n", file, line);
@@ -51,15 +60,15 @@ void errorBoxAt(const char* file, int line, const char* format, ...) {
 
   va_list args;
   va_start(args, format);
-  std::vsnprintf(message, kTextSize, format, args);
+  std::vsnprintf(message.get(), kTextSize, format, args);
   va_end(args);
-  std::snprintf(body, kTextSize, "%s\n\n%s", caption, message);
+  std::snprintf(body.get(), kTextSize, "%s\n\n%s", caption.get(), message.get());
 
-  platform::showMessageBox(caption, body);
+  platform::showMessageBox(caption.get(), body.get());
 
-  std::free(message);
-  std::free(body);
-  std::free(caption);
+  message.reset();
+  body.reset();
+  caption.reset();
   std::exit(1);
 }
 

@@ -28,6 +28,9 @@ TEST(ErrorBoxTest, SourcePathUsesBackslashesAndFitsTheBuffer) {
   char out[12];
   formatSourcePath("src/util/data/data.cpp", out, sizeof out);
   EXPECT_STREQ("src\\util\\da", out);
+  // As a compiler cache with a base folder passes it from build/tests.
+  formatSourcePath("../../src/util/data/data.cpp", out, sizeof out);
+  EXPECT_STREQ("src\\util\\da", out);
 }
 
 TEST(ErrorBoxTest, LocationCaptionsKeepTheirFirst99Characters) {
