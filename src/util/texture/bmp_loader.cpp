@@ -49,22 +49,25 @@ bool load_bmp(const char* fileName, Texture* texture) {
   // Top-down (negative height) and mirrored (negative width) files are not
   // read.
   if (width < 0 || height < 0) return fail(file);
-  // Sizes whose picture could never be allocated fail like the allocation.
-  if (static_cast<int64_t>(width) * height * 4 > kMaxImageBytes) return fail(file);
+  // An empty picture has no rows worth reading; one past the pixel cap is
+  // never allocated.
+  if (width == 0 || height == 0) {
+    std::fclose(file);
+    InvalidTextureBox();
+    return false;
+  }
+  if (!imageSizeAllowed(width, height)) return fail(file);
   if (std::fseek(file, static_cast<long>(dataOffset), SEEK_SET) != 0) return fail(file);
 
   const int64_t rowBytes = static_cast<int64_t>(width) * 3;
-  int64_t rowSkip = 0;
-  if (height > 0) {
-    rowSkip = (imageSize - rowBytes * height) / height;
-    // An image-size field smaller than the pixels (0 included) would step
-    // backwards through the file.
-    if (rowSkip < 0) return fail(file);
-    // Rows that cannot all be in the file fail as reading them would, before
-    // the picture is allocated.
-    int64_t left = bytesLeft(file);
-    if (left >= 0 && (rowBytes + rowSkip) * (height - 1) + rowBytes > left) return fail(file);
-  }
+  const int64_t rowSkip = (imageSize - rowBytes * height) / height;
+  // An image-size field smaller than the pixels (0 included) would step
+  // backwards through the file.
+  if (rowSkip < 0) return fail(file);
+  // Rows that cannot all be in the file fail as reading them would, before
+  // the picture is allocated (an offset past the end leaves no bytes).
+  const int64_t left = bytesLeft(file);
+  if (left < 0 || (rowBytes + rowSkip) * (height - 1) + rowBytes > left) return fail(file);
 
   Picture picture;
   if (!picture.allocate(width, height)) return fail(file);
@@ -82,10 +85,5 @@ bool load_bmp(const char* fileName, Texture* texture) {
     if (std::fseek(file, static_cast<long>(rowSkip), SEEK_CUR) != 0) return fail(file);
   }
   std::fclose(file);
-
-  if (width == 0 || height == 0) {
-    InvalidTextureBox();
-    return false;
-  }
   return pictureToTexture(picture, texture);
 }

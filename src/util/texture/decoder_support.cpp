@@ -15,12 +15,18 @@ void invalidTextureBoxAt(const char* file, int line) {
 
 void decoderErrorBox(const char* text) { platform::showMessageBox("ERROR", text); }
 
+bool imageSizeAllowed(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kMaxImagePixels && height <= kMaxImagePixels &&
+         width * height <= kMaxImagePixels;
+}
+
 int64_t bytesLeft(FILE* file) {
   long here = std::ftell(file);
   if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
   long end = std::ftell(file);
-  if (std::fseek(file, here, SEEK_SET) != 0 || end < here) return -1;
-  return end - here;
+  if (std::fseek(file, here, SEEK_SET) != 0 || end < 0) return -1;
+  // A position past the end (a seek beyond it succeeds) has nothing left.
+  return end > here ? end - here : 0;
 }
 
 Picture::~Picture() { std::free(pixels); }
@@ -30,9 +36,8 @@ bool Picture::allocate(int w, int h) {
   pixels = nullptr;
   width = height = 0;
   if (w < 0 || h < 0) return false;
-  int64_t count = static_cast<int64_t>(w) * h;
-  // The RGBA buffer made from the picture must fit as well.
-  if (count * 4 > kMaxImageBytes) return false;
+  const int64_t count = static_cast<int64_t>(w) * h;
+  if (count > 0 && !imageSizeAllowed(w, h)) return false;
   if (count > 0) {
     pixels = static_cast<int*>(std::malloc(static_cast<size_t>(count) * 3 * sizeof(int)));
     if (!pixels) return false;

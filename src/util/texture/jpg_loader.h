@@ -2,6 +2,7 @@
 
 class Texture;
 
-// JPEG through libjpeg. Corrupt data ends the process through the library's
-// standard error exit.
+// JPEG through libjpeg. Data the library cannot decode shows its message in
+// the decoders' plain box; more pixels than the decoders' cap shows "Invalid
+// texture information". Either way the load fails like the other decoders'.
 bool load_jpg(const char* fileName, Texture* texture);

@@ -344,7 +344,8 @@ void PngDecoder::readChunkData(int type, const unsigned char* data, uint32_t len
     case chunkType('P', 'L', 'T', 'E'): {
       // Indices are single bytes: entries past 256 can never be used.
       paletteSize = static_cast<int>(length / 3 > 256 ? 256 : length / 3);
-      std::memcpy(palette, data, paletteSize * 3);
+      // An empty chunk has no data to copy (its buffer may be null).
+      if (paletteSize > 0) std::memcpy(palette, data, paletteSize * 3);
       break;
     }
     case chunkType('t', 'R', 'N', 'S'):
@@ -354,7 +355,7 @@ void PngDecoder::readChunkData(int type, const unsigned char* data, uint32_t len
         for (int i = 0; i < 3; ++i) transparentKey[i] = be16(data + 2 * i);
       } else if (colourType == 3) {
         paletteAlphaSize = static_cast<int>(length > 256 ? 256 : length);
-        std::memcpy(paletteAlpha, data, paletteAlphaSize);
+        if (paletteAlphaSize > 0) std::memcpy(paletteAlpha, data, paletteAlphaSize);
       }
       break;
     default:
@@ -463,10 +464,10 @@ int RawPngDecoder::begin() {
     case 6: channels = 4; break;
     default: return 0;
   }
-  // Sizes whose RGBA buffer would not fit, or with a side longer than any
-  // texture can be, are refused like a bad header.
-  if (headerWidth == 0 || headerHeight == 0 || headerWidth > kMaxImageSide || headerHeight > kMaxImageSide ||
-      static_cast<int64_t>(headerWidth) * headerHeight * 4 > kMaxImageBytes) {
+  // Sizes past the pixel cap, or with a side longer than any texture can be,
+  // are refused like a bad header.
+  if (headerWidth > kMaxImageSide || headerHeight > kMaxImageSide ||
+      !imageSizeAllowed(headerWidth, headerHeight)) {
     return 0;
   }
   const int w = static_cast<int>(headerWidth);
