@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libglew-dev
-  libftgl-dev libfreetype-dev libtinyxml-dev libjpeg62-turbo-dev
+  libftgl-dev libfreetype-dev libtinyxml2-dev libjpeg62-turbo-dev
   libmpg123-dev libvorbis-dev libkissfft-dev libfltk1.3-dev libpulse-dev
   libmp3lame-dev fonts-liberation zlib1g-dev console-data
   libgtest-dev libgmock-dev libbenchmark-dev

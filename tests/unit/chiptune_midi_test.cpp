@@ -1,9 +1,9 @@
 // The MIDI file and the XML sync configuration written from the score: read
-// back here with a reader of our own (and TinyXML), they must hold the song's
+// back here with a reader of our own (and TinyXML-2), they must hold the song's
 // notes in the small subset of the format the sync path accepts.
 
 #include <gtest/gtest.h>
-#include <tinyxml.h>
+#include <tinyxml2.h>
 
 #include <map>
 #include <set>
@@ -215,10 +215,10 @@ TEST(ChiptuneMidi, SyncConfigurationNamesTheSongAndItsTracks) {
   const Score score = chiptuneSong();
   std::string xml, error;
   ASSERT_TRUE(chiptune::writeSyncConfig(score, xml, error)) << error;
-  TiXmlDocument doc;
+  tinyxml2::XMLDocument doc;
   doc.Parse(xml.c_str());
-  ASSERT_FALSE(doc.Error()) << doc.ErrorDesc();
-  const TiXmlElement* root = doc.FirstChildElement("modulators");
+  ASSERT_FALSE(doc.Error()) << doc.ErrorStr();
+  const tinyxml2::XMLElement* root = doc.FirstChildElement("modulators");
   ASSERT_TRUE(root);
   // Relative to the configuration's folder: data/common/music/.
   EXPECT_STREQ("chipcore5.mp3", root->Attribute("stream_filename"));
@@ -227,30 +227,30 @@ TEST(ChiptuneMidi, SyncConfigurationNamesTheSongAndItsTracks) {
   std::set<std::string> tracks;
   for (const chiptune::Voice& v : score.voices) tracks.insert(v.name);
   std::set<std::string> kinds, templates;
-  for (const TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
+  for (const tinyxml2::XMLElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
     ASSERT_TRUE(e->Attribute("association"));
     EXPECT_TRUE(tracks.count(e->Attribute("association"))) << e->Attribute("association");
-    if (const TiXmlElement* env = e->FirstChildElement("envelope")) {
+    if (const tinyxml2::XMLElement* env = e->FirstChildElement("envelope")) {
       kinds.insert("envelope");
       for (const char* part : {"attack", "decay", "release"}) {
-        const TiXmlElement* p = env->FirstChildElement(part);
+        const tinyxml2::XMLElement* p = env->FirstChildElement(part);
         ASSERT_TRUE(p) << part;
         EXPECT_STREQ("s", p->Attribute("unit"));
         EXPECT_TRUE(std::set<std::string>({"linear", "exp", "exp_inv"}).count(p->Attribute("slope")));
       }
       ASSERT_TRUE(env->FirstChildElement("sustain"));
       EXPECT_STREQ("percent", env->FirstChildElement("sustain")->Attribute("unit"));
-    } else if (const TiXmlElement* lfo = e->FirstChildElement("lfo")) {
+    } else if (const tinyxml2::XMLElement* lfo = e->FirstChildElement("lfo")) {
       kinds.insert("lfo");
-      const TiXmlElement* tempo = lfo->FirstChildElement("tempo");
+      const tinyxml2::XMLElement* tempo = lfo->FirstChildElement("tempo");
       ASSERT_TRUE(tempo && tempo->FirstChildElement("numerator") && tempo->FirstChildElement("denominator"));
-      const TiXmlElement* ctl = tempo->FirstChildElement("controller");
+      const tinyxml2::XMLElement* ctl = tempo->FirstChildElement("controller");
       ASSERT_TRUE(ctl && ctl->FirstChildElement("cc") && ctl->FirstChildElement("template"));
       templates.insert(ctl->FirstChildElement("template")->Attribute("file"));
     } else if (e->FirstChildElement("arp")) {
       kinds.insert("arp");
     }
-    if (const TiXmlElement* in = e->FirstChildElement("intensity")) {
+    if (const tinyxml2::XMLElement* in = e->FirstChildElement("intensity")) {
       EXPECT_STREQ("float", in->Attribute("unit"));
     }
   }
@@ -259,14 +259,14 @@ TEST(ChiptuneMidi, SyncConfigurationNamesTheSongAndItsTracks) {
   for (const std::string& name : templates) {
     std::string t;
     ASSERT_TRUE(chiptune::writeSyncTemplate(score, name, t, error)) << error;
-    TiXmlDocument td;
+    tinyxml2::XMLDocument td;
     td.Parse(t.c_str());
     ASSERT_FALSE(td.Error()) << name;
-    const TiXmlElement* tpl = td.FirstChildElement("unit") ? td.FirstChildElement("unit")->FirstChildElement("template")
+    const tinyxml2::XMLElement* tpl = td.FirstChildElement("unit") ? td.FirstChildElement("unit")->FirstChildElement("template")
                                                            : nullptr;
     ASSERT_TRUE(tpl && tpl->FirstChildElement("range")) << name;
-    for (const TiXmlElement* r = tpl->FirstChildElement("range"); r; r = r->NextSiblingElement("range")) {
-      const TiXmlElement* value = r->FirstChildElement("value");
+    for (const tinyxml2::XMLElement* r = tpl->FirstChildElement("range"); r; r = r->NextSiblingElement("range")) {
+      const tinyxml2::XMLElement* value = r->FirstChildElement("value");
       EXPECT_TRUE(r->FirstChildElement("min") && r->FirstChildElement("max") && value &&
                   value->FirstChildElement("numerator") && value->FirstChildElement("denominator"));
     }

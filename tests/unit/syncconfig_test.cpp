@@ -303,6 +303,26 @@ TEST_F(SyncConfig, ErrorsAreFatalWithTheirMessage) {
               fatal("Could not load data/sync/none.xml. Error='Failed to open file'. Exiting.\n"));
 }
 
+// Minimised hostile documents: one once made the parser read past its
+// buffer, the other (38 000 levels deep) overflowed its stack.
+TEST_F(SyncConfig, HostileDocumentsEndInTheLoadMessage) {
+  const char* source = std::getenv("KESTRUNE_SOURCE_DIR");
+  if (!source) GTEST_SKIP() << "run through ctest";
+  std::vector<TestArchiveFile> files = songFiles();
+  for (const char* name : {"heap-overflow-tinyxml-getchar.xml", "stack-overflow-tinyxml-38k-levels.xml"}) {
+    std::ifstream in(fs::path(source) / "tests/fuzz/regressions/syncconfig" / name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    ASSERT_FALSE(bytes.str().empty()) << name;
+    files.push_back({std::string("data/sync/") + name, bytes.str()});
+  }
+  TestArchive archive(files);
+  EXPECT_EXIT(Music("data/sync/heap-overflow-tinyxml-getchar.xml"), ExitedWithCode(1),
+              fatal("Could not load data/sync/heap-overflow-tinyxml-getchar.xml. Error='"));
+  EXPECT_EXIT(Music("data/sync/stack-overflow-tinyxml-38k-levels.xml"), ExitedWithCode(1),
+              fatal("Could not load data/sync/stack-overflow-tinyxml-38k-levels.xml. Error='"));
+}
+
 // The show's own song: the MIDI file, the sync configuration and its templates
 // as the chiptune tool staged them, loaded through Music's ".xml" path.
 TEST_F(SyncConfig, TheSongsOwnFilesLoad) {

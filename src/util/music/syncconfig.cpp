@@ -1,6 +1,6 @@
 #include "util/music/syncconfig.h"
 
-#include <tinyxml.h>
+#include <tinyxml2.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,34 +16,39 @@
 
 namespace {
 
-// Parses the archive file `path`. A file missing from the archive reaches
-// TinyXML as a null stream, which it reports as a file it could not open.
-void loadXml(TiXmlDocument& doc, const char* path) {
+using XmlDocument = tinyxml2::XMLDocument;
+using XmlElement = tinyxml2::XMLElement;
+
+// Parses the archive file `path` with runs of white space in texts collapsed
+// to one blank. The parser bounds its own nesting depth (a hostile document
+// cannot exhaust the stack) and reads only inside the text it loaded.
+void loadXml(XmlDocument& doc, const char* path) {
   FILE* stream = data_open_file(path);
-  const bool loaded = doc.LoadFile(stream);
-  if (stream != nullptr) std::fclose(stream);
-  if (!loaded) ErrorBox("Could not load %s. Error='%s'. Exiting.\n", path, doc.ErrorDesc());
+  if (stream == nullptr) ErrorBox("Could not load %s. Error='%s'. Exiting.\n", path, "Failed to open file");
+  const bool loaded = doc.LoadFile(stream) == tinyxml2::XML_SUCCESS;
+  std::fclose(stream);
+  if (!loaded) ErrorBox("Could not load %s. Error='%s'. Exiting.\n", path, doc.ErrorStr());
 }
 
-const char* textOf(const TiXmlElement* element) {
+const char* textOf(const XmlElement* element) {
   const char* text = element->GetText();
-  if (text == nullptr) ErrorBox("Element <%s> holds no text", element->Value());
+  if (text == nullptr) ErrorBox("Element <%s> holds no text", element->Name());
   return text;
 }
 
-const char* attributeOf(const TiXmlElement* element, const char* name) {
+const char* attributeOf(const XmlElement* element, const char* name) {
   const char* value = element->Attribute(name);
-  if (value == nullptr) ErrorBox("Element <%s> has no attribute \"%s\"", element->Value(), name);
+  if (value == nullptr) ErrorBox("Element <%s> has no attribute \"%s\"", element->Name(), name);
   return value;
 }
 
-int intOf(const TiXmlElement* element, int fallback) {
+int intOf(const XmlElement* element, int fallback) {
   int value = fallback;
   std::sscanf(textOf(element), "%i", &value);
   return value;
 }
 
-float floatOf(const TiXmlElement* element, float fallback) {
+float floatOf(const XmlElement* element, float fallback) {
   float value = fallback;
   std::sscanf(textOf(element), "%f", &value);
   return value;
@@ -58,7 +63,7 @@ struct NoteValue {
   bool triplet;
 };
 
-NoteValue noteValueOf(const TiXmlElement* numerator, const TiXmlElement* denominator) {
+NoteValue noteValueOf(const XmlElement* numerator, const XmlElement* denominator) {
   NoteValue v{intOf(numerator, -1), -1, false};
   char suffix[32] = " ";
   std::sscanf(textOf(denominator), "%i%31s", &v.denominator, suffix);
@@ -78,7 +83,7 @@ MidiTrack* findTrack(MidiSong* song, const char* name) {
   return nullptr;
 }
 
-int slopeOf(const TiXmlElement* element) {
+int slopeOf(const XmlElement* element) {
   const char* slope = attributeOf(element, "slope");
   if (std::strcmp(slope, "linear") == 0) return ADSR::SLOPE_LINEAR;
   if (std::strcmp(slope, "exp") == 0) return ADSR::SLOPE_EXP;
@@ -87,7 +92,7 @@ int slopeOf(const TiXmlElement* element) {
 }
 
 // A time in seconds (unit "s") with its slope, converted to beats at `bpm`.
-float envelopeTime(const TiXmlElement* element, float bpm, int* slope) {
+float envelopeTime(const XmlElement* element, float bpm, int* slope) {
   const float seconds = floatOf(element, 1.0f);
   const char* unit = attributeOf(element, "unit");
   if (std::strcmp(unit, "s") != 0) ErrorBox("Unrecognized unit type: %s", unit);
@@ -96,15 +101,15 @@ float envelopeTime(const TiXmlElement* element, float bpm, int* slope) {
 }
 
 // The sustain level, given in percent.
-float envelopeLevel(const TiXmlElement* element) {
+float envelopeLevel(const XmlElement* element) {
   const float percent = floatOf(element, 1.0f);
   const char* unit = attributeOf(element, "unit");
   if (std::strcmp(unit, "percent") != 0) ErrorBox("Unrecognized unit type: %s", unit);
   return percent * 0.01f;
 }
 
-void addLfo(const TiXmlElement* lfo_element, MidiTrack* track, const std::string& prefix) {
-  const TiXmlElement* wave = lfo_element->FirstChildElement("wave");
+void addLfo(const XmlElement* lfo_element, MidiTrack* track, const std::string& prefix) {
+  const XmlElement* wave = lfo_element->FirstChildElement("wave");
   if (!wave) ErrorBox("lfo_element->FirstChildElement( \"wave\" ) is NULL");
   const char* waveName = textOf(wave);
   int waveType = LFO::WAVE_SINE;
@@ -115,36 +120,36 @@ void addLfo(const TiXmlElement* lfo_element, MidiTrack* track, const std::string
   else
     ErrorBox("Unrecognized LFO wave type: %s", waveName);
 
-  const TiXmlElement* tempo_element = lfo_element->FirstChildElement("tempo");
+  const XmlElement* tempo_element = lfo_element->FirstChildElement("tempo");
   if (!tempo_element) ErrorBox("tempo_element is NULL");
-  const TiXmlElement* numerator = tempo_element->FirstChildElement("numerator");
+  const XmlElement* numerator = tempo_element->FirstChildElement("numerator");
   if (!numerator) ErrorBox("tempo_element->FirstChildElement( \"numerator\" ) is NULL");
-  const TiXmlElement* denominator = tempo_element->FirstChildElement("denominator");
+  const XmlElement* denominator = tempo_element->FirstChildElement("denominator");
   if (!denominator) ErrorBox("tempo_element->FirstChildElement( \"denominator\" ) is NULL");
   const NoteValue length = noteValueOf(numerator, denominator);
 
-  const TiXmlElement* controller = tempo_element->FirstChildElement("controller");
+  const XmlElement* controller = tempo_element->FirstChildElement("controller");
   if (!controller) ErrorBox("tempo_element->FirstChildElement( \"controller\" ) is NULL");
-  const TiXmlElement* cc = controller->FirstChildElement("cc");
+  const XmlElement* cc = controller->FirstChildElement("cc");
   if (!cc) ErrorBox("tempo_element->FirstChildElement( \"controller\" )->FirstChildElement( \"cc\" ) is NULL");
 
   LFO* modulator = new LFO(waveType, intOf(cc, -1), length.numerator, length.denominator, length.triplet);
   track->modulators.push_back(modulator);
 
-  const TiXmlElement* templ = controller->FirstChildElement("template");
+  const XmlElement* templ = controller->FirstChildElement("template");
   if (!templ)
     ErrorBox("tempo_element->FirstChildElement( \"controller\" )->FirstChildElement( \"template\" ) is NULL");
   loadTemplate((prefix + attributeOf(templ, "file")).c_str(), modulator);
 }
 
-void addEnvelope(const TiXmlElement* env_element, MidiTrack* track, float bpm) {
-  const TiXmlElement* attack = env_element->FirstChildElement("attack");
-  const TiXmlElement* decay = env_element->FirstChildElement("decay");
-  const TiXmlElement* sustain = env_element->FirstChildElement("sustain");
+void addEnvelope(const XmlElement* env_element, MidiTrack* track, float bpm) {
+  const XmlElement* attack = env_element->FirstChildElement("attack");
+  const XmlElement* decay = env_element->FirstChildElement("decay");
+  const XmlElement* sustain = env_element->FirstChildElement("sustain");
   if (!attack) ErrorBox("env_element->FirstChildElement( \"attack\" ) is NULL");
   if (!decay) ErrorBox("env_element->FirstChildElement( \"decay\" ) is NULL");
   if (!sustain) ErrorBox("env_element->FirstChildElement( \"sustain\" ) is NULL");
-  const TiXmlElement* release = env_element->FirstChildElement("release");
+  const XmlElement* release = env_element->FirstChildElement("release");
   if (!release) ErrorBox("env_element->FirstChildElement( \"release\" ) is NULL");
 
   int attackSlope, decaySlope, releaseSlope;
@@ -156,8 +161,8 @@ void addEnvelope(const TiXmlElement* env_element, MidiTrack* track, float bpm) {
       new ADSR(attackBeats, attackSlope, decayBeats, decaySlope, level, releaseBeats, releaseSlope));
 }
 
-void addArp(const TiXmlElement* arp_element, MidiTrack* track) {
-  const TiXmlElement* pattern = arp_element->FirstChildElement("pattern");
+void addArp(const XmlElement* arp_element, MidiTrack* track) {
+  const XmlElement* pattern = arp_element->FirstChildElement("pattern");
   if (!pattern) ErrorBox("arp_element->FirstChildElement( \"pattern\" ) is NULL");
   const char* patternName = textOf(pattern);
   int patternType = Arp::PATTERN_UPDOWN;
@@ -170,10 +175,10 @@ void addArp(const TiXmlElement* arp_element, MidiTrack* track) {
   else
     ErrorBox("Unrecognized arp pattern: %s", patternName);
 
-  const TiXmlElement* octaves = arp_element->FirstChildElement("octaves");
+  const XmlElement* octaves = arp_element->FirstChildElement("octaves");
   if (!octaves) ErrorBox("arp_element->FirstChildElement( \"octaves\" ) is NULL");
-  const TiXmlElement* numerator = arp_element->FirstChildElement("numerator");
-  const TiXmlElement* denominator = arp_element->FirstChildElement("denominator");
+  const XmlElement* numerator = arp_element->FirstChildElement("numerator");
+  const XmlElement* denominator = arp_element->FirstChildElement("denominator");
   if (!numerator) ErrorBox("arp_element->FirstChildElement( \"numerator\" ) is NULL");
   if (!denominator) ErrorBox("arp_element->FirstChildElement( \"denominator\" ) is NULL");
 
@@ -186,9 +191,9 @@ void addArp(const TiXmlElement* arp_element, MidiTrack* track) {
 }  // namespace
 
 void loadSyncConfig(Music* music, const char* path) {
-  TiXmlDocument doc;
+  XmlDocument doc(true, tinyxml2::COLLAPSE_WHITESPACE);
   loadXml(doc, path);
-  const TiXmlElement* element = doc.FirstChildElement("modulators");
+  const XmlElement* element = doc.FirstChildElement("modulators");
   if (!element) ErrorBox("element is NULL");
 
   const std::string prefix = directoryOf(path);
@@ -198,22 +203,22 @@ void loadSyncConfig(Music* music, const char* path) {
   // From here on music->bpm is the song's tempo, used by the conversions below.
   music->loadMidi((prefix + midiFile).c_str());
 
-  for (const TiXmlElement* binding = element->FirstChildElement(); binding;
+  for (const XmlElement* binding = element->FirstChildElement(); binding;
        binding = binding->NextSiblingElement()) {
     const char* trackName = attributeOf(binding, "association");
     MidiTrack* track = findTrack(music->midi, trackName);
-    if (!track) ErrorBox("No MIDI track is named \"%s\" (association of <%s>)", trackName, binding->Value());
+    if (!track) ErrorBox("No MIDI track is named \"%s\" (association of <%s>)", trackName, binding->Name());
 
-    if (const TiXmlElement* lfo = binding->FirstChildElement("lfo"))
+    if (const XmlElement* lfo = binding->FirstChildElement("lfo"))
       addLfo(lfo, track, prefix);
-    else if (const TiXmlElement* envelope = binding->FirstChildElement("envelope"))
+    else if (const XmlElement* envelope = binding->FirstChildElement("envelope"))
       addEnvelope(envelope, track, music->bpm);
-    else if (const TiXmlElement* arp = binding->FirstChildElement("arp"))
+    else if (const XmlElement* arp = binding->FirstChildElement("arp"))
       addArp(arp, track);
 
     // The intensity belongs to the track's latest modulator, whichever
     // binding made it; with none yet there is nothing to set.
-    if (const TiXmlElement* intensity = binding->FirstChildElement("intensity")) {
+    if (const XmlElement* intensity = binding->FirstChildElement("intensity")) {
       const char* unit = attributeOf(intensity, "unit");
       if (std::strcmp(unit, "float") != 0) ErrorBox("Unexpected intensity unit: %s", unit);
       const float value = floatOf(intensity, 0.0f);
@@ -223,24 +228,24 @@ void loadSyncConfig(Music* music, const char* path) {
 }
 
 void loadTemplate(const char* path, Modulator* modulator) {
-  TiXmlDocument doc;
+  XmlDocument doc(true, tinyxml2::COLLAPSE_WHITESPACE);
   loadXml(doc, path);
-  const TiXmlElement* element = doc.FirstChildElement("unit");
+  const XmlElement* element = doc.FirstChildElement("unit");
   if (!element) ErrorBox("element is NULL");
-  const TiXmlElement* templ = element->FirstChildElement("template");
+  const XmlElement* templ = element->FirstChildElement("template");
   if (!templ) ErrorBox("element->FirstChildElement( \"template\" ) is NULL");
-  const TiXmlElement* cur_el = templ->FirstChildElement("range");
+  const XmlElement* cur_el = templ->FirstChildElement("range");
   if (!cur_el) ErrorBox("element->FirstChildElement( \"template\" )->FirstChildElement( \"range\" ) is NULL");
 
   for (; cur_el; cur_el = cur_el->NextSiblingElement("range")) {
-    const TiXmlElement* min = cur_el->FirstChildElement("min");
-    const TiXmlElement* max = cur_el->FirstChildElement("max");
-    const TiXmlElement* value = cur_el->FirstChildElement("value");
+    const XmlElement* min = cur_el->FirstChildElement("min");
+    const XmlElement* max = cur_el->FirstChildElement("max");
+    const XmlElement* value = cur_el->FirstChildElement("value");
     if (!min) ErrorBox("cur_el->FirstChildElement( \"min\" ) is NULL");
     if (!max) ErrorBox("cur_el->FirstChildElement( \"max\" ) is NULL");
     if (!value) ErrorBox("cur_el->FirstChildElement( \"value\" ) is NULL");
-    const TiXmlElement* numerator = value->FirstChildElement("numerator");
-    const TiXmlElement* denominator = value->FirstChildElement("denominator");
+    const XmlElement* numerator = value->FirstChildElement("numerator");
+    const XmlElement* denominator = value->FirstChildElement("denominator");
     if (!numerator) ErrorBox("cur_el->FirstChildElement( \"value\" )->FirstChildElement( \"numerator\" ) is NULL");
     if (!denominator)
       ErrorBox("cur_el->FirstChildElement( \"value\" )->FirstChildElement( \"denominator\" ) is NULL");
