@@ -32,6 +32,7 @@ class Demo {
   ~Demo();
 
   KeyState keys;
+  KeyTaps keyTaps;
   int width, height;
   float aspect;
   std::vector<double> holdBeats;  // ascending; the ones still ahead
@@ -52,6 +53,9 @@ class Demo {
   // Draws one frame; true when it is one to hold.
   bool frame();
   void keyEvent(int symbol, bool down);
+  // The window is now width x height: the off-screen buffer (within what the
+  // renderer can give) and the letterbox follow.
+  void resizeWindow(int width, int height);
 
  private:
   // Drains the event queue; true on Escape or a close request.
@@ -60,3 +64,7 @@ class Demo {
   bool leaving_ = false;
 
 };
+
+// The size the Demo's off-screen buffer takes for a window: each side within
+// 1..limit, limit being the renderer's largest texture and renderbuffer side.
+void offscreenSizeFor(int width, int height, int limit, int* outWidth, int* outHeight);

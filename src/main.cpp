@@ -11,10 +11,8 @@
 #include "extensioncheck.h"
 #include "settings.h"
 #include "setupdialog.h"
-#include "util/ascii/asciiengine.h"
 #include "util/data/data.h"
 #include "util/error.h"
-#include "util/fbo/fbo.h"
 #include "util/texture/texture.h"
 
 namespace {
@@ -84,10 +82,7 @@ int main(int argc, char** argv) {
                         commandLine.frameRate, commandLine.holdBeats);
   data_write_archive();
 
-  demo->width = display_settings.screenWidth;
-  demo->height = display_settings.screenHeight;
-  demo->fbo->resize(demo->width, demo->height);
-  demo->ascii->setViewport(demo->width, demo->height, demo->aspect);
+  demo->resizeWindow(display_settings.screenWidth, display_settings.screenHeight);
 
   demo->start();
   demo->run();

@@ -2,6 +2,8 @@
 
 #include <SDL/SDL.h>
 
+#include <cstring>
+
 int keyStateBytes(int symbol, int bytes[2]) {
   if (symbol >= SDLK_1 && symbol <= SDLK_9) {
     // Digit keys set both of their copies.
@@ -40,4 +42,23 @@ int keyStateBytes(int symbol, int bytes[2]) {
     case SDLK_PRINT: bytes[0] = 71; return 1;
     default: return 0;
   }
+}
+
+void recordKey(KeyState& keys, KeyTaps& taps, int byte, bool down) {
+  if (down) {
+    keys.down[byte] = 1;
+    taps.pressed[byte] = 1;
+    taps.releaseLater[byte] = 0;
+  } else if (taps.pressed[byte]) {
+    taps.releaseLater[byte] = 1;
+  } else {
+    keys.down[byte] = 0;
+  }
+}
+
+void keyFrameDrawn(KeyState& keys, KeyTaps& taps) {
+  for (int i = 0; i < static_cast<int>(sizeof keys.down); ++i) {
+    if (taps.releaseLater[i]) keys.down[i] = 0;
+  }
+  std::memset(&taps, 0, sizeof taps);
 }

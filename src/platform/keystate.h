@@ -18,3 +18,17 @@ constexpr int kKeyDigit2 = 34;
 // Which bytes of KeyState an SDL 1.2 key symbol sets. Returns how many
 // indices were written to `bytes` (0, 1 or 2).
 int keyStateBytes(int symbol, int bytes[2]);
+
+// Key events between two frames. A key pressed and released within one poll
+// of the event queue stays down until the next frame has been drawn, so a tap
+// shorter than a frame still reaches the scenes; a release after that frame
+// clears its byte at once.
+struct KeyTaps {
+  unsigned char pressed[72];       // pressed since the last frame was drawn
+  unsigned char releaseLater[72];  // released since then, after such a press
+};
+
+// Records one press (down) or release of KeyState byte `byte`.
+void recordKey(KeyState& keys, KeyTaps& taps, int byte, bool down);
+// After a frame: the releases held back for it take effect.
+void keyFrameDrawn(KeyState& keys, KeyTaps& taps);

@@ -2,6 +2,7 @@
 
 #include <SDL/SDL.h>
 
+#include "demo.h"
 #include "platform/keystate.h"
 #include "extensioncheck.h"
 #include "util/ascii/letterbox.h"
@@ -67,6 +68,46 @@ TEST(KeyTableTest, EveryMappedKeyLandsInsideTheTable) {
   int unused[2];
   EXPECT_EQ(0, keyStateBytes(SDLK_ESCAPE, unused));
   EXPECT_EQ(0, keyStateBytes(SDLK_HOME, unused));
+}
+
+// At 16 frames a second a quick tap of 1 in the Snake title screen is pressed
+// and released between two frames.
+TEST(KeyTableTest, TapWithinOnePollIsDownForTheNextFrameOnly) {
+  KeyState keys{};
+  KeyTaps taps{};
+  recordKey(keys, taps, kKeyDigit1, true);
+  recordKey(keys, taps, kKeyDigit1, false);
+  EXPECT_EQ(1, keys.down[kKeyDigit1]) << "the frame after the tap sees it";
+  keyFrameDrawn(keys, taps);
+  EXPECT_EQ(0, keys.down[kKeyDigit1]) << "and the one after that does not";
+
+  // Held over a frame: the release clears the byte at once.
+  recordKey(keys, taps, kKeyLeft, true);
+  keyFrameDrawn(keys, taps);
+  EXPECT_EQ(1, keys.down[kKeyLeft]);
+  recordKey(keys, taps, kKeyLeft, false);
+  EXPECT_EQ(0, keys.down[kKeyLeft]);
+
+  // Released and pressed again within one poll: still held afterwards.
+  recordKey(keys, taps, kKeyUp, true);
+  recordKey(keys, taps, kKeyUp, false);
+  recordKey(keys, taps, kKeyUp, true);
+  keyFrameDrawn(keys, taps);
+  EXPECT_EQ(1, keys.down[kKeyUp]);
+}
+
+TEST(OffscreenBufferTest, NeverLargerThanTheRendererGivesNorEmpty) {
+  int w = 0;
+  int h = 0;
+  offscreenSizeFor(20000, 900, 16384, &w, &h);
+  EXPECT_EQ(16384, w);
+  EXPECT_EQ(900, h);
+  offscreenSizeFor(1280, 720, 16384, &w, &h);
+  EXPECT_EQ(1280, w);
+  EXPECT_EQ(720, h);
+  offscreenSizeFor(0, -5, 8192, &w, &h);
+  EXPECT_EQ(1, w);
+  EXPECT_EQ(1, h);
 }
 
 TEST(LetterboxTest, StoredAspectIsSlightlyAboveTheExactRatio) {
