@@ -18,7 +18,6 @@ void readRawFile(std::FILE* stream, const char* fileName, unsigned char* out, in
     }
     out[i] = kRawRemap[b];
   }
-  const bool longer = std::fgetc(stream) != EOF;
+  // Bytes past width x height belong to no picture element and are ignored.
   std::fclose(stream);
-  if (longer) ErrorBox("File %s is longer than %i x %i bytes", fileName, width, height);
 }

@@ -8,7 +8,8 @@ class AsciiEngine;
 // bit 2 (blue).
 extern const unsigned char kRawRemap[16];
 
-// Reads exactly width x height colour bytes from `stream` into palette
-// indices through kRawRemap and closes it. A stream that ends early, goes on
-// after them or holds a colour above 15 is fatal, naming `fileName`.
+// Reads the first width x height colour bytes of `stream` into palette
+// indices through kRawRemap and closes it; bytes after them are ignored. A
+// stream that ends early or holds a colour above 15 is fatal, naming
+// `fileName`.
 void readRawFile(std::FILE* stream, const char* fileName, unsigned char* out, int width, int height);
