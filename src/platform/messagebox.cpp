@@ -1,7 +1,11 @@
 #include "platform/messagebox.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
 #include <X11/Xlib.h>
 
 #include <cstdio>
@@ -41,6 +45,38 @@ std::string wrapForDisplay(const char* text, size_t width = 90) {
   return out;
 }
 
+void hideWindowOf(Fl_Widget* widget, void*) { widget->window()->hide(); }
+
+}  // namespace
+
+Fl_Window* buildOkBox(const char* title, const char* text) {
+  fl_open_display();
+  const int margin = 15;
+  const int buttonWidth = 90;
+  const int buttonHeight = 25;
+  fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+  int textWidth = 0;
+  int textHeight = 0;
+  fl_measure(text, textWidth, textHeight, 0);
+  if (textWidth < 200) textWidth = 200;
+  const int width = textWidth + 2 * margin;
+  const int height = textHeight + 3 * margin + buttonHeight;
+
+  Fl_Window* window = new Fl_Window(width, height);
+  window->copy_label(title);
+  Fl_Box* message = new Fl_Box(margin, margin, textWidth, textHeight);
+  message->copy_label(text);
+  message->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+  Fl_Return_Button* ok = new Fl_Return_Button((width - buttonWidth) / 2, height - margin - buttonHeight,
+                                              buttonWidth, buttonHeight, "OK");
+  ok->callback(hideWindowOf);
+  window->end();
+  window->set_modal();
+  return window;
+}
+
+namespace {
+
 class DefaultPresenter : public BoxPresenter {
  public:
   void message(const char* title, const char* text) override {
@@ -48,8 +84,12 @@ class DefaultPresenter : public BoxPresenter {
       writeToStderr(title, text);
       return;
     }
-    fl_message_title(title);
-    fl_message("%s", wrapForDisplay(text).c_str());
+    // One OK button and no icon; Return, Escape and the close box all
+    // acknowledge it.
+    Fl_Window* box = buildOkBox(title, wrapForDisplay(text).c_str());
+    box->show();
+    while (box->shown()) Fl::wait();
+    delete box;
   }
 
   bool askOkCancel(const char* title, const char* text) override {

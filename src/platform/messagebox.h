@@ -1,5 +1,7 @@
 #pragma once
 
+class Fl_Window;
+
 namespace platform {
 
 // Shows modal boxes to the viewer. The default presenter uses FLTK; when no
@@ -19,6 +21,10 @@ bool askOkCancel(const char* title, const char* text);
 
 // Tests install a recording presenter; nullptr restores the default.
 void setBoxPresenter(BoxPresenter* presenter);
+
+// The window of a message box: the text and one OK button that closes it.
+// The caller shows, runs and deletes it. Needs a display.
+Fl_Window* buildOkBox(const char* title, const char* text);
 
 // True when boxes can be shown on a display (used by the setup dialog too).
 bool displayAvailable();

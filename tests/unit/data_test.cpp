@@ -440,6 +440,9 @@ TEST_F(DataTest, BrokenArchivesStopWithTheirMessage) {
       {"Tavorlin", "Failed to read header!"},
       {std::string("Tavorlin Data Filx\0\0\2", 21) + compressed(good), "Unrecognized datafile header: Tavorlin Data Filx"},
       {std::string("Tavorlin Data FileX\0\2", 21) + compressed(good), "Unrecognized datafile header: Tavorlin Data FileX"},
+      // Bytes that are not printable text are shown escaped, not raw.
+      {std::string("\x89PNG\r\n\x1a\nTavo\\rlin\0\0\2", 21) + compressed(good),
+       "Unrecognized datafile header: \\x89PNG\\x0D\\x0A\\x1A\\x0ATavo\\x5Crlin"},
       {kHeader.substr(0, 19), "Failed to read major version!"},
       {kHeader.substr(0, 20), "Failed to read minor version!"},
       {std::string("Tavorlin Data File\0\0\1", 21) + compressed(good), "Expected datafile format 0.2, got 0.1\n"},

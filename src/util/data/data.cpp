@@ -32,6 +32,27 @@ const char kChunkTag[] = "TVLDFC";  // 6 characters and the 0 byte
 constexpr int kChunkTagSize = 7;
 constexpr int kChunkHeaderSize = kChunkTagSize + 4 + 4;
 
+// A tag or header read from the file, as text fit for a message box: up to
+// its 0 byte, printable ASCII kept, every other byte (and the backslash)
+// written as \xNN.
+struct PrintableBytes {
+  char text[4 * 32 + 1];
+};
+PrintableBytes printable(const char* bytes, int size) {
+  PrintableBytes out{};
+  int at = 0;
+  for (int i = 0; i < size && bytes[i] != '\0' && at + 4 < int(sizeof out.text); ++i) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out.text[at++] = static_cast<char>(c);
+    } else {
+      at += std::snprintf(out.text + at, sizeof out.text - at, "\\x%02X", c);
+    }
+  }
+  out.text[at] = '\0';
+  return out;
+}
+
 // Temporary names whose unlink failed right after creation; removed at
 // shutdown or at the latest when the process exits.
 std::vector<std::string> still_linked;
@@ -195,7 +216,9 @@ void data_read_archive(const char* path) {
 
   char header[kMagicSize + 1] = {};
   if (std::fread(header, 1, kMagicSize, file) != size_t(kMagicSize)) ErrorBox("Failed to read header!");
-  if (std::strcmp(header, kMagic) != 0) ErrorBox("Unrecognized datafile header: %s", header);
+  if (std::strcmp(header, kMagic) != 0) {
+    ErrorBox("Unrecognized datafile header: %s", printable(header, kMagicSize).text);
+  }
   int major = std::fgetc(file);
   if (major == EOF) ErrorBox("Failed to read major version!");
   int minor = std::fgetc(file);
@@ -234,8 +257,8 @@ void data_read_archive(const char* path) {
     char tag[kChunkTagSize + 1] = {};
     std::memcpy(tag, chunk, kChunkTagSize);
     if (std::strcmp(tag, kChunkTag) != 0) {
-      ErrorBox("Unrecognized chunk header: %s. \nRead %i chunks, %.1f MB before this\n", tag, chunks,
-               totalSize / 1048576.0);
+      ErrorBox("Unrecognized chunk header: %s. \nRead %i chunks, %.1f MB before this\n",
+               printable(tag, kChunkTagSize).text, chunks, totalSize / 1048576.0);
     }
     int32_t nameLength = readI32(chunk + kChunkTagSize);
     int32_t size = readI32(chunk + kChunkTagSize + 4);
