@@ -3,6 +3,11 @@
 # once the viewer acknowledges it.
 source "$KESTRUNE_SOURCE_DIR/tests/support/e2e_lib.sh"
 
+# A copy of the program away from the build tree, whose archive it would find.
+mkdir "$workdir/bin"
+cp "$KESTRUNE_BIN" "$workdir/bin/kestrune"
+KESTRUNE_BIN="$workdir/bin/kestrune"
+
 start_kestrune
 dialog=$(wait_for_window '^Kestrune$' 20) || fail "the setup dialog did not appear"
 press_key "$dialog" alt+f
@@ -27,6 +32,10 @@ run_headless_boxes; code=$?
 [ "$code" = 1 ] || fail "a missing archive ended with $code, expected 1"
 grep -q 'Failed to open data file data.tvl for reading.' "$workdir/stderr" ||
   fail "missing archive message not reported: $(cat "$workdir/stderr")"
+for place in "$workdir" "$workdir/bin" "$workdir/share/kestrune"; do
+  grep -q "^$place/data.tvl: No such file or directory\$" "$workdir/stderr" ||
+    fail "$place is not named among the places looked at: $(cat "$workdir/stderr")"
+done
 
 printf 'Tavorlin Data File\0\0\2garbage' >"$workdir/data.tvl"
 run_headless_boxes; code=$?

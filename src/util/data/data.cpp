@@ -11,6 +11,7 @@
 #include <new>
 
 #include "platform/systime.h"
+#include "util/data/archive_search.h"
 #include "util/data/coder.h"
 #include "util/error.h"
 #include "util/texture/texture.h"
@@ -290,7 +291,12 @@ void data_read_archive(const char* path) {
 
 void data_open_archive() {
   if (data_mode != DATA_MODE_ARCHIVE) return;
-  data_read_archive(kArchiveName);
+  const ArchiveSearch search = searchArchive(archivePlaces(kArchiveName, programDirectory()));
+  if (search.found.empty()) {
+    ErrorBox("Failed to open data file %s for reading.\nLooked in:\n%s", kArchiveName,
+             search.report.c_str());
+  }
+  data_read_archive(search.found.c_str());
 }
 
 FILE* data_open_file(const char* name) {

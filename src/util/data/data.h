@@ -37,8 +37,11 @@ extern std::vector<std::string> data_temp_files;
 // Where pack-mode log lines go (standard output; null silences them).
 extern FILE* data_log_output;
 
-// Archive mode: reads "data.tvl" from the working directory into data_entries.
-// Other modes: returns at once.
+// Archive mode: reads "data.tvl" into data_entries, from the working
+// directory when it is there, else from beside the program or from the
+// installation's data directory (see archive_search.h); the fatal message
+// for a missing archive names every place looked at. Other modes: returns
+// at once.
 void data_open_archive();
 
 // Reads the archive at `path` into data_entries whatever the mode (the tools
