@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool libgl1-mesa-dri x11-utils imagemagick vorbis-tools python3
   pulseaudio pulseaudio-utils
+  dpkg-dev file desktop-file-utils man-db  # the Debian package and the install test
 )
 
 missing=()

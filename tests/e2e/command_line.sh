@@ -20,7 +20,5 @@ show=$(wait_for_show_window 60) || fail "the show's window did not open without 
 geometry=$(xdotool getwindowgeometry "$show" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = 800x600 ] || fail "window of $geometry, expected 800x600"
 sleep 2
-press_key "$show" Escape
-code=$(wait_for_exit 20) || fail "the program did not end after Escape"
-[ "$code" = 0 ] || fail "exit code $code after Escape"
+expect_escape_ends_show "$show"
 echo "ok"

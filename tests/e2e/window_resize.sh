@@ -26,7 +26,5 @@ echo "left $left right $right middle $middle"
 awk -v l="$left" -v r="$right" -v m="$middle" 'BEGIN { exit !(l == 0 && r == 0 && m > 0.2) }' ||
   fail "the picture is not letterboxed into the resized window"
 
-press_key "$show" Escape
-code=$(wait_for_exit 20) || fail "the program did not end after Escape"
-[ "$code" = 0 ] || fail "exit code $code after Escape"
+expect_escape_ends_show "$show"
 echo "ok"

@@ -93,13 +93,49 @@ send_key() { xdotool key --window "$1" "$2" 2>/dev/null || true; }
 # and sets $show to the show window's id. Call it directly, not inside $(...):
 # the program must stay a child of this shell.
 start_show_windowed() {
-  local dialog
   cp "$KESTRUNE_DATA_TVL" "$workdir/data.tvl"
   start_kestrune
+  show_from_dialog
+}
+
+# The dialog part of start_show_windowed, for a program already started.
+show_from_dialog() {
+  local dialog
   dialog=$(wait_for_window '^Kestrune$' 20) || fail "the setup dialog did not appear"
   press_key "$dialog" alt+f
   press_key "$dialog" Return
   show=$(wait_for_show_window 60) || fail "the show's window did not open"
+}
+
+# Watches window $1 for up to 30 s (loading takes longer on a busy machine)
+# until it has shown two lit pictures and two lit pictures a second apart
+# differ; fails when the frames stay black or still.
+expect_moving_picture() {
+  local lit=0 changed=0 level
+  for i in $(seq 1 30); do
+    sleep 1
+    screenshot "$1" "$workdir/shot$i.png" || fail "no screenshot"
+    level=$(brightness "$workdir/shot$i.png")
+    if awk -v l="$level" 'BEGIN { exit !(l > 0.01) }'; then
+      lit=$((lit + 1))
+      if [ -f "$workdir/previous.png" ] && ! cmp -s "$workdir/previous.png" "$workdir/shot$i.png"; then
+        changed=1
+      fi
+      cp "$workdir/shot$i.png" "$workdir/previous.png"
+    fi
+    [ "$lit" -ge 2 ] && [ "$changed" = 1 ] && break
+  done
+  echo "lit pictures: $lit, changing: $changed"
+  [ "$lit" -ge 1 ] || fail "the show's frames are black"
+  [ "$changed" = 1 ] || fail "the picture did not change with the music"
+}
+
+# Presses Escape in the show's window $1; the program must end with code 0.
+expect_escape_ends_show() {
+  local code
+  press_key "$1" Escape
+  code=$(wait_for_exit 20) || fail "the program did not end after Escape"
+  [ "$code" = 0 ] || fail "exit code $code after Escape"
 }
 
 # Saves a screenshot of window $1 to $2 (PNG).

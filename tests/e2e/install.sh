@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installed like a Linux program: `cmake --install` into a staging root puts
+# every file in its place; the installed program, started from a directory
+# without the archive, finds its own and runs the show; the desktop entry and
+# the manual page pass their checkers; the Debian package holds the same
+# files and declares what it needs. Everything is made under $workdir.
+source "$KESTRUNE_SOURCE_DIR/tests/support/e2e_lib.sh"
+
+stage="$workdir/stage"
+DESTDIR="$stage" cmake --install "$KESTRUNE_BUILD_DIR" --prefix /usr >"$workdir/install.log" ||
+  fail "cmake --install failed: $(cat "$workdir/install.log")"
+files="bin/kestrune share/kestrune/data.tvl share/applications/kestrune.desktop
+  share/man/man6/kestrune.6 share/icons/hicolor/16x16/apps/kestrune.png
+  share/icons/hicolor/48x48/apps/kestrune.png share/icons/hicolor/256x256/apps/kestrune.png"
+for file in $files; do
+  [ -f "$stage/usr/$file" ] || fail "not installed: $file"
+done
+
+desktop-file-validate "$stage/usr/share/applications/kestrune.desktop" ||
+  fail "the desktop entry is not valid"
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$stage/usr/share/man/man6/kestrune.6" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "manual page warnings: $warnings"
+
+KESTRUNE_BIN="$stage/usr/bin/kestrune"
+[ ! -e "$workdir/data.tvl" ] || fail "the working directory must not hold an archive"
+start_kestrune
+show_from_dialog
+expect_moving_picture "$show"
+expect_escape_ends_show "$show"
+echo "ok (installed program)"
+
+cpack -G DEB --config "$KESTRUNE_BUILD_DIR/CPackConfig.cmake" -B "$workdir/package" >"$workdir/cpack.log" 2>&1 ||
+  fail "cpack failed: $(cat "$workdir/cpack.log")"
+package=$(ls "$workdir"/package/kestrune_*.deb) || fail "no package: $(cat "$workdir/cpack.log")"
+dpkg-deb -c "$package" | tee "$workdir/contents"
+for file in $files; do
+  grep -q " \./usr/$file\$" "$workdir/contents" || fail "the package lacks /usr/$file"
+done
+depends=$(dpkg-deb -f "$package" Depends)
+echo "Depends: $depends"
+for library in libsdl1.2 libglew libftgl libfltk1.3 libmpg123; do
+  [[ "$depends" == *"$library"* ]] || fail "the package does not depend on $library"
+done
+echo "ok (package)"
