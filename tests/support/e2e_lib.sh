@@ -20,7 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; [ -s "$workdir/stderr" ] && { echo "--- program stderr:"; tail -n 20 "$workdir/stderr"; } >&2; exit 1; }
 
 # Starts the program in $workdir with real boxes and the dummy audio driver
 # (or the one KESTRUNE_E2E_AUDIODRIVER names). Extra VAR=value arguments go
