@@ -3,6 +3,7 @@ find_package(PkgConfig REQUIRED)
 find_package(OpenGL REQUIRED)
 find_package(JPEG REQUIRED)
 find_package(Threads REQUIRED)
+find_package(ZLIB REQUIRED)
 pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
 pkg_check_modules(GLEW REQUIRED IMPORTED_TARGET glew)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
@@ -14,6 +15,8 @@ pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
 pkg_check_modules(KISSFFT REQUIRED IMPORTED_TARGET kissfft-float)
 pkg_check_modules(LAME IMPORTED_TARGET lame)
 pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
+# Video capture: H.264/AAC in MP4.
+pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswscale)
 
 # FLTK ships fltk-config rather than a pkg-config file.
 find_program(FLTK_CONFIG fltk-config REQUIRED)
@@ -28,4 +31,4 @@ target_compile_options(kestrune_deps INTERFACE ${FLTK_CXXFLAGS_LIST})
 target_link_libraries(kestrune_deps INTERFACE
   PkgConfig::SDL PkgConfig::GLEW PkgConfig::GLU PkgConfig::FTGL PkgConfig::FREETYPE
   PkgConfig::TINYXML PkgConfig::MPG123 PkgConfig::VORBISFILE PkgConfig::KISSFFT PkgConfig::PULSE
-  OpenGL::GL JPEG::JPEG ${FLTK_LDFLAGS_LIST} Threads::Threads)
+  PkgConfig::LIBAV OpenGL::GL JPEG::JPEG ZLIB::ZLIB ${FLTK_LDFLAGS_LIST} Threads::Threads)

@@ -9,6 +9,7 @@ packages=(
   libftgl-dev libfreetype-dev libtinyxml2-dev libjpeg62-turbo-dev
   libmpg123-dev libvorbis-dev libkissfft-dev libfltk1.3-dev libpulse-dev
   libmp3lame-dev fonts-liberation zlib1g-dev console-data
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool libgl1-mesa-dri x11-utils imagemagick vorbis-tools python3
   pulseaudio pulseaudio-utils

@@ -13,7 +13,7 @@
 
 #include "chart.h"
 #include "platform/random.h"
-#include "png_writer.h"
+#include "util/texture/png_writer.h"
 #include "psf_font.h"
 #include "support/gl_window.h"
 #include "support/test_archive.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "png_writer.h"
+#include "util/texture/png_writer.h"
 #include "scenes_b_support.h"
 #include "sheet.h"
 #include "show.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "chart.h"
-#include "png_writer.h"
+#include "util/texture/png_writer.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

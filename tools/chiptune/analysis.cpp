@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "png_writer.h"
+#include "util/texture/png_writer.h"
 
 namespace chiptune {
 

@@ -28,7 +28,7 @@
 #include <sstream>
 #include <string>
 
-#include "png_writer.h"
+#include "util/texture/png_writer.h"
 #include "rawgrid_lib.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "png_writer.h"
+#include "util/texture/png_writer.h"
 
 #include <zlib.h>
 
