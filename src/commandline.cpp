@@ -93,6 +93,34 @@ std::string applyHold(CommandLine& line, const char* value) {
   return "";
 }
 
+std::string applyFps(CommandLine& line, const char* value) {
+  long fps = 0;
+  const char* text = value;
+  if (!readNumber(text, 1, 240, fps) || *text != '\0') return "frames per second, 1 to 240";
+  line.fps = static_cast<int>(fps);
+  return "";
+}
+
+// A beat of the show: a decimal number from 0 on, fractions allowed.
+std::string applyBeat(std::optional<double>& beat, const char* value) {
+  const char* kExpected = "a beat from 0 to 100000, e.g. 12 or 44.5";
+  // Plain decimals only: strtod alone would also take "0x10" or " 3".
+  if (*value < '0' || *value > '9') return kExpected;
+  for (const char* c = value; *c; ++c)
+    if ((*c < '0' || *c > '9') && *c != '.') return kExpected;
+  char* end = nullptr;
+  const double parsed = std::strtod(value, &end);
+  if (*end != '\0' || parsed > 100000.0) return kExpected;
+  beat = parsed;
+  return "";
+}
+
+std::string applyPath(std::string& path, const char* value) {
+  if (*value == '\0') return "a path";
+  path = value;
+  return "";
+}
+
 const Option kOptions[] = {
     {"--size", "WxH", "window or screen size in pixels, e.g. 1280x720", applySize},
     {"--aspect", "RATIO", "aspect ratio of the picture: 4:3, 16:9 or 16:10", applyAspect},
@@ -110,6 +138,15 @@ const Option kOptions[] = {
     {"--picture-aspect", "W:H", nullptr, applyPictureAspect},
     {"--frame-rate", "FPS", nullptr, applyFrameRate},
     {"--hold", "BEATS", nullptr, applyHold},
+    {"--capture", "FILE", "record the show to an MP4 video (H.264, AAC) instead",
+     [](CommandLine& line, const char* value) { return applyPath(line.captureFile, value); }},
+    {"--frames", "DIR", "record the show's frames as PNG files into DIR",
+     [](CommandLine& line, const char* value) { return applyPath(line.framesDir, value); }},
+    {"--fps", "N", "frames per second of a recording (default 60)", applyFps},
+    {"--from", "BEAT", "start a recording at this beat (default 0)",
+     [](CommandLine& line, const char* value) { return applyBeat(line.fromBeat, value); }},
+    {"--to", "BEAT", "end a recording at this beat (default: the song's end + 2 s)",
+     [](CommandLine& line, const char* value) { return applyBeat(line.toBeat, value); }},
     {"--help", nullptr, "show this help and exit",
      [](CommandLine& line, const char*) { line.action = CommandLine::Action::Help; return std::string(); }},
     {"--version", nullptr, "show the version and exit",
@@ -140,8 +177,12 @@ const char kHelpIntro[] =
 const char kHelpOutro[] =
     "\nKeys: Escape quits. In the closing Snake scene 1 watches the automatic\n"
     "player, 2 plays with the cursor keys; F9 puts the fire out, F8 lights it.\n"
+    "\nA recording (--capture, --frames) draws the show off-screen as fast as the\n"
+    "machine allows, frame n at n / fps seconds, at --size (default 1920x1080);\n"
+    "the picture fills the frame unless --aspect is given. Files appear only\n"
+    "when the recording is complete.\n"
     "\nExit status: 0 when the show or the dialog is left, 1 after a fatal error,\n"
-    "2 for a wrong command line.\n";
+    "2 for a wrong command line, 128 + the signal for an interrupted recording.\n";
 
 }  // namespace
 
@@ -174,6 +215,12 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                   expected);
     }
     if (line.action != CommandLine::Action::Run) return line;
+  }
+  if (!line.records() && (line.fromBeat || line.toBeat || line.fps)) {
+    return fail("--fps, --from and --to belong to a recording (--capture or --frames)");
+  }
+  if (line.fromBeat && line.toBeat && *line.toBeat <= *line.fromBeat) {
+    return fail("--to must come after --from");
   }
   return line;
 }

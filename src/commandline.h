@@ -22,6 +22,13 @@ struct CommandLine {
   std::optional<DisplayPresets::Aspect> pictureAspect;
   int frameRate = 0;
   std::vector<double> holdBeats;
+  // Recording the show instead of showing it: --capture FILE, --frames DIR.
+  std::string captureFile;
+  std::string framesDir;
+  std::optional<int> fps;  // default 60
+  std::optional<double> fromBeat;
+  std::optional<double> toBeat;
+  bool records() const { return !captureFile.empty() || !framesDir.empty(); }
 };
 
 // Reads the arguments after the program name, left to right. Options take

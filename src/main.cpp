@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "capture/capture_command.h"
 #include "commandline.h"
 #include "demo.h"
 #include "extensioncheck.h"
@@ -25,12 +26,30 @@ void blankWindow() {
   }
 }
 
+// A recording takes its size and aspect from the display options.
+CaptureRequest captureRequestFrom(const CommandLine& line) {
+  CaptureRequest request;
+  request.videoPath = line.captureFile;
+  request.framesDir = line.framesDir;
+  if (line.presets.size) {
+    request.width = line.presets.size->width;
+    request.height = line.presets.size->height;
+  }
+  if (line.presets.aspect)
+    request.aspect = static_cast<float>(line.presets.aspect->numerator) / line.presets.aspect->denominator;
+  request.fps = line.fps.value_or(60);
+  request.fromBeat = line.fromBeat.value_or(0.0);
+  request.toBeat = line.toBeat.value_or(-1.0);
+  return request;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const CommandLine commandLine = parseCommandLine(argc, argv);
   const int commandLineExit = reportCommandLine(commandLine, stdout, stderr);
   if (commandLineExit >= 0) return commandLineExit;
+  if (commandLine.records()) return runCapture(captureRequestFrom(commandLine));
 
   // SDL 1.2 on SDL 2 can redirect framebuffer 0 to a scaling buffer of its
   // own, which our framebuffer-object calls (loaded through GLEW) bypass: the

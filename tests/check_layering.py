@@ -17,7 +17,9 @@ FLOORS = [
     ["util", "util/data", "util/texture", "util/fbo", "util/music", "util/music/modulators", "util/timing"],
     ["util/ascii"],
     ["scenes"],
-    [""],  # the show itself: start-up, the Demo, its schedule and settings
+    # the show itself: start-up, the Demo, its schedule and settings; and its
+    # off-line recording, which drives the Demo and is started from main
+    ["", "capture"],
 ]
 
 # The tick count and the keyboard are read by the scenes and handed down:

@@ -8,23 +8,32 @@
 #include "platform/audio_fft.h"
 #include "util/data/data.h"
 
-bool SongSpectrum::load(const char* name) {
-  mono_.clear();
+bool decodeSong(const char* name, std::vector<int16_t>& stereo) {
+  stereo.clear();
   int size = 0;
   char* bytes = data_load_file(name, &size, false);
   if (bytes == nullptr) return false;
   std::unique_ptr<platform::audio::PcmSource> source =
       platform::audio::openPcmSource(reinterpret_cast<const uint8_t*>(bytes), static_cast<size_t>(size));
   if (source) {
-    mono_.reserve(source->lengthFrames());
+    stereo.reserve(2 * source->lengthFrames());
     std::vector<int16_t> block(2 * 4096);
     for (;;) {
       const size_t got = source->read(block.data(), 4096);
       if (got == 0) break;
-      for (size_t i = 0; i < got; ++i) mono_.push_back((block[2 * i] + block[2 * i + 1]) / 65536.0f);
+      stereo.insert(stereo.end(), block.begin(), block.begin() + 2 * got);
     }
   }
   std::free(bytes);
+  return !stereo.empty();
+}
+
+bool SongSpectrum::load(const char* name) {
+  mono_.clear();
+  std::vector<int16_t> stereo;
+  decodeSong(name, stereo);
+  mono_.reserve(stereo.size() / 2);
+  for (size_t i = 0; i + 1 < stereo.size(); i += 2) mono_.push_back((stereo[i] + stereo[i + 1]) / 65536.0f);
   return loaded();
 }
 

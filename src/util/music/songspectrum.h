@@ -1,6 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
+
+// The archive file `name` decoded whole to 44100 Hz interleaved stereo 16-bit
+// frames; false when it is missing or holds no playable audio.
+bool decodeSong(const char* name, std::vector<int16_t>& stereo);
 
 // A song decoded to mono samples, for the spectrum the analyser would see
 // at any position without an audio device (stepped show clocks).

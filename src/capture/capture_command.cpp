@@ -1,0 +1,97 @@
+#include "capture/capture_command.h"
+
+#include <GL/glew.h>
+#include <SDL/SDL.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "capture/interruption.h"
+#include "capture/show_recorder.h"
+#include "util/data/data.h"
+
+namespace {
+
+// The window only carries the OpenGL context; the show draws off-screen.
+constexpr int kWindowWidth = 320;
+constexpr int kWindowHeight = 180;
+
+int refuse(const std::string& why) {
+  std::fprintf(stderr, "kestrune: cannot capture: %s\n", why.c_str());
+  return 1;
+}
+
+std::string clockText(double seconds) {
+  char text[32];
+  const long tenths = static_cast<long>(seconds * 10.0 + 0.5);
+  std::snprintf(text, sizeof text, "%ld:%02ld.%ld", tenths / 600, tenths / 10 % 60, tenths % 10);
+  return text;
+}
+
+}  // namespace
+
+bool openRecordingContext(int width, int height, std::string& why, std::string& renderer) {
+  // As for the show: no scaling buffer of SDL's own behind framebuffer 0.
+  setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
+  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+    why = std::string("no display can be opened (") + SDL_GetError() + ")";
+    return false;
+  }
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 0);
+  if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, 0, SDL_OPENGL)) {
+    why = std::string("no OpenGL window can be opened (") + SDL_GetError() + ")";
+    SDL_Quit();
+    return false;
+  }
+  SDL_WM_SetCaption("Kestrune (recording)", nullptr);
+  const GLenum glewResult = glewInit();
+  GLint largest = 0;
+  if (glewResult == GLEW_OK) glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &largest);
+  if (glewResult != GLEW_OK) {
+    why = std::string("OpenGL cannot be set up (") + reinterpret_cast<const char*>(glewGetErrorString(glewResult)) +
+          ")";
+  } else if (!GLEW_EXT_framebuffer_object || !GLEW_ARB_texture_non_power_of_two || !GLEW_ARB_pixel_buffer_object) {
+    why = "this OpenGL cannot draw off-screen (it lacks framebuffer objects, pixel buffers or textures of any size)";
+  } else if (width > largest || height > largest) {
+    why = "this OpenGL draws at most " + std::to_string(largest) + " pixels a side";
+  } else {
+    renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    return true;
+  }
+  SDL_Quit();
+  return false;
+}
+
+int runCapture(const CaptureRequest& request) {
+  catchInterruptions();
+  std::string why, renderer;
+  if (!openRecordingContext(request.width, request.height, why, renderer)) return refuse(why);
+
+  data_mode = DATA_MODE_ARCHIVE;
+  data_open_archive();
+
+  CaptureStats stats;
+  std::string error;
+  const bool ok = recordShow(request, RecorderTuning{}, stats, error);
+  data_remove_temp_files();
+  SDL_Quit();
+  if (!ok) {
+    std::fprintf(stderr, "kestrune: capture failed: %s\n", error.c_str());
+    return stats.signal != 0 ? 128 + stats.signal : 1;
+  }
+  if (isatty(fileno(stderr))) {
+    const std::string what = request.videoPath.empty() ? request.framesDir : request.videoPath;
+    std::fprintf(stderr, "kestrune: wrote %s: %lld frames at %d fps (%s), %dx%d, drawn by OpenGL (%s) in %s\n",
+                 what.c_str(), static_cast<long long>(stats.frames), request.fps,
+                 clockText(stats.videoSeconds).c_str(), request.width, request.height, renderer.c_str(),
+                 clockText(stats.totalSeconds).c_str());
+  }
+  return 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "capture/capture_plan.h"
+
+// Where the time of a recording went.
+struct CaptureStats {
+  int64_t frames = 0;           // frames recorded
+  double videoSeconds = 0.0;    // their length in the video
+  double totalSeconds = 0.0;    // wall time of the whole recording loop
+  double drawSeconds = 0.0;     // the scenes drawing (the drawing thread)
+  double readbackSeconds = 0.0; // pictures read back from OpenGL
+  double encodeSeconds = 0.0;   // converting, encoding, writing (the worker)
+  int signal = 0;               // the signal that stopped it, or 0
+};
+
+// Knobs for measurements; the program uses the defaults.
+struct RecorderTuning {
+  // glFinish after each frame's drawing, so that the drawing time is not
+  // counted as reading back (slower, for measurements only).
+  bool separateDrawing = false;
+  bool showProgress = true;
+  std::string preset = "veryfast";
+};
+
+// Records the show off-line: the Demo with its real scenes and OpenGL
+// renderer draws into an off-screen target of the requested size, frame n
+// at exactly n / fps, and the pictures go to an MP4 file with the song as
+// its sound and/or to PNG frames. Needs a current OpenGL context with
+// framebuffer objects and the data archive read. Nothing appears under the
+// requested names unless the recording succeeds. False with `error` set
+// (one line) on failure or interruption.
+bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, CaptureStats& stats, std::string& error);
