@@ -90,6 +90,37 @@ TEST(CommandLineTest, HiddenStepOptionsParseAndRefuseBadValues) {
   }
 }
 
+TEST(CommandLineTest, RecordingOptionsAreReadAndBelongToARecording) {
+  const CommandLine line =
+      parse({"--capture", "show.mp4", "--frames=shots", "--fps", "30", "--from", "12.5", "--to=44"});
+  ASSERT_EQ(CommandLine::Action::Run, line.action) << line.error;
+  EXPECT_TRUE(line.records());
+  EXPECT_EQ("show.mp4", line.captureFile);
+  EXPECT_EQ("shots", line.framesDir);
+  EXPECT_EQ(30, line.fps.value_or(0));
+  EXPECT_EQ(12.5, line.fromBeat.value_or(-1));
+  EXPECT_EQ(44.0, line.toBeat.value_or(-1));
+  EXPECT_FALSE(parse({"--no-dialog"}).records());
+
+  const struct {
+    std::vector<const char*> arguments;
+    const char* error;
+  } cases[] = {
+      {{"--fps", "30"}, "--fps, --from and --to belong to a recording (--capture or --frames)"},
+      {{"--frames", "d", "--from", "44", "--to", "44"}, "--to must come after --from"},
+      {{"--capture", ""}, "invalid value '' for --capture: expected a path"},
+      {{"--capture", "a.mp4", "--fps", "0"}, "invalid value '0' for --fps: expected frames per second, 1 to 240"},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = parse(c.arguments);
+    EXPECT_EQ(CommandLine::Action::Fail, line.action) << c.error;
+    EXPECT_EQ(c.error, line.error);
+  }
+  for (const char* beat : {"-1", "1e9", "nan", "inf", "12b", "", " 3", "0x10"}) {
+    EXPECT_EQ(CommandLine::Action::Fail, parse({"--capture", "a.mp4", "--from", beat}).action) << "'" << beat << "'";
+  }
+}
+
 TEST(CommandLineTest, HelpVersionAndFaultsPrintToTheirStreamsWithTheirExitCodes) {
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();
