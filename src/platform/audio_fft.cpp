@@ -16,9 +16,8 @@ struct FftPlan {
 
   FftPlan() {
     config = kiss_fftr_alloc(kSpectrumSize, 0, nullptr, nullptr);
-    const double pi = 3.14159265358979323846;
     for (int i = 0; i < kSpectrumSize; ++i)
-      window[i] = static_cast<float>(0.5 * (1.0 - std::cos(2.0 * pi * i / kSpectrumSize)));
+      window[i] = static_cast<float>(0.5 * (1.0 - std::cos(2.0 * M_PI * i / kSpectrumSize)));
   }
 };
 

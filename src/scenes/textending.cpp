@@ -16,7 +16,6 @@
 Classwide<TextEnding::Shared> TextEnding::shared;
 
 namespace {
-constexpr unsigned char kSmallSquare = 254;
 
 // Bar heights are whole rows; clamp first so that any magnitude converts.
 int32_t truncateLevel(float value) {
@@ -85,20 +84,20 @@ void TextEnding::drawAnalyser(uint32_t now) {
 
 void TextEnding::drawWave(uint32_t now) {
   const double d = shared->waveStart.since(now);
-  const double amplitude = 7.0 + 6.0 * std::cos(d * 0.000588235294117647);
-  const double rowStep = 0.5 + 0.3 * std::cos(d * 0.0005263157894736842);
+  const double amplitude = 7.0 + 6.0 * std::cos(d * (1.0 / 1700));
+  const double rowStep = 0.5 + 0.3 * std::cos(d * (1.0 / 1900));
   wavePicture.drawRowWave(now * 0.02, amplitude, rowStep);
 }
 
 void TextEnding::drawCredits(float b, uint32_t now) {
   const int index = b < 500.0f ? 0 : 1;
-  personPictures[index].drawRotated(std::sin(now * 0.0031830988618379067) * 0.3333333333333333, 1.0, 1.0);
-  creditPictures[index].drawColumnWave(0, now * 0.006666666666666667, 1.5, 0.3);
+  personPictures[index].drawRotated(std::sin(now * (1.0 / (100 * M_PI))) * (1.0 / 3), 1.0, 1.0);
+  creditPictures[index].drawColumnWave(0, now * (1.0 / 150), 1.5, 0.3);
 }
 
 void TextEnding::drawFallback(uint32_t now) {
   face.drawRotated(shared->fallbackStart.since(now) * 0.002, 1.0, 1.0);
-  writeText(ascii, 0, 49, "(F5 - Snake, ESC - Quit)", 4, 0);
+  writeText(ascii, 0, 49, "(F5 - Snake, ESC - Quit)", kRed, kBlack);
 }
 
 void TextEnding::draw() {

@@ -65,7 +65,6 @@ const char* const kLetterRows[50] = {
     "................................................................................",
 };
 
-constexpr int kSmallSquare = 254;
 
 }  // namespace
 
@@ -101,7 +100,7 @@ void LetterMask::draw(AsciiEngine* engine) const {
         const int k = ch - 'a';
         lit = k < kFlags && shown[k] != 0 && inverse[k] != 0;
       }
-      if (lit) engine->setCell(c, r, kFullBlock, 15, 0);
+      if (lit) engine->setCell(c, r, kFullBlock, kWhite, kBlack);
     }
   }
 }

@@ -14,7 +14,6 @@ Classwide<TextRaster::Shared> TextRaster::shared;
 
 namespace {
 constexpr uint32_t kScrollerDelayMs = 312;
-constexpr double kPi = 3.141592653589793;
 }  // namespace
 
 TextRaster::TextRaster() = default;
@@ -28,7 +27,7 @@ void TextRaster::init() {
   }
   bars.reset(new RasterBars(ascii, 0.04));
   bars->initSet(0, 0.0);
-  bars->initSet(1, kPi);
+  bars->initSet(1, M_PI);
   scroller.load(ascii, 800, 50, "data/textraster/fastintro.raw");
   starfield.reset(new Starfield(ascii));
   for (int i = 0; i < 200; ++i) starfield->step();
@@ -57,7 +56,7 @@ void TextRaster::draw() {
       // Unsigned: during the first 312 ms the offset is far past the
       // picture's right edge, so nothing shows; then one column per 10 ms.
       const uint32_t offset = (sinceStart - kScrollerDelayMs) / 10u;
-      scroller.drawColumnWave(static_cast<int>(offset), now * 0.002857142857142857, 4.5, -0.025);
+      scroller.drawColumnWave(static_cast<int>(offset), now * (1.0 / 350), 4.5, -0.025);
     } else {
       const int k = nameIndex(b);
       if (k >= 0) names[k].draw(kFullBlock, 0, 0);
@@ -70,7 +69,7 @@ void TextRaster::draw() {
     if (b >= 224.0f) {
       zoom = shared->zoomStart.since(now) * 0.01 + 1.0;
     }
-    face.drawRotated(1.5707963267948966, zoom, zoom);
+    face.drawRotated(M_PI / 2, zoom, zoom);
   }
 
   ascii->present();

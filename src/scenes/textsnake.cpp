@@ -14,13 +14,10 @@ Classwide<TextSnake::Shared> TextSnake::shared;
 
 namespace {
 
-constexpr unsigned char kHead = 2;      // inverse smiling face
-constexpr unsigned char kBody = 254;    // small filled square
-constexpr unsigned char kHeart = 3;
-constexpr int kWhite = 15;
-constexpr int kDarkGreen = 2;
+constexpr int kHead = kSmileyInverse;
+constexpr int kBody = kSmallSquare;
 constexpr int kPanelFg = kWhite;
-constexpr int kPanelBg = kDarkGreen;
+constexpr int kPanelBg = kGreen;
 
 constexpr int kDx[4] = {0, 1, 0, -1};
 constexpr int kDy[4] = {-1, 0, 1, 0};
@@ -228,9 +225,9 @@ void TextSnake::drawPanel(bool menuLines) {
 }
 
 void TextSnake::drawSnake(bool withFood) {
-  if (withFood) ascii->setCell(food.x, food.y, kHeart, 12, 0);
-  for (int i = 1; i < length; ++i) ascii->setCell(segments[i].x, segments[i].y, kBody, 2, 10);
-  ascii->setCell(segments[0].x, segments[0].y, kHead, 14, 0);
+  if (withFood) ascii->setCell(food.x, food.y, kHeart, kLightRed, kBlack);
+  for (int i = 1; i < length; ++i) ascii->setCell(segments[i].x, segments[i].y, kBody, kGreen, kLightGreen);
+  ascii->setCell(segments[0].x, segments[0].y, kHead, kYellow, kBlack);
 }
 
 int TextSnake::greetingIndex(int beat) {
@@ -268,7 +265,7 @@ void TextSnake::draw() {
     const uint32_t sinceTitle = shared->titleStart.since(now);
     if (shared->interactionMode == kTitle) {
       facePicture.drawRotated(sinceTitle * 0.002, 1.0, 1.0);
-      writeText(ascii, 0, 49, "( 1,2 - Snake, ESC - Quit )", 4, 0);
+      writeText(ascii, 0, 49, "( 1,2 - Snake, ESC - Quit )", kRed, kBlack);
     } else {
       starfield->update(now);
       gameFrame(shared->interactionMode == kAutomatic, true, now);

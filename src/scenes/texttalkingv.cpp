@@ -13,8 +13,7 @@ Classwide<TextTalkingV::Shared> TextTalkingV::shared;
 
 namespace {
 
-constexpr int kLightShade = 176;
-constexpr double kQuarterTurn = 1.5707963267948966;
+constexpr double kQuarterTurn = M_PI / 2;
 }  // namespace
 
 TextTalkingV::TextTalkingV() = default;
@@ -67,9 +66,9 @@ void TextTalkingV::drawSpots(uint32_t now) {
   const int columns[3] = {static_cast<int>(std::sin(n * 0.001) * 35 + 40),
                           static_cast<int>(std::sin(n * 0.00125) * 35 + 40),
                           static_cast<int>(std::sin(n * 0.002) * 35 + 40)};
-  const int rows[3] = {static_cast<int>(std::cos(n * 0.0014084507042253522) * 20 + 25),
-                       static_cast<int>(std::cos(n * 0.0024390243902439024) * 20 + 25),
-                       static_cast<int>(std::cos(n * 0.0012345679012345679) * 20 + 25)};
+  const int rows[3] = {static_cast<int>(std::cos(n * (1.0 / 710)) * 20 + 25),
+                       static_cast<int>(std::cos(n * (1.0 / 410)) * 20 + 25),
+                       static_cast<int>(std::cos(n * (1.0 / 810)) * 20 + 25)};
   for (int spot = 0; spot < 3; ++spot) {
     for (int dy = -5; dy <= 5; ++dy) {
       for (int dx = -5; dx <= 5; ++dx) {

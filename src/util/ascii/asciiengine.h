@@ -1,9 +1,8 @@
 #pragma once
 
-class AsciiEngine;
+#include "util/ascii/textmode.h"
 
-// Glyph 219, the full block: the cell shows nothing but its foreground colour.
-constexpr int kFullBlock = 219;
+class AsciiEngine;
 
 // Receives the finished text screen when a scene presents it: the program's
 // OpenGL renderer (GlScreenRenderer), the CPU reference renderer of the

@@ -5,7 +5,6 @@
 Classwide<FallingBlocks::Shared> FallingBlocks::shared;
 
 namespace {
-constexpr unsigned char kSmallSquare = 254;
 
 struct PieceType {
   int32_t cells[4][2];
@@ -14,10 +13,10 @@ struct PieceType {
 };
 
 constexpr PieceType kTypes[4] = {
-    {{{0, 0}, {1, 0}, {2, 0}, {3, 0}}, 1, 9},   // bar, blue
-    {{{0, 0}, {1, 0}, {2, 0}, {1, 1}}, 2, 10},  // T, green
-    {{{0, 0}, {1, 0}, {1, 1}, {2, 1}}, 2, 12},  // Z, red
-    {{{0, 0}, {1, 0}, {2, 0}, {0, 1}}, 2, 14},  // L, yellow
+    {{{0, 0}, {1, 0}, {2, 0}, {3, 0}}, 1, kLightBlue},   // bar
+    {{{0, 0}, {1, 0}, {2, 0}, {1, 1}}, 2, kLightGreen},  // T
+    {{{0, 0}, {1, 0}, {1, 1}, {2, 1}}, 2, kLightRed},    // Z
+    {{{0, 0}, {1, 0}, {2, 0}, {0, 1}}, 2, kYellow},      // L
 };
 
 constexpr int kOrder[FallingBlocks::kPieces] = {0, 1, 2, 3, 1, 3, 0, 2, 1, 3, 2, 3, 0, 1, 3, 2, 1, 0};
@@ -58,7 +57,7 @@ void FallingBlocks::drawPiece(const Piece& piece) {
     const int left = (piece.blockX[c] + piece.x) * blockWidth + originX;
     const int top = piece.blockY[c] * blockHeight + piece.fallCount + originY;
     for (int dy = 0; dy < blockHeight; ++dy)
-      for (int dx = 0; dx < blockWidth; ++dx) engine->setCell(left + dx, top + dy, kSmallSquare, colour, colour - 8);
+      for (int dx = 0; dx < blockWidth; ++dx) engine->setCell(left + dx, top + dy, kSmallSquare, colour, colour - kBrightOffset);
   }
 }
 

@@ -7,7 +7,6 @@
 Classwide<Plasma::Shared> Plasma::shared;
 
 namespace {
-constexpr unsigned char kLightShade = 176;
 // Eight bands of 32: dark blue, blue, dark cyan, cyan, white, light grey,
 // dark grey, black.
 constexpr unsigned char kBands[8] = {1, 9, 3, 11, 15, 7, 8, 0};

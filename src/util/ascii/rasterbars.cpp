@@ -8,7 +8,7 @@ Classwide<RasterBars::Shared> RasterBars::shared;
 
 namespace {
 constexpr int kBehindColours[3] = {4, 2, 1};
-constexpr int kFrontColours[3] = {12, 10, 9};
+constexpr int kFrontColours[3] = {kLightRed, kLightGreen, kLightBlue};
 }  // namespace
 
 RasterBars::RasterBars(AsciiEngine* engine, double phaseStep)

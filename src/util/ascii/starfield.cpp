@@ -28,6 +28,6 @@ void Starfield::update(uint32_t now) {
   shared->step.start(now, 1);
   shared->step.catchUp(now, kStepMs, [this] { step(); });
   for (int i = 0; i < kStars; ++i) {
-    engine->setCell(x[i], y[i], '.', speed[i] > 3 ? 15 : 8, 0);
+    engine->setCell(x[i], y[i], '.', speed[i] > 3 ? kWhite : kDarkGrey, kBlack);
   }
 }
