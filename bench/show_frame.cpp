@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gl_attributes.h"
 #include "platform/keystate.h"
 #include "platform/random.h"
 #include "platform/ticks.h"
@@ -70,12 +71,7 @@ int main() {
 
   setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
   if (SDL_Init(SDL_INIT_VIDEO) < 0) return 1;
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 0);
+  platform::requestShowGlAttributes(0);
   if (!SDL_SetVideoMode(width, height, 32, SDL_OPENGL) || glewInit() != GLEW_OK) {
     std::fprintf(stderr, "bench_show_frame: no GL window (%s); run under xvfb-run\n", SDL_GetError());
     return 1;

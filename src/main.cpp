@@ -10,6 +10,7 @@
 #include "commandline.h"
 #include "demo.h"
 #include "extensioncheck.h"
+#include "platform/gl_attributes.h"
 #include "settings.h"
 #include "setupdialog.h"
 #include "util/data/data.h"
@@ -64,14 +65,7 @@ int main(int argc, char** argv) {
     display_settings.aspectDenominator = commandLine.pictureAspect->denominator;
   }
 
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
-  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
-  SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, display_settings.vsync);
+  platform::requestShowGlAttributes(display_settings.vsync);
 
   display_settings.videoFlags |= SDL_OPENGL | SDL_RESIZABLE;
   // putenv keeps the string; it must outlive the environment entry.

@@ -10,6 +10,7 @@
 
 #include "capture/interruption.h"
 #include "capture/show_recorder.h"
+#include "platform/gl_attributes.h"
 #include "util/data/data.h"
 
 namespace {
@@ -39,12 +40,7 @@ bool openRecordingContext(int width, int height, std::string& why, std::string& 
     why = std::string("no display can be opened (") + SDL_GetError() + ")";
     return false;
   }
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 0);
+  platform::requestShowGlAttributes(0);
   if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, 0, SDL_OPENGL)) {
     why = std::string("no OpenGL window can be opened (") + SDL_GetError() + ")";
     SDL_Quit();
