@@ -28,7 +28,7 @@ void SteppedClock::setTime(Music& music, double seconds) {
   g_steppedTicks = startTick_ + static_cast<uint32_t>(std::llround(seconds * 1000.0));
   const double position = song_.loaded() ? std::min(seconds, song_.seconds()) : seconds;
   music.setManualPosition(position);
-  float magnitudes[SongSpectrum::kBins] = {};
+  float magnitudes[DecodedSong::kBins] = {};
   if (song_.loaded()) song_.spectrum(position, magnitudes);
   music.setManualSpectrum(magnitudes);
 }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "util/music/songspectrum.h"
+#include "util/music/decodedsong.h"
 
 class Music;
 
@@ -35,7 +35,7 @@ class SteppedClock {
 
  private:
   uint32_t startTick_;
-  SongSpectrum song_;
+  DecodedSong song_;
 };
 
 // Frame times of a show run at a fixed frame rate: frame n at n / fps

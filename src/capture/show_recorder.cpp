@@ -18,7 +18,7 @@
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/fbo/fbo.h"
 #include "util/music/music.h"
-#include "util/music/songspectrum.h"
+#include "util/music/decodedsong.h"
 #include "util/timing/classwide.h"
 
 namespace {

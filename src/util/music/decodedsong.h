@@ -9,7 +9,7 @@ bool decodeSong(const char* name, std::vector<int16_t>& stereo);
 
 // A song decoded to mono samples, for the spectrum the analyser would see
 // at any position without an audio device (stepped show clocks).
-class SongSpectrum {
+class DecodedSong {
  public:
   static constexpr int kBins = 512;
 

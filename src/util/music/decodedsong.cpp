@@ -1,4 +1,4 @@
-#include "util/music/songspectrum.h"
+#include "util/music/decodedsong.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -28,7 +28,7 @@ bool decodeSong(const char* name, std::vector<int16_t>& stereo) {
   return !stereo.empty();
 }
 
-bool SongSpectrum::load(const char* name) {
+bool DecodedSong::load(const char* name) {
   mono_.clear();
   std::vector<int16_t> stereo;
   decodeSong(name, stereo);
@@ -37,7 +37,7 @@ bool SongSpectrum::load(const char* name) {
   return loaded();
 }
 
-void SongSpectrum::spectrum(double seconds, float* out512) const {
+void DecodedSong::spectrum(double seconds, float* out512) const {
   float window[platform::audio::kSpectrumSize];
   const long end = static_cast<long>(seconds * 44100.0);
   for (int i = 0; i < platform::audio::kSpectrumSize; ++i) {
