@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "iconset_lib.h"
-#include "png_writer.h"
 #include "rawgrid_lib.h"
+#include "util/texture/png_writer.h"
 
 namespace {
 
