@@ -97,6 +97,29 @@ TEST_F(FboGlTest, ConstructionBuildsACompleteUnboundFramebuffer) {
   EXPECT_TRUE(glErrors().empty());
 }
 
+// The heap side is watched by the leak check; GL names are not, so a
+// framebuffer made per capture or per renderer would pile up in the driver.
+TEST_F(FboGlTest, DestructionFreesEveryGlObjectItHolds) {
+  GLuint framebuffer = 0, depth = 0, colour = 0, extra = 0;
+  {
+    Fbo fbo(64, 64);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo.fboID);
+    fbo.addColorAttachment(GL_RGBA8);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    framebuffer = fbo.fboID;
+    depth = fbo.depthBuffer;
+    colour = fbo.colorTextures[0]->texID;
+    extra = fbo.colorTextures[1]->texID;
+    ASSERT_TRUE(glIsFramebufferEXT(framebuffer) && glIsRenderbufferEXT(depth) && glIsTexture(colour) &&
+                glIsTexture(extra));
+  }
+  EXPECT_FALSE(glIsFramebufferEXT(framebuffer));
+  EXPECT_FALSE(glIsRenderbufferEXT(depth));
+  EXPECT_FALSE(glIsTexture(colour));
+  EXPECT_FALSE(glIsTexture(extra));
+  EXPECT_TRUE(glErrors().empty());
+}
+
 TEST_F(FboGlTest, BindRendersIntoTheColourTextureAndUnbindRestoresTheViewport) {
   Fbo fbo(64, 32);
   glClearColor(0.0f, 0.0f, 1.0f, 1.0f);

@@ -92,6 +92,12 @@ bool packMasks(const GlyphAtlas& atlas, std::vector<unsigned char>* masks) {
 
 }  // namespace
 
+CellShaderPass::~CellShaderPass() {
+  if (program_ != 0) glDeleteProgram(program_);
+  if (cells_ != 0) glDeleteTextures(1, &cells_);
+  if (masks_ != 0) glDeleteTextures(1, &masks_);
+}
+
 bool CellShaderPass::init(const Texture& chart) {
   if (!GLEW_VERSION_3_0) return false;
   std::vector<unsigned char> masks;

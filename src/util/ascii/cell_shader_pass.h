@@ -12,6 +12,12 @@ class Texture;
 // sample) and adds the two colours where the masks are set.
 class CellShaderPass {
  public:
+  CellShaderPass() = default;
+  // Frees the program and textures; the GL context must still be current.
+  ~CellShaderPass();
+  CellShaderPass(const CellShaderPass&) = delete;
+  CellShaderPass& operator=(const CellShaderPass&) = delete;
+
   // Builds the program and textures from the character chart. False (and
   // nothing to draw with) when the GL lacks GLSL 1.30, the shader fails, or
   // the chart has texels other than black and white.

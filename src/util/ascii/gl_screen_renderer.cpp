@@ -44,12 +44,14 @@ void forEachQuad(const AsciiEngine& engine, Emit emit) {
 }  // namespace
 
 GlScreenRenderer::GlScreenRenderer()
-    : target(nullptr), cellPass(CellPass::VertexArrays), outputFramebuffer(0), maxAnisotropy(1.0f) {
+    : cellPass(CellPass::VertexArrays), outputFramebuffer(0), maxAnisotropy(1.0f) {
   if (!chart.load(kChartFile, GL_NEAREST, GL_NEAREST, false)) ErrorBox("Failed to load texture!");
-  target = new Fbo(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight);
+  target = std::make_unique<Fbo>(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight);
   if (GLEW_EXT_texture_filter_anisotropic) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
   if (shaderPass.init(chart)) cellPass = CellPass::Shader;
 }
+
+GlScreenRenderer::~GlScreenRenderer() { chart.release(); }
 
 void GlScreenRenderer::present(const AsciiEngine& engine) {
   renderTarget(engine);

@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <memory>
 #include <vector>
 
 #include "util/ascii/asciiengine.h"
@@ -23,9 +24,11 @@ class GlScreenRenderer : public ScreenRenderer {
   enum class CellPass { Shader, VertexArrays, Immediate };
 
   GlScreenRenderer();
+  // Frees the chart, the target and the shader; the context must still be current.
+  ~GlScreenRenderer() override;
 
   Texture chart;
-  Fbo* target;
+  std::unique_ptr<Fbo> target;
   CellPass cellPass;
   // Framebuffer that present() draws the picture into; 0 is the window.
   GLuint outputFramebuffer;

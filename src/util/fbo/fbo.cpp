@@ -73,6 +73,19 @@ Fbo::Fbo(int widthIn, int heightIn)
   checkComplete();
 }
 
+Fbo::~Fbo() {
+  for (Texture* texture : colorTextures) {
+    texture->release();
+    delete texture;
+  }
+  if (depthTexture) {
+    depthTexture->release();
+    delete depthTexture;
+  }
+  if (depthBuffer != 0) glDeleteRenderbuffersEXT(1, &depthBuffer);
+  if (fboID != 0) glDeleteFramebuffersEXT(1, &fboID);
+}
+
 void Fbo::addDepthBuffer() {
   if (depthBuffer != 0) ErrorBox("Depth buffer already present!");
   glGenRenderbuffersEXT(1, &depthBuffer);

@@ -18,10 +18,16 @@ void fbo_report_status(GLenum status);
 // textures are missing: half the smallest power of two >= max(width, 2).
 int fbo_power_of_two_size(int width);
 
-// A framebuffer object with a depth renderbuffer and colour textures.
+// A framebuffer object with a depth renderbuffer and colour textures. It
+// owns every texture and GL object it holds (also a depth texture put in
+// its place) and frees them with itself; the GL context must still be
+// current then.
 class Fbo {
  public:
   Fbo(int width, int height);
+  ~Fbo();
+  Fbo(const Fbo&) = delete;
+  Fbo& operator=(const Fbo&) = delete;
 
   int width;
   int height;
