@@ -8,6 +8,7 @@
 #include "platform/audio.h"
 #include "util/data/data.h"
 #include "util/error.h"
+#include "util/music/midi.h"
 #include "util/music/syncconfig.h"
 
 namespace audio = platform::audio;
@@ -41,8 +42,15 @@ Music::Music(Manual) {
   lengthBytes = audio::length(stream);
 }
 
+Music::~Music() {
+  if (stream != 0) audio::freeStream(stream);
+  std::free(streamBytes_);
+  delete midi;
+}
+
 void Music::resetFields() {
   midi = nullptr;
+  streamBytes_ = nullptr;
   bpm = 200.0f;
   beatOffset = 0.0f;
   for (int i = 0; i < 10; ++i) {
@@ -60,13 +68,14 @@ void Music::loadStream(const char* name) {
   if ((audio::version() >> 16) != 0x0204) ErrorBox("An incorrect version of BASS was loaded");
   if (!audio::init(-1, 44100)) ErrorBox("Can't initialize device");
 
-  // The stream plays from this buffer: it stays allocated for good.
+  // The stream plays from this buffer: it stays allocated while the stream lives.
   int size = 0;
   char* data = data_load_file(name, &size, false);
   if (!data) ErrorBox("Failed to read music data from %s!", name);
 
   stream = audio::createStream(data, 0, static_cast<uint64_t>(size), audio::kFlagLoop | audio::kFlagPrescan);
   if (stream != 0) {
+    streamBytes_ = data;
     lengthBytes = audio::length(stream);
     if (lengthBytes != audio::kLengthError)
       lengthSeconds = static_cast<int32_t>(audio::bytesToSeconds(stream, lengthBytes));
@@ -113,7 +122,7 @@ void Music::update() {
 
 float Music::beatTime() const {
   const uint64_t position = audio::position(stream);
-  return static_cast<float>(audio::bytesToSeconds(stream, position) * 0.016666666666666666 * bpm +
+  return static_cast<float>(audio::bytesToSeconds(stream, position) * (1.0 / 60) * bpm +
                             beatOffset);
 }
 

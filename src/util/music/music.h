@@ -19,6 +19,11 @@ class Music {
   // position (and spectrum) the caller sets by hand.
   struct Manual {};
   explicit Music(Manual);
+  // Frees the stream (the audio layer stops playing it), its bytes and the
+  // MIDI song with its modulators.
+  ~Music();
+  Music(const Music&) = delete;
+  Music& operator=(const Music&) = delete;
 
   MidiSong* midi;
   float bpm;
@@ -45,4 +50,6 @@ class Music {
 
  private:
   void resetFields();
+  char* streamBytes_;  // malloc'd; the stream plays from it
+
 };
