@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   data_mode = DATA_MODE_ARCHIVE;
   try {
     data_read_archive(path);
-    for (const DataEntry* entry : data_entries) {
+    for (const auto& entry : data_entries) {
       if (entry->size < 0) std::abort();
       if (FILE* stream = data_open_file(entry->name.c_str())) std::fclose(stream);
       int bytes = -1;

@@ -14,10 +14,10 @@
 namespace {
 
 DataEntry* addEntry(const char* name, const std::string& bytes) {
-  DataEntry* entry = new DataEntry{name, static_cast<int>(bytes.size()),
-                                   static_cast<char*>(std::malloc(bytes.size() + 1))};
+  data_entries.push_back(std::make_unique<DataEntry>(name, static_cast<int>(bytes.size()),
+                                                     static_cast<char*>(std::malloc(bytes.size() + 1))));
+  DataEntry* entry = data_entries.back().get();
   std::memcpy(entry->data, bytes.data(), bytes.size());
-  data_entries.push_back(entry);
   return entry;
 }
 

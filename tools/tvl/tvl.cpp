@@ -173,7 +173,7 @@ int listCommand(int argc, char** argv) {
   if (argc != 3) usage("list needs exactly one archive");
   data_mode = DATA_MODE_ARCHIVE;
   data_read_archive(argv[2]);
-  for (const DataEntry* entry : data_entries) std::printf("%10d  %s\n", entry->size, entry->name.c_str());
+  for (const auto& entry : data_entries) std::printf("%10d  %s\n", entry->size, entry->name.c_str());
   return 0;
 }
 
@@ -192,11 +192,11 @@ int extractCommand(int argc, char** argv) {
   data_mode = DATA_MODE_ARCHIVE;
   data_read_archive(argv[2]);
   fs::path target = argc == 4 ? argv[3] : ".";
-  for (const DataEntry* entry : data_entries) {
+  for (const auto& entry : data_entries) {
     if (!safeName(entry->name)) fail("refusing to extract the entry \"%s\"", entry->name.c_str());
   }
   std::set<std::string> written;
-  for (const DataEntry* entry : data_entries) {
+  for (const auto& entry : data_entries) {
     if (!written.insert(entry->name).second) {
       std::fprintf(stderr, "tvl: skipping a second entry named %s\n", entry->name.c_str());
       continue;

@@ -17,7 +17,7 @@
 #include "util/texture/texture.h"
 
 int data_mode = DATA_MODE_DISK;
-std::vector<DataEntry*> data_entries;
+std::vector<std::unique_ptr<DataEntry>> data_entries;
 std::vector<std::string> data_temp_files;
 FILE* data_log_output = stdout;
 
@@ -32,6 +32,7 @@ constexpr int kArchiveHeaderSize = kMagicSize + 2;
 const char kChunkTag[] = "TVLDFC";  // 6 characters and the 0 byte
 constexpr int kChunkTagSize = 7;
 constexpr int kChunkHeaderSize = kChunkTagSize + 4 + 4;
+constexpr int kLongestMessage = 5000;  // what the error box holds
 
 // A tag or header read from the file, as text fit for a message box: up to
 // its 0 byte, printable ASCII kept, every other byte (and the backslash)
@@ -113,6 +114,12 @@ int32_t readI32(const unsigned char* p) {
                  uint32_t(p[3]) << 24);
 }
 
+// Decodes a whole coder stream; the coder's working state lives only for the call.
+int decompressArchive(unsigned char* stream, int length, unsigned char* payload, int* produced) {
+  auto state = std::make_unique<HuffState>();
+  return huff_decompress(stream, length, state.get(), payload, produced);
+}
+
 bool writeI32(FILE* file, int32_t value) {
   uint32_t v = uint32_t(value);
   unsigned char bytes[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
@@ -122,20 +129,20 @@ bool writeI32(FILE* file, int32_t value) {
 // Archive lookup: walks every entry; a second match is fatal.
 DataEntry* findEntry(const char* name) {
   DataEntry* found = nullptr;
-  for (DataEntry* entry : data_entries) {
+  for (const auto& entry : data_entries) {
     if (entry->name != name) continue;
     if (found) {
       ErrorBox("Ouch, found more than one entry for %s in datafile. Duplicates make no sense here.",
                name);
     }
-    found = entry;
+    found = entry.get();
   }
   return found;
 }
 
 // Pack mode: true (after logging the notice) when the name is already recorded.
 bool skipDuplicate(const char* name) {
-  for (const DataEntry* entry : data_entries) {
+  for (const auto& entry : data_entries) {
     if (entry->name == name) {
       logLine("[DATA] Skipping duplicate entry for %s\n", name);
       return true;
@@ -145,14 +152,14 @@ bool skipDuplicate(const char* name) {
 }
 
 void addEntry(const char* name, int size, char* data) {
-  data_entries.push_back(new DataEntry{name, size, data});
+  data_entries.push_back(std::make_unique<DataEntry>(name, size, data));
 }
 
 void writeArchive(const char* path) {
   logLine("Writing datafile %s:\n", path);
   FILE* chunks = createTempFile();
   if (!chunks) ErrorBox("Failed to create tmpfile()");
-  for (const DataEntry* entry : data_entries) {
+  for (const auto& entry : data_entries) {
     logLine("..file: %s, %i bytes\n", entry->name.c_str(), entry->size);
     size_t nameLength = entry->name.size();
     if (std::fwrite(kChunkTag, 1, kChunkTagSize, chunks) != size_t(kChunkTagSize)) {
@@ -231,20 +238,32 @@ void data_read_archive(const char* path) {
   int streamLength = int(length) - kArchiveHeaderSize;
   unsigned char* stream = static_cast<unsigned char*>(std::malloc(size_t(streamLength) + 1));
   if (!stream) ErrorBox("Failed to allocate memory for data buffer loading %s!", path);
+  // Every failure from here on hands the buffers back before its message, so
+  // a fatal read ends the process holding nothing of ours.
   if (std::fread(stream, 1, size_t(streamLength), file) != size_t(streamLength)) {
+    std::free(stream);
     ErrorBox("Failed to read %i bytes from %s.", streamLength, path);
   }
   std::fclose(file);
 
   int expected = 0;
   int check = huff_check(stream, streamLength, &expected);
-  if (check != HUFF_OK) ErrorBox("Corrupt data file %s: %s.", path, huff_error_text(check));
+  if (check != HUFF_OK) {
+    std::free(stream);
+    ErrorBox("Corrupt data file %s: %s.", path, huff_error_text(check));
+  }
   unsigned char* payload = static_cast<unsigned char*>(std::malloc(size_t(expected) + 1));
-  if (!payload) ErrorBox("Failed to allocate memory for data buffer loading %s!", path);
-  auto state = std::make_unique<HuffState>();
+  if (!payload) {
+    std::free(stream);
+    ErrorBox("Failed to allocate memory for data buffer loading %s!", path);
+  }
   int produced = 0;
-  int result = huff_decompress(stream, streamLength, state.get(), payload, &produced);
-  if (result < 0) ErrorBox("Corrupt data file %s: %s.", path, huff_error_text(result));
+  int result = decompressArchive(stream, streamLength, payload, &produced);
+  std::free(stream);
+  if (result < 0) {
+    std::free(payload);
+    ErrorBox("Corrupt data file %s: %s.", path, huff_error_text(result));
+  }
 
   int chunks = 0;
   uint32_t totalSize = 0;
@@ -253,11 +272,13 @@ void data_read_archive(const char* path) {
     const unsigned char* chunk = payload + offset;
     int64_t left = produced - offset;
     if (left < kChunkHeaderSize) {
+      std::free(payload);
       ErrorBox("Corrupt data file %s: chunk %i is cut off inside its header.", path, chunks + 1);
     }
     char tag[kChunkTagSize + 1] = {};
     std::memcpy(tag, chunk, kChunkTagSize);
     if (std::strcmp(tag, kChunkTag) != 0) {
+      std::free(payload);
       ErrorBox("Unrecognized chunk header: %s. \nRead %i chunks, %.1f MB before this\n",
                printable(tag, kChunkTagSize).text, chunks, totalSize / 1048576.0);
     }
@@ -265,19 +286,31 @@ void data_read_archive(const char* path) {
     int32_t size = readI32(chunk + kChunkTagSize + 4);
     left -= kChunkHeaderSize;
     if (nameLength < 0 || nameLength > left) {
+      std::free(payload);
       ErrorBox("Corrupt data file %s: the name of chunk %i runs past the end of the data.", path,
                chunks + 1);
     }
-    char* name = static_cast<char*>(std::malloc(size_t(nameLength) + 1));
-    if (!name) ErrorBox("Failed to allocate memory for filename string!");
-    std::memcpy(name, chunk + kChunkHeaderSize, size_t(nameLength));
-    name[nameLength] = '\0';
+    const char* storedName = reinterpret_cast<const char*>(chunk + kChunkHeaderSize);
     if (size < 0 || size > left - nameLength) {
+      char shownName[kLongestMessage];
+      std::snprintf(shownName, sizeof shownName, "%.*s", int(nameLength), storedName);
+      std::free(payload);
       ErrorBox("Corrupt data file %s: the contents of %s (chunk %i) run past the end of the data.",
-               path, name, chunks + 1);
+               path, shownName, chunks + 1);
     }
+    char* name = static_cast<char*>(std::malloc(size_t(nameLength) + 1));
+    if (!name) {
+      std::free(payload);
+      ErrorBox("Failed to allocate memory for filename string!");
+    }
+    std::memcpy(name, storedName, size_t(nameLength));
+    name[nameLength] = '\0';
     char* data = static_cast<char*>(std::malloc(size_t(size) + 1));
-    if (!data) ErrorBox("Failed to allocate memory for data chunk!");
+    if (!data) {
+      std::free(name);
+      std::free(payload);
+      ErrorBox("Failed to allocate memory for data chunk!");
+    }
     std::memcpy(data, chunk + kChunkHeaderSize + nameLength, size_t(size));
     addEntry(name, size, data);
     std::free(name);
@@ -285,7 +318,6 @@ void data_read_archive(const char* path) {
     totalSize += uint32_t(size);
     offset += kChunkHeaderSize + int64_t(nameLength) + size;
   }
-  std::free(stream);
   std::free(payload);
 }
 
@@ -376,13 +408,7 @@ void data_write_archive() {
 
 void data_remove_temp_files() { removeStillLinked(); }
 
-void data_clear_entries() {
-  for (DataEntry* entry : data_entries) {
-    std::free(entry->data);
-    delete entry;
-  }
-  data_entries.clear();
-}
+void data_clear_entries() { data_entries.clear(); }
 
 // The loading texture is the first thing read from the archive at start-up.
 void data_load_loading_texture() {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Every data file of the show is read through these functions, by its path
@@ -18,15 +21,22 @@ enum { DATA_MODE_DISK = 0, DATA_MODE_ARCHIVE = 1, DATA_MODE_PACK = 2 };
 
 extern int data_mode;
 
-// One file held in memory; lives until the process ends.
+// One file held in memory; lives until the process ends (or the entries are
+// cleared) and owns its bytes.
 struct DataEntry {
+  DataEntry(std::string entryName, int entrySize, char* entryData)
+      : name(std::move(entryName)), size(entrySize), data(entryData) {}
+  ~DataEntry() { std::free(data); }
+  DataEntry(const DataEntry&) = delete;
+  DataEntry& operator=(const DataEntry&) = delete;
+
   std::string name;  // exactly as callers spell it
   int size;          // bytes in data
   char* data;        // malloc'd
 };
 
 // Archive order when read, first-load order in pack mode.
-extern std::vector<DataEntry*> data_entries;
+extern std::vector<std::unique_ptr<DataEntry>> data_entries;
 
 // The path of every temporary file this module created, in creation order.
 // Each is unlinked the moment it is open (its stream keeps working until
