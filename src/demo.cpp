@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/audio.h"
+#include "platform/memory.h"
 #include "platform/random.h"
 #include "platform/ticks.h"
 #include "settings.h"
@@ -25,6 +26,7 @@ namespace {
 
 // Tick count of a stepped show at second 0, as the preview tool's default.
 constexpr uint32_t kSteppedStartTick = 100000;
+constexpr int kFramesBeforeMemoryRelease = 3;
 
 volatile std::sig_atomic_t g_holdReleased = 0;
 void releaseHold(int) { g_holdReleased = 1; }
@@ -126,6 +128,7 @@ bool Demo::frame() {
   drawScheduledScenes(scenes, music.get(), &keys, width, height, true);
   SDL_GL_SwapBuffers();
   keyFrameDrawn(keys, keyTaps);
+  if (framesUntilMemoryRelease_ > 0 && --framesUntilMemoryRelease_ == 0) platform::releaseFreeMemory();
   return hold;
 }
 
@@ -149,6 +152,7 @@ void Demo::resizeWindow(int newWidth, int newHeight) {
   offscreenSizeFor(width, height, limit, &bufferWidth, &bufferHeight);
   fbo->resize(bufferWidth, bufferHeight);
   ascii->setViewport(width, height, aspect);
+  framesUntilMemoryRelease_ = kFramesBeforeMemoryRelease;
 }
 
 void Demo::keyEvent(int symbol, bool down) {

@@ -62,6 +62,9 @@ class Demo {
   bool handleEvents();
 
   bool leaving_ = false;
+  // Frames to draw after a resize before the freed window-sized buffers go
+  // back to the system (the driver swaps its own at the next frames); 0: none due.
+  int framesUntilMemoryRelease_ = 0;
 
 };
 
