@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -20,8 +21,8 @@ std::string clockText(double seconds) {
 
 }  // namespace
 
-ProgressLine::ProgressLine(FILE* out, int64_t total)
-    : out_(out), total_(total), enabled_(out != nullptr && isatty(fileno(out))) {}
+ProgressLine::ProgressLine(FILE* out, int64_t total, std::string label)
+    : out_(out), total_(total), label_(std::move(label)), enabled_(out != nullptr && isatty(fileno(out))) {}
 
 std::string ProgressLine::format(int64_t done, int64_t total, double seconds) {
   const double share = total > 0 ? static_cast<double>(done) / total : 1.0;
@@ -40,7 +41,7 @@ void ProgressLine::update(int64_t done, double seconds) {
   lastDrawn_ = seconds;
   shown_ = true;
   // Clear to the end of the line: the new text may be shorter.
-  std::fprintf(out_, "\r%s\033[K", format(done, total_, seconds).c_str());
+  std::fprintf(out_, "\r%s%s\033[K", label_.c_str(), format(done, total_, seconds).c_str());
   std::fflush(out_);
 }
 

@@ -9,8 +9,8 @@
 // so logs and pipes get no carriage-return clutter.
 class ProgressLine {
  public:
-  // `total` steps of work; `out` usually stderr.
-  ProgressLine(FILE* out, int64_t total);
+  // `total` steps of work; `out` usually stderr; `label` leads the line.
+  ProgressLine(FILE* out, int64_t total, std::string label = std::string());
   // Force the line on or off (tests); by default it is on for terminals.
   void setEnabled(bool enabled) { enabled_ = enabled; }
 
@@ -25,6 +25,7 @@ class ProgressLine {
  private:
   FILE* out_;
   int64_t total_;
+  std::string label_;
   bool enabled_;
   bool shown_ = false;
   double lastDrawn_ = -1.0;

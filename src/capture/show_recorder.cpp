@@ -180,6 +180,11 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     return true;
   });
 
+  // A late --from means minutes of frames before the first recorded one:
+  // they get a line of their own.
+  ProgressLine leadIn(stderr, plan.firstFrame, "drawing up to the start: ");
+  if (!tuning.showProgress || plan.firstFrame == 0) leadIn.setEnabled(false);
+  const Clock::time_point leadInStart = Clock::now();
   ProgressLine progress(stderr, plan.frameCount());
   if (!tuning.showProgress) progress.setEnabled(false);
   Clock::time_point start = Clock::now();  // reset at the first recorded frame
@@ -209,8 +214,14 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     Clock::time_point t = Clock::now();
     demo->frame();
     if (tuning.separateDrawing) glFinish();
-    if (n < plan.firstFrame) continue;
-    if (n == plan.firstFrame) start = t;
+    if (n < plan.firstFrame) {
+      leadIn.update(n + 1, secondsSince(leadInStart));
+      continue;
+    }
+    if (n == plan.firstFrame) {
+      leadIn.finish();
+      start = t;
+    }
     stats.drawSeconds += secondsSince(t);
     t = Clock::now();
     readback.start(target.fboID, static_cast<int>(n & 1));
@@ -222,6 +233,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     if (error.empty()) error = workError;
     ok = false;
   }
+  leadIn.finish();
   progress.finish();
   stats.totalSeconds = secondsSince(start);
   stats.encodeSeconds = worker.busySeconds();
