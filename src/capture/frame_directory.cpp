@@ -1,14 +1,54 @@
 #include "capture/frame_directory.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "capture/output_file.h"
 #include "util/texture/png_writer.h"
+
+namespace {
+
+// Hidden directories are named after the recording's process, so that one
+// killed outright (no chance to clean up) can be told from one still running.
+const char kStagingPrefix[] = ".kestrune-frames-";
+
+bool processGone(long pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+
+// The frame pictures in `staging` and then the directory itself; anything
+// else in it keeps it there.
+void removeStaging(const std::string& staging) {
+  if (DIR* dir = ::opendir(staging.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      if (std::strncmp(entry->d_name, "frame_", 6) == 0) ::unlink((staging + "/" + entry->d_name).c_str());
+    }
+    ::closedir(dir);
+  }
+  ::rmdir(staging.c_str());
+}
+
+void removeStagingOfGoneProcesses(const std::string& directory) {
+  DIR* dir = ::opendir(directory.c_str());
+  if (!dir) return;
+  std::vector<std::string> stale;
+  while (dirent* entry = ::readdir(dir)) {
+    const size_t prefixLength = sizeof kStagingPrefix - 1;
+    if (std::strncmp(entry->d_name, kStagingPrefix, prefixLength) != 0) continue;
+    char* end = nullptr;
+    const long pid = std::strtol(entry->d_name + prefixLength, &end, 10);
+    if (end != entry->d_name + prefixLength && *end == '-' && processGone(pid)) stale.push_back(entry->d_name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : stale) removeStaging(directory + "/" + name);
+}
+
+}  // namespace
 
 FrameDirectory::~FrameDirectory() { abandon(); }
 
@@ -28,7 +68,8 @@ bool FrameDirectory::create(const std::string& directory) {
   directory_ = directory;
   if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
     return fail("cannot make " + directory + ": " + std::strerror(errno));
-  std::string pattern = directory + "/.kestrune-frames-XXXXXX";
+  removeStagingOfGoneProcesses(directory);
+  std::string pattern = directory + "/" + kStagingPrefix + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   if (::mkdtemp(name.data()) == nullptr) return fail("cannot write into " + directory + ": " + std::strerror(errno));

@@ -15,7 +15,8 @@ class FrameDirectory {
   FrameDirectory(const FrameDirectory&) = delete;
   FrameDirectory& operator=(const FrameDirectory&) = delete;
 
-  // Makes `directory` if it does not exist (its parent must).
+  // Makes `directory` if it does not exist (its parent must). Hidden
+  // directories that a killed recording left there are cleared first.
   bool create(const std::string& directory);
 
   // Frame `index` (its number in the show, so frame n shows time n / fps) as

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -96,6 +97,32 @@ TEST_F(CaptureOutputTest, FramesMoveIntoTheirDirectoryOnlyWhenCommitted) {
   ASSERT_TRUE(done.write(217, 2, 2, bgra));
   ASSERT_TRUE(done.commit()) << done.error();
   EXPECT_EQ((std::set<std::string>{"frame_000216.png", "frame_000217.png"}), listing(frames));
+}
+
+// A recording killed outright leaves its hidden directory; the next one into
+// that directory clears it, but never that of a recording still running.
+TEST_F(CaptureOutputTest, HiddenFramesOfAKilledRecordingAreClearedByTheNext) {
+  const std::string frames = dir + "/frames";
+  ASSERT_EQ(0, mkdir(frames.c_str(), 0777));
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_EQ(gone, waitpid(gone, nullptr, 0));
+  const std::string killed = ".kestrune-frames-" + std::to_string(gone) + "-AbC123";
+  const std::string running = ".kestrune-frames-" + std::to_string(getppid()) + "-XyZ789";
+  for (const std::string& name : {killed, running}) {
+    ASSERT_EQ(0, mkdir((frames + "/" + name).c_str(), 0777));
+    put(frames + "/" + name + "/frame_000001.png", "half a picture");
+  }
+
+  FrameDirectory next;
+  ASSERT_TRUE(next.create(frames)) << next.error();
+  const std::set<std::string> left = listing(frames);
+  EXPECT_EQ(0u, left.count(killed));
+  EXPECT_EQ(1u, left.count(running));
+  next.abandon();
+  EXPECT_EQ(std::set<std::string>{running}, listing(frames));
+  std::remove((frames + "/" + running + "/frame_000001.png").c_str());
+  rmdir((frames + "/" + running).c_str());
 }
 
 // Frame n shows n / fps: a beat that falls on a frame keeps it, the stretch
