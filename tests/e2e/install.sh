@@ -11,7 +11,7 @@ source "$KESTRUNE_SOURCE_DIR/tests/support/e2e_lib.sh"
 stage="$workdir/stage"
 DESTDIR="$stage" cmake --install "$KESTRUNE_BUILD_DIR" --prefix /usr >"$workdir/install.log" ||
   fail "cmake --install failed: $(cat "$workdir/install.log")"
-files="bin/kestrune share/kestrune/data.tvl share/applications/kestrune.desktop
+files="games/kestrune share/kestrune/data.tvl share/applications/kestrune.desktop
   share/man/man6/kestrune.6.gz share/icons/hicolor/16x16/apps/kestrune.png
   share/icons/hicolor/48x48/apps/kestrune.png share/icons/hicolor/256x256/apps/kestrune.png
   share/doc/kestrune/copyright share/doc/kestrune/changelog.gz"
@@ -24,7 +24,7 @@ for file in share/man/man6/kestrune.6.gz share/doc/kestrune/changelog.gz; do
   [ "$(od -An -tx1 -j3 -N5 "$stage/usr/$file" | tr -d ' ')" = 0000000000 ] ||
     fail "$file carries a name or time stamp"
 done
-version=$("$stage/usr/bin/kestrune" --version) || fail "--version failed"
+version=$("$stage/usr/games/kestrune" --version) || fail "--version failed"
 zcat "$stage/usr/share/doc/kestrune/changelog.gz" | head -n 1 | grep -qF "kestrune (${version#kestrune })" ||
   fail "the changelog's first entry is not for $version"
 
@@ -33,7 +33,7 @@ desktop-file-validate "$stage/usr/share/applications/kestrune.desktop" ||
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$stage/usr/share/man/man6/kestrune.6.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "manual page warnings: $warnings"
 
-KESTRUNE_BIN="$stage/usr/bin/kestrune"
+KESTRUNE_BIN="$stage/usr/games/kestrune"
 [ ! -e "$workdir/data.tvl" ] || fail "the working directory must not hold an archive"
 start_kestrune
 show_from_dialog
