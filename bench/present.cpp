@@ -7,7 +7,7 @@
 //   KESTRUNE_DATA_TVL=build/data.tvl xvfb-run -a -s "-screen 0 1920x1080x24 +extension GLX" build/bench/bench_present
 //
 // Window size: 1920 x 1080 (override with KESTRUNE_BENCH_SIZE=WxH, e.g. 1280x720).
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 #include <SDL/SDL.h>
 #include <benchmark/benchmark.h>
 
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gl_loader.h"
 #include "platform/random.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
@@ -45,7 +46,7 @@ bool openWindow() {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 0);
   if (!SDL_SetVideoMode(g_width, g_height, 32, SDL_OPENGL)) return false;
-  return glewInit() == GLEW_OK;
+  return platform::loadGlEntryPoints().empty();
 }
 
 // A busy screen: every cell a different glyph and colour pair.

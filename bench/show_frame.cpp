@@ -10,7 +10,7 @@
 //
 // KESTRUNE_BENCH_SIZE=WxH sets the window (default 1280x720, aspect 16:9);
 // KESTRUNE_BENCH_SECONDS the show seconds played per scene (default 4).
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 #include <SDL/SDL.h>
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gl_loader.h"
 #include "platform/gl_attributes.h"
 #include "platform/keystate.h"
 #include "platform/random.h"
@@ -72,7 +73,7 @@ int main() {
   setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
   if (SDL_Init(SDL_INIT_VIDEO) < 0) return 1;
   platform::requestShowGlAttributes(0);
-  if (!SDL_SetVideoMode(width, height, 32, SDL_OPENGL) || glewInit() != GLEW_OK) {
+  if (!SDL_SetVideoMode(width, height, 32, SDL_OPENGL) || !platform::loadGlEntryPoints().empty()) {
     std::fprintf(stderr, "bench_show_frame: no GL window (%s); run under xvfb-run\n", SDL_GetError());
     return 1;
   }

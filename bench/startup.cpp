@@ -3,8 +3,9 @@
 // text engine with its chart, music, each scene's init, first frame).
 // Run under a display with the show's archive:
 //   KESTRUNE_DATA_TVL=build/data.tvl SDL_AUDIODRIVER=dummy xvfb-run -a build/bench/bench_startup
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 #include <SDL/SDL.h>
+
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "demo.h"
+#include "platform/gl_loader.h"
 #include "schedule.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
@@ -63,7 +65,7 @@ int main() {
 
   setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
   if (SDL_Init(SDL_INIT_VIDEO) < 0 || !SDL_SetVideoMode(1280, 720, 0, SDL_OPENGL | SDL_RESIZABLE) ||
-      glewInit() != GLEW_OK) {
+      !platform::loadGlEntryPoints().empty()) {
     std::fprintf(stderr, "no GL window: %s\n", SDL_GetError());
     return 1;
   }

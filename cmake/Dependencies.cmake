@@ -5,7 +5,7 @@ find_package(JPEG REQUIRED)
 find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
 pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
-pkg_check_modules(GLEW REQUIRED IMPORTED_TARGET glew)
+pkg_check_modules(EPOXY REQUIRED IMPORTED_TARGET epoxy)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
 pkg_check_modules(FTGL REQUIRED IMPORTED_TARGET ftgl)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
@@ -29,6 +29,6 @@ list(FILTER FLTK_CXXFLAGS_LIST INCLUDE REGEX "^-I|^-D")
 add_library(kestrune_deps INTERFACE)
 target_compile_options(kestrune_deps INTERFACE ${FLTK_CXXFLAGS_LIST})
 target_link_libraries(kestrune_deps INTERFACE
-  PkgConfig::SDL PkgConfig::GLEW PkgConfig::GLU PkgConfig::FTGL PkgConfig::FREETYPE
+  PkgConfig::SDL PkgConfig::EPOXY PkgConfig::GLU PkgConfig::FTGL PkgConfig::FREETYPE
   PkgConfig::TINYXML PkgConfig::MPG123 PkgConfig::VORBISFILE PkgConfig::KISSFFT PkgConfig::PULSE
   PkgConfig::LIBAV OpenGL::GL JPEG::JPEG ZLIB::ZLIB ${FLTK_LDFLAGS_LIST} Threads::Threads)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libglew-dev
+  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libepoxy-dev
   libftgl-dev libfreetype-dev libtinyxml2-dev libjpeg62-turbo-dev
   libmpg123-dev libvorbis-dev libkissfft-dev libfltk1.3-dev libpulse-dev
   libmp3lame-dev fonts-liberation zlib1g-dev console-data

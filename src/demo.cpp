@@ -1,6 +1,6 @@
 #include "demo.h"
 
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 #include <SDL/SDL.h>
 
 #include <algorithm>

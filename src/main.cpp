@@ -1,16 +1,18 @@
 // Entry point: display settings, the OpenGL window, the data archive and the
 // show itself.
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 #include <SDL/SDL.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "capture/capture_command.h"
 #include "commandline.h"
 #include "demo.h"
 #include "extensioncheck.h"
 #include "platform/gl_attributes.h"
+#include "platform/gl_loader.h"
 #include "settings.h"
 #include "setupdialog.h"
 #include "util/data/data.h"
@@ -53,7 +55,7 @@ int main(int argc, char** argv) {
   if (commandLine.records()) return runCapture(captureRequestFrom(commandLine));
 
   // SDL 1.2 on SDL 2 can redirect framebuffer 0 to a scaling buffer of its
-  // own, which our framebuffer-object calls (loaded through GLEW) bypass: the
+  // own, which our framebuffer-object calls (loaded through libepoxy) bypass: the
   // window would stay black. The show letterboxes itself.
   setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
   if (SDL_Init(SDL_INIT_VIDEO) < 0) ErrorBox("Video initialization failed: %s\n", SDL_GetError());
@@ -76,11 +78,10 @@ int main(int argc, char** argv) {
   }
   SDL_WM_SetCaption("Kestrune", nullptr);
 
-  const GLenum glewResult = glewInit();
-  if (glewResult != GLEW_OK) {
-    ErrorBox("GLEW Error: %s\n", reinterpret_cast<const char*>(glewGetErrorString(glewResult)));
-  }
-  if (!confirmMissingExtensions(GLEW_EXT_framebuffer_object, GLEW_ARB_texture_non_power_of_two)) {
+  const std::string glError = platform::loadGlEntryPoints();
+  if (!glError.empty()) ErrorBox("GLEW Error: %s\n", glError.c_str());
+  if (!confirmMissingExtensions(epoxy_has_gl_extension("GL_EXT_framebuffer_object"),
+                                epoxy_has_gl_extension("GL_ARB_texture_non_power_of_two"))) {
     std::exit(1);
   }
   if (display_settings.videoFlags & SDL_FULLSCREEN) SDL_ShowCursor(0);

@@ -1,6 +1,6 @@
 #include "capture/capture_command.h"
 
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 #include <SDL/SDL.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include "capture/interruption.h"
 #include "capture/show_recorder.h"
 #include "platform/gl_attributes.h"
+#include "platform/gl_loader.h"
 #include "util/data/data.h"
 
 namespace {
@@ -47,13 +48,14 @@ bool openRecordingContext(int width, int height, std::string& why, std::string& 
     return false;
   }
   SDL_WM_SetCaption("Kestrune (recording)", nullptr);
-  const GLenum glewResult = glewInit();
+  const std::string glError = platform::loadGlEntryPoints();
   GLint largest = 0;
-  if (glewResult == GLEW_OK) glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &largest);
-  if (glewResult != GLEW_OK) {
-    why = std::string("OpenGL cannot be set up (") + reinterpret_cast<const char*>(glewGetErrorString(glewResult)) +
-          ")";
-  } else if (!GLEW_EXT_framebuffer_object || !GLEW_ARB_texture_non_power_of_two || !GLEW_ARB_pixel_buffer_object) {
+  if (glError.empty()) glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &largest);
+  if (!glError.empty()) {
+    why = "OpenGL cannot be set up (" + glError + ")";
+  } else if (!epoxy_has_gl_extension("GL_EXT_framebuffer_object") ||
+             !epoxy_has_gl_extension("GL_ARB_texture_non_power_of_two") ||
+             !epoxy_has_gl_extension("GL_ARB_pixel_buffer_object")) {
     why = "this OpenGL cannot draw off-screen (it lacks framebuffer objects, pixel buffers or textures of any size)";
   } else if (width > largest || height > largest) {
     why = "this OpenGL draws at most " + std::to_string(largest) + " pixels a side";

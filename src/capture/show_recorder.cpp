@@ -1,6 +1,6 @@
 #include "capture/show_recorder.h"
 
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 
 #include <algorithm>
 #include <chrono>

@@ -50,7 +50,7 @@ for file in $files; do
 done
 depends=$(dpkg-deb -f "$package" Depends)
 echo "Depends: $depends"
-for library in libsdl1.2 libglew libftgl libfltk1.3 libmpg123; do
+for library in libsdl1.2 libepoxy libftgl libfltk1.3 libmpg123; do
   [[ "$depends" == *"$library"* ]] || fail "the package does not depend on $library"
 done
 echo "ok (package)"

@@ -2,6 +2,8 @@
 
 #include <SDL/SDL.h>
 
+#include "platform/gl_loader.h"
+
 namespace {
 
 bool g_tried = false;
@@ -31,10 +33,9 @@ bool GlWindow::open(int width, int height) {
     return false;
   }
   SDL_WM_SetCaption("Kestrune GL tests", nullptr);
-  GLenum glewStatus = glewInit();
-  if (glewStatus != GLEW_OK) {
-    g_error = std::string("glewInit failed: ") +
-              reinterpret_cast<const char*>(glewGetErrorString(glewStatus));
+  const std::string glError = platform::loadGlEntryPoints();
+  if (!glError.empty()) {
+    g_error = "OpenGL entry points cannot be loaded: " + glError;
     SDL_Quit();
     return false;
   }

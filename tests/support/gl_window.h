@@ -1,13 +1,13 @@
 #pragma once
 
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 // A real SDL 1.2 OpenGL window (Mesa under Xvfb in the test runs), double
-// buffered, with GLEW initialised. One window per process; it stays open
+// buffered, with its OpenGL entry points loaded. One window per process; it stays open
 // until the process ends.
 class GlWindow {
  public:

@@ -99,7 +99,7 @@ CellShaderPass::~CellShaderPass() {
 }
 
 bool CellShaderPass::init(const Texture& chart) {
-  if (!GLEW_VERSION_3_0) return false;
+  if (!(epoxy_gl_version() >= 30)) return false;
   std::vector<unsigned char> masks;
   if (!packMasks(buildGlyphAtlas(readChart(chart)), &masks)) return false;
   const GLuint vertex = compile(GL_VERTEX_SHADER, kVertexShader);

@@ -47,7 +47,7 @@ GlScreenRenderer::GlScreenRenderer()
     : cellPass(CellPass::VertexArrays), outputFramebuffer(0), maxAnisotropy(1.0f) {
   if (!chart.load(kChartFile, GL_NEAREST, GL_NEAREST, false)) ErrorBox("Failed to load texture!");
   target = std::make_unique<Fbo>(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight);
-  if (GLEW_EXT_texture_filter_anisotropic) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+  if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic")) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
   if (shaderPass.init(chart)) cellPass = CellPass::Shader;
 }
 
@@ -102,7 +102,7 @@ void GlScreenRenderer::drawPicture(int x, int y, int width, int height) {
   const bool minified = width < AsciiEngine::kTargetWidth || height < AsciiEngine::kTargetHeight;
   if (minified) glGenerateMipmapEXT(GL_TEXTURE_2D);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minified ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
-  if (GLEW_EXT_texture_filter_anisotropic) {
+  if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic")) {
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, minified ? maxAnisotropy : 1.0f);
   }
 

@@ -13,7 +13,7 @@ constexpr int kMaxBoundBuffers = 3;
 
 bool nonPowerOfTwoTextures() {
   if (fbo_npot_override >= 0) return fbo_npot_override != 0;
-  return GLEW_ARB_texture_non_power_of_two;
+  return epoxy_has_gl_extension("GL_ARB_texture_non_power_of_two");
 }
 
 GLenum attachmentTarget(int samples) { return samples > 0 ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D; }

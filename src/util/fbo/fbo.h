@@ -1,13 +1,13 @@
 #pragma once
 
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 
 #include <vector>
 
 class Texture;
 
 // Whether resize may use sizes that are not powers of two: -1 follows
-// GLEW_ARB_texture_non_power_of_two, 0 and 1 force the answer (tests).
+// epoxy_has_gl_extension("GL_ARB_texture_non_power_of_two"), 0 and 1 force the answer (tests).
 extern int fbo_npot_override;
 
 // Returns when `status` is GL_FRAMEBUFFER_COMPLETE_EXT; any other status of

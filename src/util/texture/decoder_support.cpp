@@ -1,6 +1,6 @@
 #include "util/texture/decoder_support.h"
 
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 
 #include <cstdlib>
 

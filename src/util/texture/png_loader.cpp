@@ -1,6 +1,6 @@
 #include "util/texture/png_loader.h"
 
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 
 // One OpenGL texture with the settings it is created from. Pixel rows in
 // imageData are bottom row first, tightly packed, R, G, B(, A).

@@ -1,6 +1,6 @@
 #include "util/texture/tga_loader.h"
 
-#include <GL/glew.h>
+#include <epoxy/gl.h>
 
 #include <cstdlib>
 #include <cstring>
