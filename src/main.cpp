@@ -4,15 +4,12 @@
 #include <SDL/SDL.h>
 
 #include <cstdlib>
-#include <cstring>
-#include <string>
 
 #include "capture/capture_command.h"
 #include "commandline.h"
 #include "demo.h"
 #include "extensioncheck.h"
-#include "platform/gl_attributes.h"
-#include "platform/gl_loader.h"
+#include "glwindow.h"
 #include "settings.h"
 #include "setupdialog.h"
 #include "util/data/data.h"
@@ -54,11 +51,8 @@ int main(int argc, char** argv) {
   if (commandLineExit >= 0) return commandLineExit;
   if (commandLine.records()) return runCapture(captureRequestFrom(commandLine));
 
-  // SDL 1.2 on SDL 2 can redirect framebuffer 0 to a scaling buffer of its
-  // own, which our framebuffer-object calls (loaded through libepoxy) bypass: the
-  // window would stay black. The show letterboxes itself.
-  setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
-  if (SDL_Init(SDL_INIT_VIDEO) < 0) ErrorBox("Video initialization failed: %s\n", SDL_GetError());
+  GlStartError startError;
+  if (!startVideo(startError)) ErrorBox("Video initialization failed: %s\n", startError.detail.c_str());
   const int desktopBitsPerPixel = SDL_GetVideoInfo()->vfmt->BitsPerPixel;
 
   if (runSetupDialog(commandLine.presets, !commandLine.noDialog) != 1) return 0;
@@ -67,23 +61,20 @@ int main(int argc, char** argv) {
     display_settings.aspectDenominator = commandLine.pictureAspect->denominator;
   }
 
-  platform::requestShowGlAttributes(display_settings.vsync);
-
   display_settings.videoFlags |= SDL_OPENGL | SDL_RESIZABLE;
-  // putenv keeps the string; it must outlive the environment entry.
-  putenv(strdup("SDL_VIDEO_CENTERED=1"));
-  if (!SDL_SetVideoMode(display_settings.screenWidth, display_settings.screenHeight,
-                        desktopBitsPerPixel, display_settings.videoFlags)) {
-    ErrorBox("Video mode set failed: %s\n", SDL_GetError());
+  GlWindowRequest window;
+  window.width = display_settings.screenWidth;
+  window.height = display_settings.screenHeight;
+  window.bitsPerPixel = desktopBitsPerPixel;
+  window.videoFlags = display_settings.videoFlags;
+  window.swapControl = display_settings.vsync;
+  window.centred = true;
+  GlCapabilities gl;
+  if (!openGlWindow(window, gl, startError)) {
+    if (startError.stage == GlStartError::Window) ErrorBox("Video mode set failed: %s\n", startError.detail.c_str());
+    ErrorBox("GLEW Error: %s\n", startError.detail.c_str());
   }
-  SDL_WM_SetCaption("Kestrune", nullptr);
-
-  const std::string glError = platform::loadGlEntryPoints();
-  if (!glError.empty()) ErrorBox("GLEW Error: %s\n", glError.c_str());
-  if (!confirmMissingExtensions(epoxy_has_gl_extension("GL_EXT_framebuffer_object"),
-                                epoxy_has_gl_extension("GL_ARB_texture_non_power_of_two"))) {
-    std::exit(1);
-  }
+  if (!confirmMissingExtensions(gl.framebufferObjects, gl.anySizeTextures)) std::exit(1);
   if (display_settings.videoFlags & SDL_FULLSCREEN) SDL_ShowCursor(0);
 
   data_mode = DATA_MODE_ARCHIVE;

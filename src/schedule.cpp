@@ -10,7 +10,6 @@
 #include "scenes/textsnake.h"
 #include "scenes/texttalkingv.h"
 #include "util/error.h"
-#include "util/music/music.h"
 
 const ScheduleSlot kShowSchedule[kScheduleLength] = {
     {"TextFire", 0.0f, 44.0f, []() -> Scene* { return new TextFire; }},
@@ -68,17 +67,17 @@ SceneList buildScheduledScenes(const SceneResources& resources, const std::funct
   return scenes;
 }
 
-void drawScheduledScenes(const SceneList& scenes, Music* music, KeyState* keys, int width, int height,
+void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, int width, int height,
                          bool withGlState) {
   for (const std::unique_ptr<Scene>& scene : scenes) {
-    const float t = music->beatTime();
+    const float t = time.beat;
     if (scene->startTime <= t && t <= scene->endTime) {
       scene->keys = keys;
       if (withGlState) {
         scene->applyRenderDefaults();
         scene->resize(width, height);
       }
-      scene->draw();
+      scene->draw(time);
     }
   }
 }

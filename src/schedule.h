@@ -78,8 +78,8 @@ SceneList buildScheduledScenes(const SceneResources& resources,
                                const std::function<bool(const ScheduleSlot&)>& wanted = nullptr,
                                const std::function<void(const ScheduleSlot&)>& built = nullptr);
 
-// Runs every scene whose slot holds the beat time (read anew per scene), in
-// schedule order. `withGlState` applies each scene's render defaults and
-// viewport first; headless callers pass false.
-void drawScheduledScenes(const SceneList& scenes, Music* music, KeyState* keys, int width, int height,
+// Runs every scene whose slot holds the frame's beat, in schedule order,
+// each with the same time. `withGlState` applies each scene's render
+// defaults and viewport first; headless callers pass false.
+void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, int width, int height,
                          bool withGlState);

@@ -1,6 +1,5 @@
 #include "capture/capture_command.h"
 
-#include <epoxy/gl.h>
 #include <SDL/SDL.h>
 #include <unistd.h>
 
@@ -10,8 +9,7 @@
 
 #include "capture/interruption.h"
 #include "capture/show_recorder.h"
-#include "platform/gl_attributes.h"
-#include "platform/gl_loader.h"
+#include "glwindow.h"
 #include "util/data/data.h"
 
 namespace {
@@ -35,32 +33,25 @@ std::string clockText(double seconds) {
 }  // namespace
 
 bool openRecordingContext(int width, int height, std::string& why, std::string& renderer) {
-  // As for the show: no scaling buffer of SDL's own behind framebuffer 0.
-  setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
-  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-    why = std::string("no display can be opened (") + SDL_GetError() + ")";
+  GlStartError error;
+  if (!startVideo(error)) {
+    why = "no display can be opened (" + error.detail + ")";
     return false;
   }
-  platform::requestShowGlAttributes(0);
-  if (!SDL_SetVideoMode(kWindowWidth, kWindowHeight, 0, SDL_OPENGL)) {
-    why = std::string("no OpenGL window can be opened (") + SDL_GetError() + ")";
-    SDL_Quit();
-    return false;
-  }
-  SDL_WM_SetCaption("Kestrune (recording)", nullptr);
-  const std::string glError = platform::loadGlEntryPoints();
-  GLint largest = 0;
-  if (glError.empty()) glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &largest);
-  if (!glError.empty()) {
-    why = "OpenGL cannot be set up (" + glError + ")";
-  } else if (!epoxy_has_gl_extension("GL_EXT_framebuffer_object") ||
-             !epoxy_has_gl_extension("GL_ARB_texture_non_power_of_two") ||
-             !epoxy_has_gl_extension("GL_ARB_pixel_buffer_object")) {
+  GlWindowRequest window;
+  window.width = kWindowWidth;
+  window.height = kWindowHeight;
+  window.caption = "Kestrune (recording)";
+  GlCapabilities gl;
+  if (!openGlWindow(window, gl, error)) {
+    why = error.stage == GlStartError::Window ? "no OpenGL window can be opened (" + error.detail + ")"
+                                              : "OpenGL cannot be set up (" + error.detail + ")";
+  } else if (!gl.framebufferObjects || !gl.anySizeTextures || !gl.pixelBuffers) {
     why = "this OpenGL cannot draw off-screen (it lacks framebuffer objects, pixel buffers or textures of any size)";
-  } else if (width > largest || height > largest) {
-    why = "this OpenGL draws at most " + std::to_string(largest) + " pixels a side";
+  } else if (width > gl.largestRenderbuffer || height > gl.largestRenderbuffer) {
+    why = "this OpenGL draws at most " + std::to_string(gl.largestRenderbuffer) + " pixels a side";
   } else {
-    renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    renderer = gl.renderer;
     return true;
   }
   SDL_Quit();

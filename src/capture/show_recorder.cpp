@@ -1,10 +1,10 @@
 #include "capture/show_recorder.h"
 
 #include <epoxy/gl.h>
+#include <SDL/SDL.h>
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <vector>
 
 #include "capture/encode_worker.h"
@@ -13,13 +13,11 @@
 #include "capture/mp4_writer.h"
 #include "capture/output_file.h"
 #include "capture/progress_line.h"
-#include "demo.h"
-#include "util/ascii/asciiengine.h"
+#include "show_core.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/fbo/fbo.h"
-#include "util/music/music.h"
 #include "util/music/decodedsong.h"
-#include "util/timing/classwide.h"
+#include "util/music/music.h"
 
 namespace {
 
@@ -111,16 +109,17 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     error = std::string("the data archive holds no playable ") + music_file;
     return false;
   }
-  const float aspect = captureAspect(request);
-  // The Demo at a fixed frame rate: each frame() steps the music's position,
-  // its spectrum and the tick count to the next n / fps.
-  // Every recording starts the effects' shared clocks afresh, as a new
-  // process would.
-  resetClasswideState();
-  std::unique_ptr<Demo> demo(new Demo(aspect, request.fps));
-  demo->start();
+  // The show on the stepped clock: each frame steps the music's position,
+  // its spectrum and the tick count to the next n / fps. Every recording
+  // starts the effects' shared clocks afresh, as a new process would.
+  GlScreenRenderer screen;
+  ShowOptions options;
+  options.aspect = captureAspect(request);
+  options.steppedFps = request.fps;
+  Show show(options);
+  show.start();
   CapturePlan plan;
-  if (!planCapture(request, demo->music->bpm, static_cast<double>(song.size() / 2) / 44100.0, plan, error))
+  if (!planCapture(request, show.music().bpm, static_cast<double>(song.size() / 2) / 44100.0, plan, error))
     return false;
 
   // The outputs first: a name that cannot be written fails before the long
@@ -148,19 +147,15 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     return false;
   }
 
-  demo->width = request.width;
-  demo->height = request.height;
-  demo->fbo->resize(request.width, request.height);
   Fbo target(request.width, request.height);
-  OutputRedirect redirect(demo->screen.get(), target.fboID);
-  demo->ascii->setViewport(request.width, request.height, aspect);
-  if (request.aspect <= 0.0f) {
-    // Filling the frame: the letterbox arithmetic, made for a chosen ratio,
-    // would truncate the frame's own ratio and lose a row or column.
-    demo->ascii->viewX = demo->ascii->viewY = 0;
-    demo->ascii->viewWidth = request.width;
-    demo->ascii->viewHeight = request.height;
-  }
+  OutputRedirect redirect(&screen, target.fboID);
+  // Without a chosen ratio the picture fills the frame.
+  show.setOutputSize(request.width, request.height, request.aspect <= 0.0f);
+  FrameOutput output;
+  output.renderer = &screen;
+  output.sceneGlState = true;
+  output.width = request.width;
+  output.height = request.height;
 
   Readback readback(request.width, request.height);
   std::vector<int16_t> sound;
@@ -203,21 +198,25 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     progress.update(stats.frames, secondsSince(start));
     return true;
   };
-  // Frames before the stretch are drawn too: effects that run on the tick
-  // count and the scenes' own state then stand where they stand in the show.
+  // Frames before the stretch advance the show without a picture: effects
+  // that run on the tick count and the scenes' own state then stand where
+  // they stand in the show.
   for (int64_t n = 0; n < plan.endFrame && ok; ++n) {
     if ((stats.signal = pendingInterruption()) != 0) {
       error = interruptionName(stats.signal);
       ok = false;
       break;
     }
-    Clock::time_point t = Clock::now();
-    demo->frame();
-    if (tuning.separateDrawing) glFinish();
     if (n < plan.firstFrame) {
+      show.advanceWithoutPicture();
       leadIn.update(n + 1, secondsSince(leadInStart));
       continue;
     }
+    Clock::time_point t = Clock::now();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    show.advance(output);
+    SDL_GL_SwapBuffers();
+    if (tuning.separateDrawing) glFinish();
     if (n == plan.firstFrame) {
       leadIn.finish();
       start = t;

@@ -25,7 +25,7 @@ struct RecorderTuning {
   std::string preset = "veryfast";
 };
 
-// Records the show off-line: the Demo with its real scenes and OpenGL
+// Records the show off-line: the Show with its real scenes and OpenGL
 // renderer draws into an off-screen target of the requested size, frame n
 // at exactly n / fps, and the pictures go to an MP4 file with the song as
 // its sound and/or to PNG frames. Needs a current OpenGL context with

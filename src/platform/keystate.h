@@ -1,7 +1,8 @@
 #pragma once
 
-// Key-down flags recorded by the Demo and read by the scenes: byte 1..4 the
-// cursor keys Left, Right, Up, Down; 33 and 34 the digit keys 1 and 2.
+// Key-down flags recorded by the show and read by the scenes: byte 1..4 the
+// cursor keys Left, Right, Up, Down; 22 and 23 the function keys F8 and F9;
+// 33 and 34 the digit keys 1 and 2.
 struct KeyState {
   unsigned char down[72];
 };
@@ -12,6 +13,8 @@ constexpr int kKeyLeft = 1;
 constexpr int kKeyRight = 2;
 constexpr int kKeyUp = 3;
 constexpr int kKeyDown = 4;
+constexpr int kKeyFunction8 = 22;
+constexpr int kKeyFunction9 = 23;
 constexpr int kKeyDigit1 = 33;
 constexpr int kKeyDigit2 = 34;
 

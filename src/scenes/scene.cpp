@@ -2,8 +2,9 @@
 
 #include <GL/glu.h>
 
+#include "platform/ticks.h"
 #include "util/ascii/letterbox.h"
-#include "util/error.h"
+#include "util/music/music.h"
 
 Scene::Scene()
     : startTime(-10.0f),
@@ -35,9 +36,7 @@ Scene::Scene()
       depthFunc(GL_LESS),
       shadeModel(GL_SMOOTH) {}
 
-void Scene::init() { LocationErrorBox(); }
-
-void Scene::draw() { LocationErrorBox(); }
+FrameTime readFrameTime(const Music& music) { return FrameTime{music.beatTime(), platform::getTickCount()}; }
 
 void Scene::resize(int width, int height) {
   windowWidth = width;

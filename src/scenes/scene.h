@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/keystate.h"
+#include "scenes/frame_time.h"
 
 class Music;
 class Fbo;
@@ -10,8 +11,8 @@ class AsciiEngine;
 
 // Base of every part of the show. The schedule's builder (schedule.h) sets
 // the borrowed pointers and the slot and calls init() once; then per frame
-// applyRenderDefaults(), resize() and draw() run while the slot holds the
-// beat time. A scene frees what it made in its destructor.
+// applyRenderDefaults(), resize() (GL outputs only) and draw() run while the
+// slot holds the frame's beat. A scene frees what it made in its destructor.
 class Scene {
  public:
   Scene();
@@ -47,8 +48,9 @@ class Scene {
   GLenum depthFunc;
   GLenum shadeModel;
 
-  virtual void init();
-  virtual void draw();
+  virtual void init() = 0;
+  // One frame at `time`, the same for every scene drawing in it.
+  virtual void draw(const FrameTime& time) = 0;
   virtual void resize(int width, int height);
 
   void applyRenderDefaults();

@@ -2,21 +2,19 @@
 
 #include <cmath>
 
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/rotozoom.h"
-#include "util/music/music.h"
 
-TextBigSprite::TextBigSprite() : rotozoom(nullptr) {}
+TextBigSprite::TextBigSprite() = default;
 
-TextBigSprite::~TextBigSprite() { delete rotozoom; }
+TextBigSprite::~TextBigSprite() = default;
 
 void TextBigSprite::init() {
-  rotozoom = new Rotozoom(ascii, "data/textbigsprite/tavors.raw");
+  rotozoom.reset(new Rotozoom(ascii, "data/textbigsprite/tavors.raw"));
   bigPicture.load(ascii, 300, 80, "data/textbigsprite/tavorlin.raw");
 }
 
-void TextBigSprite::draw() { drawFrame(music->beatTime()); }
+void TextBigSprite::draw(const FrameTime& time) { drawFrame(time.beat, time.ticks); }
 
 // 0..220 and 0..30: exactly the picture's size minus the screen's.
 int TextBigSprite::offsetX(float b) { return static_cast<int>((std::sin(0.5f * b) + 1.0f) * 110.0f); }
@@ -25,9 +23,9 @@ int TextBigSprite::offsetY(float b) {
   return static_cast<int>((std::cos(0.70422536f * b) + 1.0f) * 15.0f);
 }
 
-void TextBigSprite::drawFrame(float b) {
+void TextBigSprite::drawFrame(float b, uint32_t now) {
   ascii->clear();
-  rotozoom->drawAndAdvance(platform::getTickCount());
+  rotozoom->drawAndAdvance(now);
   bigPicture.draw(kFullBlock, offsetX(b), offsetY(b));
   ascii->present();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
 #include "scenes/scene.h"
 #include "util/ascii/rawpicture.h"
 
@@ -12,13 +15,13 @@ class TextBigSprite : public Scene {
   TextBigSprite();
   ~TextBigSprite() override;
 
-  Rotozoom* rotozoom;
+  std::unique_ptr<Rotozoom> rotozoom;
   RawPicture bigPicture;
 
   void init() override;
-  void draw() override;
-  // One frame at beat position b.
-  void drawFrame(float b);
+  void draw(const FrameTime& time) override;
+  // One frame at beat position b, tick count now.
+  void drawFrame(float b, uint32_t now);
 
   // The picture element shown in the top-left cell at beat position b.
   static int offsetX(float b);

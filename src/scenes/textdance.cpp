@@ -3,11 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/timing/tickclock.h"
 #include "util/ascii/rotozoom.h"
-#include "util/music/music.h"
 
 Classwide<TextDance::Shared> TextDance::shared;
 
@@ -20,9 +18,9 @@ RawPicture* pick(RawPicture* pictures, int index) {
 }
 }  // namespace
 
-TextDance::TextDance() : rotozoom(nullptr) {}
+TextDance::TextDance() = default;
 
-TextDance::~TextDance() { delete rotozoom; }
+TextDance::~TextDance() = default;
 
 void TextDance::init() {
   char name[64];
@@ -34,13 +32,12 @@ void TextDance::init() {
     std::snprintf(name, sizeof name, "data/textdance/horn%d.raw", i + 1);
     horn[i].load(ascii, 80, 50, name);
   }
-  rotozoom = new Rotozoom(ascii, "data/textdance/rotozoom.raw");
+  rotozoom.reset(new Rotozoom(ascii, "data/textdance/rotozoom.raw"));
 }
 
-void TextDance::draw() { drawFrame(music->beatTime()); }
+void TextDance::draw(const FrameTime& time) { drawFrame(time.beat, time.ticks); }
 
-void TextDance::drawFrame(float b) {
-  const uint32_t now = platform::getTickCount();
+void TextDance::drawFrame(float b, uint32_t now) {
   // Pose changes every beat, half every half beat; both 0..3 from beat 0.
   const int pose = static_cast<int>(std::fmod(static_cast<double>(b), 4.0));
   const int half = static_cast<int>(std::fmod(2.0 * b, 4.0));

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
 #include "scenes/scene.h"
 #include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
@@ -15,7 +18,7 @@ class TextDance : public Scene {
   TextDance();
   ~TextDance() override;
 
-  Rotozoom* rotozoom;
+  std::unique_ptr<Rotozoom> rotozoom;
   RawPicture dance[4];
   RawPicture horn[4];
 
@@ -28,7 +31,7 @@ class TextDance : public Scene {
   static Classwide<Shared> shared;
 
   void init() override;
-  void draw() override;
+  void draw(const FrameTime& time) override;
   // One frame at beat position b.
-  void drawFrame(float b);
+  void drawFrame(float b, uint32_t now);
 };

@@ -100,15 +100,20 @@ void TextEnding::drawFallback(uint32_t now) {
   writeText(ascii, 0, 49, "(F5 - Snake, ESC - Quit)", kRed, kBlack);
 }
 
-void TextEnding::draw() {
-  const float b = music->beatTime();
-  const uint32_t now = platform::getTickCount();
+void TextEnding::draw(const FrameTime& time) {
+  const float b = time.beat;
+  const uint32_t now = time.ticks;
   ascii->clear();
 
   if (b >= startTime && b < 420.0f) {
     particles->advanceAndDraw(now);
   } else if (b >= 420.0f && b < 452.0f) {
-    fire->updateShaded(now, FireKeys{platform::isKeyHeld(platform::kKeyF9), platform::isKeyHeld(platform::kKeyF8)});
+    // The window's keyboard as it stands, or a key the show was handed
+    // (a terminal has no keyboard state of its own).
+    auto held = [this](int sdlKey, int keyByte) {
+      return platform::isKeyHeld(sdlKey) || (keys != nullptr && keys->down[keyByte] != 0);
+    };
+    fire->updateShaded(now, FireKeys{held(platform::kKeyF9, kKeyFunction9), held(platform::kKeyF8, kKeyFunction8)});
     drawAnalyser(now);
   } else if (b >= 452.0f && b < 484.0f) {
     drawWave(now);

@@ -42,7 +42,7 @@ class TextEnding : public Scene {
   RawPicture face;
 
   void init() override;
-  void draw() override;
+  void draw(const FrameTime& time) override;
 
   // The parts of a frame, used by draw and by tests.
   void drawAnalyser(uint32_t now);

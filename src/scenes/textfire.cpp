@@ -7,7 +7,6 @@
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/fire.h"
 #include "util/ascii/starfield.h"
-#include "util/music/music.h"
 
 namespace {
 
@@ -105,25 +104,22 @@ void LetterMask::draw(AsciiEngine* engine) const {
   }
 }
 
-TextFire::TextFire() : fire(nullptr), starfield(nullptr), letters() {}
+TextFire::TextFire() : letters() {}
 
-TextFire::~TextFire() {
-  delete fire;
-  delete starfield;
-}
+TextFire::~TextFire() = default;
 
 void TextFire::init() {
   firstPicture.load(ascii, 80, 50, "data/textfire/glimmerbay.raw");
   secondPicture.load(ascii, 80, 50, "data/textfire/2006.raw");
-  fire = new FireEffect(ascii, platform::getTickCount());
+  fire.reset(new FireEffect(ascii, platform::getTickCount()));
   fire->cooling = 3.5;
   fire->coolingTarget = 0.03f;
   fire->coolingRate = 0.014f;
-  starfield = new Starfield(ascii);
+  starfield.reset(new Starfield(ascii));
   letters.build();
 }
 
-void TextFire::draw() { drawFrame(music->beatTime()); }
+void TextFire::draw(const FrameTime& time) { drawFrame(time.beat, time.ticks); }
 
 bool TextFire::isFlash(float b) {
   const bool inWindow = (b >= 12 && b < 13) || (b >= 20 && b < 22) || (b >= 28 && b < 29) ||
@@ -131,14 +127,13 @@ bool TextFire::isFlash(float b) {
   return inWindow && static_cast<int>(4 * b) % 4 < 1;
 }
 
-void TextFire::drawFrame(float b) {
+void TextFire::drawFrame(float b, uint32_t now) {
   if (isFlash(b)) {
     ascii->fillWhite();
     ascii->present();
     return;
   }
 
-  const uint32_t now = platform::getTickCount();
   ascii->clear();
   starfield->update(now);
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
 #include "scenes/scene.h"
 #include "util/ascii/rawpicture.h"
 
@@ -36,16 +39,16 @@ class TextFire : public Scene {
   TextFire();
   ~TextFire() override;
 
-  FireEffect* fire;
-  Starfield* starfield;
+  std::unique_ptr<FireEffect> fire;
+  std::unique_ptr<Starfield> starfield;
   LetterMask letters;
   RawPicture firstPicture;
   RawPicture secondPicture;
 
   void init() override;
-  void draw() override;
-  // One frame at beat position b.
-  void drawFrame(float b);
+  void draw(const FrameTime& time) override;
+  // One frame at beat position b, tick count now.
+  void drawFrame(float b, uint32_t now);
 
   // Whether b falls in the first quarter of a beat of a flash window.
   static bool isFlash(float b);

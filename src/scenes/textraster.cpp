@@ -3,12 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/rasterbars.h"
 #include "util/ascii/starfield.h"
 #include "util/timing/tickclock.h"
-#include "util/music/music.h"
 
 Classwide<TextRaster::Shared> TextRaster::shared;
 
@@ -41,9 +39,9 @@ int TextRaster::nameIndex(float b) {
   return k < kNames ? k : -1;
 }
 
-void TextRaster::draw() {
-  const float b = music->beatTime();
-  const uint32_t now = platform::getTickCount();
+void TextRaster::draw(const FrameTime& time) {
+  const float b = time.beat;
+  const uint32_t now = time.ticks;
   ascii->clear();
 
   if (b >= startTime && b < 220.0f) {

@@ -28,7 +28,7 @@ class TextRaster : public Scene {
   RawPicture face;
 
   void init() override;
-  void draw() override;
+  void draw(const FrameTime& time) override;
 
   // The name picture shown at beat b from 204 on (every 2 beats, nick7 at
   // 204); -1 when b gives no valid picture.

@@ -3,12 +3,10 @@
 #include <cstring>
 
 #include "platform/random.h"
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/starfield.h"
 #include "util/ascii/textline.h"
 #include "util/timing/tickclock.h"
-#include "util/music/music.h"
 
 Classwide<TextSnake::Shared> TextSnake::shared;
 
@@ -241,9 +239,9 @@ void TextSnake::drawGreetings(int beat) {
   if (index >= 0 && greetings[index] != nullptr) writeText(ascii, 57, 16, greetings[index], kPanelFg, kPanelBg);
 }
 
-void TextSnake::draw() {
-  const int beat = beatNumber(music->beatTime());
-  const uint32_t now = platform::getTickCount();
+void TextSnake::draw(const FrameTime& time) {
+  const int beat = beatNumber(time.beat);
+  const uint32_t now = time.ticks;
   ascii->clear();
 
   if (beat >= 228 && beat <= 243) {

@@ -45,7 +45,7 @@ class TextSnake : public Scene {
   const char* greetings[kGreetings];
 
   void init() override;
-  void draw() override;
+  void draw(const FrameTime& time) override;
 
   // Game logic, used by draw and by tests.
   void reset(int newLength);

@@ -4,10 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/timing/tickclock.h"
-#include "util/music/music.h"
 
 Classwide<TextTalkingV::Shared> TextTalkingV::shared;
 
@@ -28,7 +26,7 @@ void TextTalkingV::init() {
   face.load(ascii, 80, 50, "data/texttalkingv/vexmask.raw");
 }
 
-void TextTalkingV::draw() { drawFrame(music->beatTime(), platform::getTickCount()); }
+void TextTalkingV::draw(const FrameTime& time) { drawFrame(time.beat, time.ticks); }
 
 void TextTalkingV::drawFrame(float b, uint32_t now) {
   ascii->clear();

@@ -26,7 +26,7 @@ class TextTalkingV : public Scene {
   static Classwide<Shared> shared;
 
   void init() override;
-  void draw() override;
+  void draw(const FrameTime& time) override;
   // One frame at beat position b and tick count now.
   void drawFrame(float b, uint32_t now);
 

@@ -10,24 +10,18 @@
 #include <cstring>
 
 #include "platform/keystate.h"
-#include "platform/random.h"
-#include "platform/ticks.h"
 #include "scenes/textending.h"
-#include "util/texture/png_writer.h"
-#include "schedule.h"
-#include "steppedclock.h"
+#include "show_core.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
 #include "util/data/data.h"
-#include "util/music/music.h"
-#include "util/timing/classwide.h"
+#include "util/texture/png_writer.h"
 
 namespace {
 
 constexpr const char* kChartFile = "data/common/images/asciichart.png";
 constexpr int kWidth = AsciiEngine::kTargetWidth;
 constexpr int kHeight = AsciiEngine::kTargetHeight;
-// KeyState bytes of the digit keys 1 and 2 (second copy, as the scenes read them).
 
 // Adds every picture a scene presents while capturing is on: scenes that
 // share a beat add up, as with the show's additive blending.
@@ -36,7 +30,6 @@ class CaptureRenderer : public ScreenRenderer {
   explicit CaptureRenderer(ChartPixels chartPixels) : chart(std::move(chartPixels)), bottomUp(kWidth * kHeight * 3) {}
 
   void present(const AsciiEngine& engine) override {
-    if (!capturing) return;
     renderReference(engine, chart, bottomUp.data());
     RgbImage picture(kWidth, kHeight);
     for (int y = 0; y < kHeight; ++y)
@@ -45,7 +38,6 @@ class CaptureRenderer : public ScreenRenderer {
   }
 
   ChartPixels chart;
-  bool capturing = false;
   RgbImage frame{kWidth, kHeight};
 
  private:
@@ -84,39 +76,12 @@ std::string beatLabel(double beat) {
 }  // namespace
 
 struct ShowPreview::State {
-  // First in, last out: the tick source for everything below.
-  std::unique_ptr<SteppedClock> clock;
-  PreviewOptions options;
   std::unique_ptr<CaptureRenderer> renderer;
-  std::unique_ptr<AsciiEngine> engine;
-  std::unique_ptr<Music> music;
-  KeyState keys{};
-  SceneList scenes;
-  std::unique_ptr<FrameSteps> steps;
-
-  void setTime(double seconds) {
-    clock->setTime(*music, seconds);
-    const float beat = music->beatTime();
-    keys.down[kKeyDigit1] = options.digit1From >= 0 && beat >= options.digit1From;
-    keys.down[kKeyDigit2] = options.digit2From >= 0 && beat >= options.digit2From;
-  }
-
-  // One frame of the Demo, without the GL state.
-  void frame(double seconds, bool capture) {
-    setTime(seconds);
-    renderer->capturing = capture;
-    if (capture) std::fill(renderer->frame.pixels.begin(), renderer->frame.pixels.end(), 0);
-    drawScheduledScenes(scenes, music.get(), &keys, kWidth, kHeight, false);
-    renderer->capturing = false;
-  }
+  std::unique_ptr<Show> show;
 };
 
 ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
   State& s = *state_;
-  s.clock.reset(new SteppedClock(options.startTick));
-  s.options = options;
-  s.steps.reset(new FrameSteps(options.fps));
-
   data_mode = DATA_MODE_ARCHIVE;
   data_clear_entries();  // this archive alone, whatever was read before
   data_read_archive(options.archive.c_str());
@@ -127,42 +92,50 @@ ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
     std::exit(1);
   }
   s.renderer.reset(new CaptureRenderer(std::move(chart)));
-  s.engine.reset(new AsciiEngine(s.renderer.get()));
-  s.music.reset(new Music(Music::Manual{}));
-  if (!options.song.empty()) s.clock->loadSong(options.song.c_str());
 
-  // Every class-wide clock as at the show's first frame, whatever ran before
-  // in this process.
-  resetClasswideState();
-  const std::vector<std::string>& only = options.only;
-  s.scenes = buildScheduledScenes(SceneResources{s.music.get(), nullptr, s.engine.get()}, [&only](const ScheduleSlot& slot) {
+  ShowOptions show;
+  show.steppedFps = options.fps;
+  show.startTick = options.startTick;
+  show.spectrumSong = options.song.c_str();
+  const std::vector<std::string> only = options.only;
+  show.wantedSlots = [only](const ScheduleSlot& slot) {
     return only.empty() || std::find(only.begin(), only.end(), slot.name) != only.end();
-  });
-  // The show seeds the random sequence with the tick count when it starts.
-  platform::srand(platform::getTickCount());
+  };
+  const double digit1From = options.digit1From;
+  const double digit2From = options.digit2From;
+  show.scriptedKeys = [digit1From, digit2From](const FrameTime& time, KeyState& keys) {
+    keys.down[kKeyDigit1] = digit1From >= 0 && time.beat >= digit1From;
+    keys.down[kKeyDigit2] = digit2From >= 0 && time.beat >= digit2From;
+  };
+  s.show.reset(new Show(show));
+  s.show->start();
 }
 
 ShowPreview::~ShowPreview() = default;
 
 std::vector<int> ShowPreview::analyserLevels() const {
-  for (const std::unique_ptr<Scene>& scene : state_->scenes)
+  for (const std::unique_ptr<Scene>& scene : state_->show->scenes())
     if (const TextEnding* ending = dynamic_cast<const TextEnding*>(scene.get()))
       return std::vector<int>(ending->bandLevels, ending->bandLevels + TextEnding::kBands);
   return {};
 }
 
-int ShowPreview::sceneCount() const { return static_cast<int>(state_->scenes.size()); }
-bool ShowPreview::hasSong() const { return state_->clock->hasSong(); }
+int ShowPreview::sceneCount() const { return static_cast<int>(state_->show->scenes().size()); }
+bool ShowPreview::hasSong() const { return state_->show->hasSpectrumSong(); }
 
 void ShowPreview::render(std::vector<double> beats, const std::function<void(double, const RgbImage&)>& sink) {
   State& s = *state_;
   std::sort(beats.begin(), beats.end());
   beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
+  // Only the frames asked for are rendered; the others advance the show.
+  FrameOutput picture;
+  picture.renderer = s.renderer.get();
   for (double beat : beats) {
-    s.steps->choose(secondsOfBeat(*s.music, beat));
-    for (bool chosen = false; !chosen;) {
-      const double seconds = s.steps->next(&chosen);
-      s.frame(seconds, chosen);
+    s.show->stopAt(beat);
+    for (bool stopped = false; !stopped;) {
+      const bool rendered = s.show->nextFrameStops();
+      if (rendered) std::fill(s.renderer->frame.pixels.begin(), s.renderer->frame.pixels.end(), 0);
+      stopped = s.show->advance(rendered ? picture : FrameOutput{}).stopped;
     }
     sink(beat, s.renderer->frame);
   }

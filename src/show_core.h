@@ -26,10 +26,9 @@ struct ShowOptions {
   int steppedFps = 0;
   // Stepped clock only: the tick count at second 0.
   uint32_t startTick = 100000;
-  // Stepped clock only: the song decoded for the closing analyser's
-  // spectrum; null or empty: silence.
-  const char* spectrumSong = nullptr;  // null: the show's own song
-  bool silentSpectrum = false;         // true: no song decoded at all
+  // Stepped clock only: the archive file decoded for the closing
+  // analyser's spectrum; null: the show's own song, empty: silence.
+  const char* spectrumSong = nullptr;
   // Stepped clock only: beats to stop at exactly (see stopAt()).
   std::vector<double> stopBeats;
   // The schedule slots to build; all when empty.
@@ -103,7 +102,8 @@ class Show {
   // Escape ends the show; digits 1/2, the cursor keys and F8/F9 reach the
   // scenes, a tap shorter than a frame included.
   void keyEvent(int sdlSymbol, bool down);
-  // True once Escape was pressed or the beat passed the schedule's end.
+  // True once Escape was pressed or released. Nothing else ends the show:
+  // the closing Snake game stays until then.
   bool finished() const { return finished_; }
 
   // The letterbox of the picture in an output of width x height pixels
