@@ -137,7 +137,7 @@ void BM_Baseline_FullScreenWrite(benchmark::State& state) {
 BENCHMARK(BM_Baseline_FullScreenWrite);
 
 void BM_TextFire(benchmark::State& state) {
-  runFrames(state, static_cast<double>(state.range(0)) / 10, [](float b) { g_show->fire->drawFrame(b); });
+  runFrames(state, static_cast<double>(state.range(0)) / 10, [](float b) { g_show->fire->drawFrame(b, platform::getTickCount()); });
 }
 // Letters appearing over the rising fire; inverted letters; fire with the
 // pictures; the dying fire. (Flash frames are excluded by the window.)
@@ -151,13 +151,13 @@ void BM_TextTalkingV(benchmark::State& state) {
 BENCHMARK(BM_TextTalkingV)->Arg(500)->Arg(690)->Arg(800)->Arg(1050);
 
 void BM_TextDance(benchmark::State& state) {
-  runFrames(state, static_cast<double>(state.range(0)) / 10, [](float b) { g_show->dance->drawFrame(b); });
+  runFrames(state, static_cast<double>(state.range(0)) / 10, [](float b) { g_show->dance->drawFrame(b, platform::getTickCount()); });
 }
 // Dancing over the rotozoom; flipping rotozoom; spinning figure; zooming horns.
 BENCHMARK(BM_TextDance)->Arg(1100)->Arg(1300)->Arg(1500)->Arg(1745);
 
 void BM_TextBigSprite(benchmark::State& state) {
-  runFrames(state, 340.0, [](float b) { g_show->bigSprite->drawFrame(b); });
+  runFrames(state, 340.0, [](float b) { g_show->bigSprite->drawFrame(b, platform::getTickCount()); });
 }
 BENCHMARK(BM_TextBigSprite);
 

@@ -94,7 +94,7 @@ void runScene(benchmark::State& state, Scene* scene, double beat, bool holdDigit
       if (restart) restart();
     }
     show.music.setManualPosition(t);
-    scene->draw();
+    scene->draw(readFrameTime(*scene->music));
     benchmark::DoNotOptimize(show.engine.chars);
   }
   addFrameShare(state, threadCpuSeconds() - cpuStart);

@@ -11,7 +11,7 @@
 #include "extensioncheck.h"
 #include "glwindow.h"
 #include "settings.h"
-#include "setupdialog.h"
+#include "setupdialog_view.h"
 #include "util/data/data.h"
 #include "util/error.h"
 #include "util/texture/texture.h"

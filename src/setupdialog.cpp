@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "setupdialog_view.h"
 #include "util/error.h"
 
 const char* const kFixedResolutions[13] = {
@@ -145,22 +144,4 @@ int SetupDialogModel::toggleFullscreen() {
 int SetupDialogModel::toggleVsync() {
   vsyncCheck = vsyncCheck == 1 ? 0 : 1;
   return command(kVsync, kClicked);
-}
-
-int runSetupDialog(const DisplayPresets& presets, bool show) {
-  SetupDialogModel model(display_settings);
-  SDL_Rect** modes = SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_HWSURFACE);
-  SetupDialogModel::ModeKind kind = SetupDialogModel::ModeKind::Listed;
-  std::vector<SetupDialogModel::Mode> listed;
-  if (modes == nullptr) {
-    kind = SetupDialogModel::ModeKind::None;
-  } else if (modes == reinterpret_cast<SDL_Rect**>(-1)) {
-    kind = SetupDialogModel::ModeKind::AnySize;
-  } else {
-    for (int i = 0; modes[i]; ++i) listed.push_back({modes[i]->w, modes[i]->h});
-  }
-  model.open(kind, listed);
-  model.applyPresets(presets);
-  if (!show) return model.command(SetupDialogModel::kRunit, SetupDialogModel::kClicked);
-  return showSetupDialog(model);
 }

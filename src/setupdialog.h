@@ -79,9 +79,3 @@ class SetupDialogModel {
 
 // The resolutions offered when any size is accepted.
 extern const char* const kFixedResolutions[13];
-
-// Shows the modal setup dialog with the presets selected; 1 when the viewer
-// starts the show, 2 when they leave. Without `show` the dialog is accepted
-// at once as it would open. Needs SDL video to be initialised (for the mode
-// list).
-int runSetupDialog(const DisplayPresets& presets = {}, bool show = true);

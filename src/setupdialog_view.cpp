@@ -7,9 +7,9 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
+#include <SDL/SDL.h>
 
 #include "platform/messagebox.h"
-#include "setupdialog.h"
 
 namespace {
 
@@ -112,4 +112,22 @@ int showSetupDialog(SetupDialogModel& model) {
   // Let the X server drop the dialog before the show's window opens.
   for (int i = 0; i < 5; ++i) Fl::check();
   return model.endValue != 0 ? model.endValue : SetupDialogModel::kNah;
+}
+
+int runSetupDialog(const DisplayPresets& presets, bool show) {
+  SetupDialogModel model(display_settings);
+  SDL_Rect** modes = SDL_ListModes(nullptr, SDL_FULLSCREEN | SDL_HWSURFACE);
+  SetupDialogModel::ModeKind kind = SetupDialogModel::ModeKind::Listed;
+  std::vector<SetupDialogModel::Mode> listed;
+  if (modes == nullptr) {
+    kind = SetupDialogModel::ModeKind::None;
+  } else if (modes == reinterpret_cast<SDL_Rect**>(-1)) {
+    kind = SetupDialogModel::ModeKind::AnySize;
+  } else {
+    for (int i = 0; modes[i]; ++i) listed.push_back({modes[i]->w, modes[i]->h});
+  }
+  model.open(kind, listed);
+  model.applyPresets(presets);
+  if (!show) return model.command(SetupDialogModel::kRunit, SetupDialogModel::kClicked);
+  return showSetupDialog(model);
 }

@@ -19,6 +19,9 @@ Show::Show(const ShowOptions& options) : aspect_(options.aspect), scriptedKeys_(
   // A show starts from the first frame's class-wide clocks and modes,
   // whatever ran before in this process.
   resetClasswideState();
+  // The scenes draw on the random sequence while they are built, before
+  // start() seeds it: from where a new process has it.
+  platform::srand(platform::kFirstSeed);
   ascii_.reset(new AsciiEngine(nullptr));
   if (steppedClock_) {
     music_.reset(new Music(Music::Manual{}));

@@ -4,7 +4,7 @@
 
 namespace platform {
 namespace {
-uint32_t state = 1;
+uint32_t state = kFirstSeed;
 }
 
 int rand() {

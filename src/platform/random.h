@@ -9,5 +9,7 @@ constexpr int kRandMax = 32767;
 
 int rand();
 void srand(unsigned int seed);
+// The seed the sequence starts from in a new process.
+constexpr unsigned int kFirstSeed = 1;
 
 }  // namespace platform

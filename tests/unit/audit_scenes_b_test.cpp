@@ -113,7 +113,7 @@ TEST(AuditTextRaster, EveryFrameOfTheSlotMatchesTheModel) {
     const uint32_t now = t0 + 50000 + ms + ms % 7;
     tickNow() = now;
     atSongTime(music, ms);
-    scene.draw();
+    scene.draw(readFrameTime(*scene.music));
     const float b = music.beatTime();
     beats.insert(b);
 
@@ -324,7 +324,7 @@ TEST(AuditTextEnding, EveryFrameOfTheSlotMatchesTheModel) {
     // F9 for a while in the fire window, then F8 lights the fire again.
     keyF9() = ms >= 130000 && ms < 131000;
     keyF8() = ms >= 132000 && ms < 132100;
-    scene.draw();
+    scene.draw(readFrameTime(*scene.music));
     const float b = music.beatTime();
 
     Screen want;
@@ -590,7 +590,7 @@ TEST(AuditTextSnake, BothObjectsMatchTheModelThroughShowTitleAndPlay) {
       tickNow() = now;
       atSongTime(music, ms);
       press(ms);
-      scene.draw();
+      scene.draw(readFrameTime(*scene.music));
       const float b = music.beatTime();
       Screen want;
       snakeFrame(g, cls, want, b, now, keys);

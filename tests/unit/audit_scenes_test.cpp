@@ -125,7 +125,7 @@ TEST(AuditTextFire, EveryFrameOfTheSlotMatchesTheModel) {
     if (ms > 9000 && ms < 10500) continue;  // a stall of one and a half seconds
     tickNow() = t0 + ms + ms / 7;           // the tick count runs a little ahead of the song
     atSongTime(music, ms);
-    scene.draw();
+    scene.draw(readFrameTime(*scene.music));
     const float b = music.beatTime();
     beats.insert(b);
     Screen want;
@@ -172,7 +172,7 @@ TEST(AuditTextTalkingV, EveryFrameOfTheSlotMatchesTheModel) {
     const uint32_t now = t0 + ms * 3 / 2;
     tickNow() = now;
     atSongTime(music, ms);
-    scene.draw();
+    scene.draw(readFrameTime(*scene.music));
     const float b = music.beatTime();
 
     Screen want;
@@ -259,7 +259,7 @@ TEST(AuditRotozoomScenes, DanceThenBigSpriteMatchTheModelAndShareTheStepClock) {
     const uint32_t now = t0 + ms;
     tickNow() = now;
     atSongTime(music, ms);
-    danceScene.draw();
+    danceScene.draw(readFrameTime(*danceScene.music));
     const float b = music.beatTime();
     const int pose = static_cast<int>(std::fmod(b, 4.0));
     const int half = static_cast<int>(std::fmod(2.0 * b, 4.0));
@@ -294,7 +294,7 @@ TEST(AuditRotozoomScenes, DanceThenBigSpriteMatchTheModelAndShareTheStepClock) {
     const uint32_t now = t0 + ms;
     tickNow() = now;
     atSongTime(music, ms);
-    spriteScene.draw();
+    spriteScene.draw(readFrameTime(*spriteScene.music));
     const float b = music.beatTime();
     Screen want;
     spriteRoto.draw(want);

@@ -15,11 +15,13 @@ class RecordingScene : public Scene {
   RecordingScene(std::vector<std::string>* log, const char* name) : log_(log), name_(name) {}
   ~RecordingScene() override { log_->push_back(std::string("free ") + name_); }
   void init() override {}
-  void draw() override {
+  void draw(const FrameTime& time) override {
     log_->push_back(name_);
     seenKeys = keys;
+    seenTime = time;
   }
   KeyState* seenKeys = nullptr;
+  FrameTime seenTime;
 
  private:
   std::vector<std::string>* log_;
@@ -43,7 +45,7 @@ struct Show {
   void drawAtBeat(double beat) {
     log.clear();
     music.setManualPosition(beat * 0.3);
-    drawScheduledScenes(scenes, &music, &keys, 640, 480, false);
+    drawScheduledScenes(scenes, readFrameTime(music), &keys, 640, 480, false);
   }
 };
 

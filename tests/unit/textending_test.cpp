@@ -60,7 +60,7 @@ class TextEndingScene : public ::testing::Test {
   void frameAt(double beat, uint32_t now) {
     clock_.set(now);
     rig_.setBeat(beat);
-    ending_.draw();
+    ending_.draw(readFrameTime(*ending_.music));
   }
   int count(int character) const {
     int n = 0;

@@ -46,7 +46,7 @@ class TextRasterScene : public ::testing::Test {
   void frameAt(double beat, uint32_t now) {
     clock_.set(now);
     rig_.setBeat(beat);
-    raster_.draw();
+    raster_.draw(readFrameTime(*raster_.music));
   }
   // Which name picture is on screen (-1: none, -2: more than one).
   int nameShown() const {

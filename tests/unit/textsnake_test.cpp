@@ -307,7 +307,7 @@ class TextSnakeScene : public ::testing::Test {
   void frameAt(double beat, uint32_t now) {
     clock_.set(now);
     rig_.setBeat(beat);
-    snake_.draw();
+    snake_.draw(readFrameTime(*snake_.music));
   }
 
   ManualClock clock_{50000};
