@@ -17,8 +17,9 @@ FLOORS = [
     ["util", "util/data", "util/texture", "util/fbo", "util/music", "util/music/modulators", "util/timing"],
     ["util/ascii"],
     ["scenes"],
-    # the show itself: start-up, the Demo, its schedule and settings; and its
-    # off-line recording, which drives the Demo and is started from main
+    # the show itself: start-up, the show core and its window, the schedule
+    # and settings; and its off-line recording, which drives the show core
+    # and is started from main
     ["", "capture"],
 ]
 

@@ -7,7 +7,7 @@ constexpr int kKeyF8 = 289;
 constexpr int kKeyF9 = 290;
 
 // Whether a key is held right now, read from SDL's key state table (the
-// keyboard as of the last event poll), independent of the Demo's KeyState.
+// keyboard as of the last event poll), independent of the show's KeyState.
 // Without an initialised SDL video subsystem no key counts as held.
 bool isKeyHeld(int sdlKey);
 

@@ -93,7 +93,7 @@ inline std::function<int(int, int)> rowsOnly(std::function<int(int, int)> f, int
   return [f, y0, y1](int x, int y) { return y >= y0 && y < y1 ? f(x, y) : 0; };
 }
 
-// Hands a scene its shared objects and its slot the way the Demo does.
+// Hands a scene its shared objects and its slot the way the show does.
 inline void attach(Scene& scene, const char* slot, AsciiEngine& engine, Music& music) {
   placeInSlot(scene, scheduleSlot(slot), SceneResources{&music, nullptr, &engine});
 }

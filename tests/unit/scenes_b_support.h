@@ -67,7 +67,7 @@ inline std::string solidPicture(int width, int height, int colour) {
   return rawPicture(width, height, [colour](int, int) { return colour; });
 }
 
-// What the Demo hands a scene: a headless engine, a hand-driven music
+// What the show hands a scene: a headless engine, a hand-driven music
 // position and a key table.
 struct SceneRig {
   AsciiEngine engine{nullptr};
