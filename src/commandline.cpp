@@ -134,6 +134,8 @@ const Option kOptions[] = {
      [](CommandLine& line, const char*) { line.presets.vsync = false; return std::string(); }},
     {"--no-dialog", nullptr, "start at once with these settings or the dialog's defaults",
      [](CommandLine& line, const char*) { line.noDialog = true; return std::string(); }},
+    {"--terminal", nullptr, "play the show in this text terminal (80 x 50 for the full picture)",
+     [](CommandLine& line, const char*) { line.terminal = true; return std::string(); }},
     // Hidden: deterministic runs for tests and captures.
     {"--picture-aspect", "W:H", nullptr, applyPictureAspect},
     {"--frame-rate", "FPS", nullptr, applyFrameRate},
@@ -181,8 +183,11 @@ const char kHelpOutro[] =
     "machine allows, frame n at n / fps seconds, at --size (default 1920x1080);\n"
     "the picture fills the frame unless --aspect is given. Files appear only\n"
     "when the recording is complete.\n"
+    "\n--terminal plays the show with its music in the terminal it runs in, no\n"
+    "display needed; a terminal smaller than 80 x 50 gets a reduced picture.\n"
     "\nExit status: 0 when the show or the dialog is left, 1 after a fatal error,\n"
-    "2 for a wrong command line, 128 + the signal for an interrupted recording.\n";
+    "2 for a wrong command line or a terminal --terminal cannot use, 128 + the\n"
+    "signal for an interrupted recording or terminal show (Ctrl-C: 130).\n";
 
 }  // namespace
 
@@ -219,6 +224,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   if (!line.records() && (line.fromBeat || line.toBeat || line.fps)) {
     return fail("--fps, --from and --to belong to a recording (--capture or --frames)");
   }
+  if (line.terminal && line.records()) return fail("--terminal cannot be combined with a recording");
   if (line.fromBeat && line.toBeat && *line.toBeat <= *line.fromBeat) {
     return fail("--to must come after --from");
   }

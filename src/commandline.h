@@ -28,6 +28,7 @@ struct CommandLine {
   std::optional<int> fps;  // default 60
   std::optional<double> fromBeat;
   std::optional<double> toBeat;
+  bool terminal = false;  // --terminal: play in the text terminal instead of a window
   bool records() const { return !captureFile.empty() || !framesDir.empty(); }
 };
 

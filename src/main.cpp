@@ -12,6 +12,7 @@
 #include "glwindow.h"
 #include "settings.h"
 #include "setupdialog_view.h"
+#include "terminal/terminal_player.h"
 #include "util/data/data.h"
 #include "util/error.h"
 #include "util/texture/texture.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
   const int commandLineExit = reportCommandLine(commandLine, stdout, stderr);
   if (commandLineExit >= 0) return commandLineExit;
   if (commandLine.records()) return runCapture(captureRequestFrom(commandLine));
+  if (commandLine.terminal) return playInTerminal({commandLine.frameRate, commandLine.holdBeats});
 
   GlStartError startError;
   if (!startVideo(startError)) ErrorBox("Video initialization failed: %s\n", startError.detail.c_str());

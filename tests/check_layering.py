@@ -18,9 +18,9 @@ FLOORS = [
     ["util/ascii"],
     ["scenes"],
     # the show itself: start-up, the show core and its window, the schedule
-    # and settings; and its off-line recording, which drives the show core
-    # and is started from main
-    ["", "capture"],
+    # and settings; its off-line recording and the terminal player, which
+    # drive the show core and are started from main
+    ["", "capture", "terminal"],
 ]
 
 # The tick count and the keyboard are read by the scenes and handed down:

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// SDL 1.2 key symbols of the keys a terminal sends, the ones the show reads.
+namespace terminal_keys {
+constexpr int kEscape = 27;
+constexpr int kReturn = 13;
+constexpr int kUp = 273;
+constexpr int kDown = 274;
+constexpr int kRight = 275;
+constexpr int kLeft = 276;
+constexpr int kF1 = 282;  // F1 .. F12 follow in order
+// Ctrl-C, which raw input delivers as a byte: no SDL symbol, the show ends.
+constexpr int kInterrupt = -1;
+}  // namespace terminal_keys
+
+// Reads the bytes a terminal sends for key presses: printable keys as
+// themselves (letters as lower case), Return, Tab, Escape, the cursor keys
+// and F1-F12 in the escape sequences of xterm, the Linux console and their
+// kin (with modifiers too). A terminal has no key releases: each press is
+// a tap. Sequences it does not know are skipped whole.
+class TerminalKeyParser {
+ public:
+  // Appends the keys found in `bytes`. An Escape at the end stays pending:
+  // it may be the start of a sequence split across reads.
+  void feed(const char* bytes, size_t size, std::vector<int>* keys);
+  // No byte followed within the wait: a pending Escape was the key itself.
+  void flush(std::vector<int>* keys);
+  bool pending() const { return state_ != State::Ground; }
+
+ private:
+  enum class State { Ground, Escape, Csi, Ss3 };
+  void finishCsi(char final, std::vector<int>* keys);
+
+  State state_ = State::Ground;
+  int params_[4] = {0, 0, 0, 0};
+  int paramCount_ = 0;
+};
