@@ -30,6 +30,13 @@ class CaptureRenderer : public ScreenRenderer {
   explicit CaptureRenderer(ChartPixels chartPixels) : chart(std::move(chartPixels)), bottomUp(kWidth * kHeight * 3) {}
 
   void present(const AsciiEngine& engine) override {
+    char cell[16];
+    cells.clear();
+    for (int i = 0; i < AsciiEngine::kCells; ++i) {
+      std::snprintf(cell, sizeof cell, "%02x.%x.%x", engine.chars[i], engine.fg[i] & 15, engine.bg[i] & 15);
+      cells += cell;
+      cells += (i + 1) % AsciiEngine::kColumns ? ' ' : '\n';
+    }
     renderReference(engine, chart, bottomUp.data());
     RgbImage picture(kWidth, kHeight);
     for (int y = 0; y < kHeight; ++y)
@@ -38,6 +45,7 @@ class CaptureRenderer : public ScreenRenderer {
   }
 
   ChartPixels chart;
+  std::string cells;
   RgbImage frame{kWidth, kHeight};
 
  private:
@@ -62,6 +70,14 @@ bool writeImage(const std::string& path, const RgbImage& image) {
     return false;
   }
   return true;
+}
+
+bool writeCells(const std::string& path, const std::string& text) {
+  FILE* file = std::fopen(path.c_str(), "w");
+  const bool ok = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (file && std::fclose(file) != 0) return false;
+  if (!ok) std::fprintf(stderr, "preview: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+  return ok;
 }
 
 std::string beatLabel(double beat) {
@@ -119,6 +135,8 @@ std::vector<int> ShowPreview::analyserLevels() const {
       return std::vector<int>(ending->bandLevels, ending->bandLevels + TextEnding::kBands);
   return {};
 }
+
+std::string ShowPreview::cellText() const { return state_->renderer->cells; }
 
 int ShowPreview::sceneCount() const { return static_cast<int>(state_->show->scenes().size()); }
 bool ShowPreview::hasSong() const { return state_->show->hasSpectrumSong(); }
@@ -211,6 +229,7 @@ int runPreview(const PreviewOptions& options) {
         std::printf("%s\n", path.c_str());
       else
         ok = false;
+      if (options.cells) ok = writeCells(path.substr(0, path.size() - 4) + ".cells", show.cellText()) && ok;
     }
     if (std::find(sheetBeats.begin(), sheetBeats.end(), beat) != sheetBeats.end())
       cells.push_back(SheetCell{shrink(frame, options.sheetShrink), beatLabel(beat)});
@@ -234,6 +253,8 @@ const char* previewUsage() {
          "  --out DIR          output directory (default preview)\n"
          "  --beat B[,B...]    one frame per beat, written as DIR/beat_<B>.png\n"
          "                     (repeatable; fractions allowed)\n"
+         "  --cells            with --beat, also DIR/beat_<B>.cells: the text screen's\n"
+         "                     cells as 50 lines of 80 glyph.fg.bg in hex\n"
          "  --sheet [A:B:S]    contact sheet of beats A to B every S (default 0:560:4),\n"
          "                     written as DIR/contact_sheet.png\n"
          "  --sheet-name NAME  file name of the sheet\n"
@@ -310,6 +331,8 @@ bool parsePreviewArgs(int argc, char** argv, PreviewOptions& options, std::strin
     if (arg == "-h" || arg == "--help") {
       help = true;
       return true;
+    } else if (arg == "--cells") {
+      options.cells = true;
     } else if (arg == "--data") {
       if (!value(options.archive)) return false;
     } else if (arg == "--out") {

@@ -13,6 +13,7 @@ struct PreviewOptions {
   std::string archive = "build/data.tvl";
   std::string outDir = "preview";
   std::vector<double> beats;  // one PNG each
+  bool cells = false;         // and a text file of each one's cells
   bool sheet = false;         // a contact sheet of sheetFrom..sheetTo
   double sheetFrom = 0.0;
   double sheetTo = 560.0;
@@ -49,6 +50,10 @@ class ShowPreview {
   // Bar heights (rows) of the closing scene's spectrum analyser after the
   // last frame; empty when that scene was not built.
   std::vector<int> analyserLevels() const;
+
+  // The cells of the last frame rendered: 50 rows of 80 "glyph.fg.bg" in
+  // hex, the last scene presenting in that frame winning.
+  std::string cellText() const;
 
   // Number of scenes built.
   int sceneCount() const;

@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# `kestrune --terminal` in a real terminal: panes of a private tmux server,
+# without any display. Held at chosen beats (the stepped clock of the hidden
+# --frame-rate/--hold), an 80 x 50 pane shows the preview tool's cells,
+# glyph and colour, in 24-bit and in 16 colours; resized while held it
+# redraws at once, reduced with half blocks or as one line naming the sizes;
+# an 80 x 24 pane gets the reduced picture. Escape, Ctrl-C, SIGTERM and a
+# crash signal all leave the terminal as it was (stty -a, main screen,
+# cursor shown, line wrap on). A redirected output, TERM=dumb and a locale
+# without UTF-8 are refused with one line and exit code 2.
+set -u
+: "${KESTRUNE_BIN:?}" "${KESTRUNE_BUILD_DIR:?}" "${KESTRUNE_SOURCE_DIR:?}" "${KESTRUNE_DATA_TVL:?}"
+
+PREVIEW="$KESTRUNE_BUILD_DIR/tools/preview/preview"
+CELLS="python3 $KESTRUNE_SOURCE_DIR/tests/support/terminal_cells.py"
+CHART_SOURCE="$KESTRUNE_SOURCE_DIR/tools/chartgen/chart.cpp"
+FPS=5
+
+workdir=$(mktemp -d)
+tmux_server=(tmux -L "kestrune-e2e-$$" -f /dev/null)
+cleanup() {
+  "${tmux_server[@]}" kill-server 2>/dev/null
+  rm -rf "$workdir"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  for f in "$workdir"/*.stderr; do [ -s "$f" ] && { echo "--- $f"; tail -n 5 "$f"; } >&2; done
+  exit 1
+}
+command -v tmux >/dev/null || fail "tmux is not installed"
+[ -x "$PREVIEW" ] || fail "no preview tool at $PREVIEW"
+cp "$KESTRUNE_DATA_TVL" "$workdir/data.tvl"
+
+# start_pane NAME COLUMNS ROWS [VAR=value...] -- [ARGS...]: runs
+# `kestrune --terminal ARGS` in a new pane of that size with no display, the
+# dummy audio driver and a UTF-8 locale (the VARs change that). The pane
+# records `stty -a` before and after in NAME.before/NAME.after, standard
+# error in NAME.stderr and the exit code in NAME.code, then stays open.
+start_pane() {
+  local name=$1 columns=$2 rows=$3
+  shift 3
+  local vars=()
+  while [ "$1" != "--" ]; do vars+=("$1"); shift; done
+  shift
+  {
+    echo "cd '$workdir'"
+    echo "stty -a > $name.before"
+    printf 'env -u DISPLAY -u WAYLAND_DISPLAY -u COLORTERM SDL_AUDIODRIVER=dummy LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=tmux-256color'
+    printf ' %q' "${vars[@]}" "$KESTRUNE_BIN" --terminal "$@"
+    echo " 2> $name.stderr"
+    echo "echo \$? > $name.code"
+    echo "stty -a > $name.after"
+    echo "exec sleep 600"
+  } >"$workdir/$name.run"
+  "${tmux_server[@]}" new-session -d -s "$name" -x "$columns" -y "$rows" "bash $workdir/$name.run" ||
+    fail "tmux did not start a $columns x $rows pane"
+}
+
+pane_state() { "${tmux_server[@]}" display -p -t "$1" '#{alternate_on} #{cursor_flag} #{wrap_flag}'; }
+capture() { "${tmux_server[@]}" capture-pane -p -e -N -t "$1" >"$workdir/$2"; }
+program_of() {
+  local shell
+  shell=$("${tmux_server[@]}" display -p -t "$1" '#{pane_pid}')
+  pgrep -P "$shell" -x kestrune
+}
+
+wait_for() {  # wait_for SECONDS COMMAND...: until COMMAND succeeds
+  local tries=$(($1 * 10))
+  shift
+  for _ in $(seq 1 "$tries"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+held_at() { grep -qx "held at beat $2" "$workdir/$1.stderr" 2>/dev/null; }
+ended() { [ -s "$workdir/$1.code" ]; }
+wait_for_hold() {
+  wait_for 120 held_at "$1" "$2" || fail "$1: the show did not hold at beat $2"
+  sleep 0.3  # tmux takes the bytes written just before
+}
+
+# The pane is back as it was: same stty settings, main screen, cursor, wrap.
+expect_restored() {
+  local name=$1 code=$2
+  wait_for 20 ended "$name" || fail "$name: the program did not end"
+  [ "$(cat "$workdir/$name.code")" = "$code" ] || fail "$name: exit code $(cat "$workdir/$name.code"), expected $code"
+  diff "$workdir/$name.before" "$workdir/$name.after" >&2 || fail "$name: stty settings not restored"
+  [ "$(pane_state "$name")" = "0 1 1" ] || fail "$name: alternate screen, cursor, wrap: $(pane_state "$name")"
+}
+
+native_beats=10,36,50,100,120,170,190,220,240,300,330,380,400,500,560
+(cd "$workdir" && "$PREVIEW" --data data.tvl --out preview --fps $FPS --beat "$native_beats" --cells >/dev/null) ||
+  fail "the preview tool failed"
+
+# 24-bit colour, every scene, then Escape.
+start_pane true 80 50 COLORTERM=truecolor -- --frame-rate $FPS --hold "$native_beats"
+for beat in ${native_beats//,/ }; do
+  wait_for_hold true "$beat"
+  [ "$(pane_state true)" = "1 0 0" ] || fail "during the show: alternate screen, cursor, wrap: $(pane_state true)"
+  capture true "true_$beat.txt"
+  $CELLS full "$workdir/true_$beat.txt" "$workdir/preview/beat_$beat.cells" "$CHART_SOURCE" truecolor >&2 ||
+    fail "24-bit: the pane differs from the preview at beat $beat"
+  echo "80 x 50, 24-bit, beat $beat: same cells"
+  kill -USR1 "$(program_of true)"
+done
+"${tmux_server[@]}" send-keys -t true Escape
+expect_restored true 0
+
+# 16 colours; resized while held: reduced, the message, full again; SIGTERM.
+start_pane ansi 80 50 -- --frame-rate $FPS --hold 100,240
+wait_for_hold ansi 100
+capture ansi ansi_100.txt
+$CELLS full "$workdir/ansi_100.txt" "$workdir/preview/beat_100.cells" "$CHART_SOURCE" ansi16 >&2 ||
+  fail "16 colours: the pane differs from the preview at beat 100"
+resize_and_capture() {
+  "${tmux_server[@]}" resize-window -t ansi -x "$1" -y "$2"
+  sleep 0.5
+  capture ansi "$3"
+}
+resize_and_capture 80 24 ansi_reduced.txt
+$CELLS reduced "$workdir/ansi_reduced.txt" "$workdir/preview/beat_100.cells" "$CHART_SOURCE" >&2 ||
+  fail "80 x 24 while held: not the reduced picture of beat 100"
+resize_and_capture 30 10 ansi_small.txt
+$CELLS message "$workdir/ansi_small.txt" 30 10 >&2 || fail "30 x 10 while held: not the one-line message"
+resize_and_capture 80 50 ansi_back.txt
+$CELLS full "$workdir/ansi_back.txt" "$workdir/preview/beat_100.cells" "$CHART_SOURCE" ansi16 >&2 ||
+  fail "back at 80 x 50 while held: the picture of beat 100 did not return"
+echo "80 x 50, 16 colours, beat 100: same cells; reduced at 80 x 24, the message at 30 x 10, redrawn at once"
+kill -USR1 "$(program_of ansi)"
+wait_for_hold ansi 240
+kill -TERM "$(program_of ansi)"
+expect_restored ansi $((128 + 15))
+
+# An 80 x 24 terminal on the live clock: the reduced picture; Ctrl-C.
+start_pane small 80 24 --
+sleep 4
+ended small && fail "80 x 24: the show ended by itself"
+capture small small.txt
+[ "$(grep -o '▀' "$workdir/small.txt" | wc -l)" = $((80 * 24)) ] || fail "80 x 24: no full half-block picture"
+"${tmux_server[@]}" send-keys -t small C-c
+expect_restored small 130
+echo "80 x 24: reduced picture; Ctrl-C restores"
+
+# A crash signal still gives the terminal back.
+start_pane crash 80 50 --
+sleep 3
+kill -SEGV "$(program_of crash)"
+expect_restored crash $((128 + 11))
+echo "SIGSEGV restores"
+
+# Refusals: one line, exit code 2, the terminal untouched.
+(cd "$workdir" && "$KESTRUNE_BIN" --terminal >/dev/null 2>redirected.stderr)
+[ $? = 2 ] && [ "$(wc -l <"$workdir/redirected.stderr")" = 1 ] || fail "a redirected output is not refused"
+start_pane dumb 80 50 TERM=dumb --
+expect_restored dumb 2
+start_pane ascii 80 50 LANG=C LC_ALL=C --
+expect_restored ascii 2
+for name in redirected dumb ascii; do
+  [ "$(wc -l <"$workdir/$name.stderr")" = 1 ] || fail "$name: not one line: $(cat "$workdir/$name.stderr")"
+done
+echo "refused: redirected output, TERM=dumb, no UTF-8 locale"
+echo "ok"

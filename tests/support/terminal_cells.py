@@ -1,0 +1,209 @@
+#!/usr/bin/env python3
+"""Compares what a tmux pane shows (`tmux capture-pane -p -e -N`) with the text
+screen the preview tool writes (`preview --cells`), cell by cell: glyph and
+colours.
+
+Usage:
+  terminal_cells.py full CAPTURE CELLS CHART_SOURCE truecolor|ansi16
+      the pane shows the 80 x 50 screen one cell per cell, centred
+  terminal_cells.py reduced CAPTURE CELLS CHART_SOURCE ansi16
+      the pane shows it reduced with upper half blocks (two text rows per
+      line, rows and columns dropped evenly when the pane is smaller still)
+  terminal_cells.py message CAPTURE COLUMNS ROWS
+      the pane shows one line naming the size needed and the size found
+
+The Unicode character of each glyph is read from the chart generator's own
+table (CHART_SOURCE, tools/chartgen/chart.cpp), not from the program.
+Exit 0 when they agree, else 1 with the first differences.
+"""
+import re
+import sys
+
+# The palette as the show defines it, and as a terminal's 16 ANSI colours:
+# CGA colour c is ANSI (c's red, green, blue bits swapped into ANSI order),
+# bright from 8 on.
+PALETTE = [(0, 0, 0), (0, 0, 128), (0, 128, 0), (0, 128, 128), (128, 0, 0), (128, 0, 128),
+           (128, 128, 0), (191, 191, 191), (128, 128, 128), (0, 0, 255), (0, 255, 0), (0, 255, 255),
+           (255, 0, 0), (255, 0, 255), (255, 255, 0), (255, 255, 255)]
+ANSI_TO_CGA = [0, 4, 2, 6, 1, 5, 3, 7]
+BLANKS = {0, 32, 255}  # glyphs without foreground pixels
+FULL_BLOCK = 219       # the glyph without background pixels
+UPPER_HALF = "\u2580"
+
+
+def chart_table(source):
+    text = open(source, encoding="utf-8").read()
+    body = text[text.index("kCp437[256]"):]
+    body = body[:body.index("};")]
+    codes = [int(x, 16) for x in re.findall(r"0x([0-9A-Fa-f]{4})", body)]
+    assert len(codes) == 256, "the chart's table has %d entries" % len(codes)
+    return [" " if g in BLANKS else chr(c) for g, c in enumerate(codes)]
+
+
+def read_cells(path):
+    rows = []
+    for line in open(path, encoding="ascii").read().splitlines():
+        row = []
+        for token in line.split():
+            glyph, fg, bg = token.split(".")
+            row.append((int(glyph, 16), int(fg, 16), int(bg, 16)))
+        rows.append(row)
+    assert len(rows) == 50 and all(len(r) == 80 for r in rows), "not an 80 x 50 cell file: " + path
+    return rows
+
+
+def parse_capture(path):
+    """Each line as a list of (character, fg, bg); a colour is ('rgb', r, g, b),
+    ('cga', index) for the 16 ANSI colours, or None for the default."""
+    lines = []
+    sgr = re.compile(r"\x1b\[([0-9;]*)m")
+    fg = bg = None  # tmux carries colours over from line to line
+    for raw in open(path, encoding="utf-8").read().rstrip("\n").split("\n"):
+        cells = []
+        pos = 0
+        while pos < len(raw):
+            m = sgr.match(raw, pos)
+            if m:
+                params = [int(p) if p else 0 for p in m.group(1).split(";")]
+                i = 0
+                while i < len(params):
+                    p = params[i]
+                    if p == 0:
+                        fg = bg = None
+                    elif 30 <= p <= 37:
+                        fg = ("cga", ANSI_TO_CGA[p - 30])
+                    elif 90 <= p <= 97:
+                        fg = ("cga", ANSI_TO_CGA[p - 90] + 8)
+                    elif 40 <= p <= 47:
+                        bg = ("cga", ANSI_TO_CGA[p - 40])
+                    elif 100 <= p <= 107:
+                        bg = ("cga", ANSI_TO_CGA[p - 100] + 8)
+                    elif p == 39:
+                        fg = None
+                    elif p == 49:
+                        bg = None
+                    elif p in (38, 48) and i + 1 < len(params) and params[i + 1] == 2:
+                        colour = ("rgb",) + tuple(params[i + 2:i + 5])
+                        if p == 38:
+                            fg = colour
+                        else:
+                            bg = colour
+                        i += 4
+                    elif p in (38, 48) and i + 1 < len(params) and params[i + 1] == 5:
+                        n = params[i + 2]
+                        colour = ("cga", ANSI_TO_CGA[n % 8] + (8 if n >= 8 else 0)) if n < 16 else ("256", n)
+                        if p == 38:
+                            fg = colour
+                        else:
+                            bg = colour
+                        i += 2
+                    i += 1
+                pos = m.end()
+                continue
+            cells.append((raw[pos], fg, bg))
+            pos += 1
+        lines.append(cells)
+    return lines
+
+
+def expected_colour(index, mode):
+    return ("rgb",) + PALETTE[index] if mode == "truecolor" else ("cga", index)
+
+
+def cell_at(lines, row, column):
+    line = lines[row] if row < len(lines) else []
+    return line[column] if column < len(line) else (" ", None, None)
+
+
+def compare_full(capture, cells_path, chart_source, mode):
+    table = chart_table(chart_source)
+    lines = parse_capture(capture)
+    cells = read_cells(cells_path)
+    problems = []
+    for r in range(50):
+        for c in range(80):
+            glyph, fg, bg = cells[r][c]
+            shown, sfg, sbg = cell_at(lines, r, c)
+            where = "row %d column %d (glyph %d, fg %d, bg %d)" % (r, c, glyph, fg, bg)
+            if shown != table[glyph]:
+                problems.append("%s: shows %r instead of %r" % (where, shown, table[glyph]))
+                continue
+            # A colour without pixels in the cell is free.
+            if glyph not in BLANKS and sfg != expected_colour(fg, mode):
+                problems.append("%s: foreground %s" % (where, sfg))
+            if glyph != FULL_BLOCK and sbg != expected_colour(bg, mode):
+                problems.append("%s: background %s" % (where, sbg))
+    return problems
+
+
+def compare_reduced(capture, cells_path, chart_source):
+    chart_table(chart_source)
+    lines = parse_capture(capture)
+    cells = read_cells(cells_path)
+    picture = [i for i, line in enumerate(lines) if any(ch == UPPER_HALF for ch, _, _ in line)]
+    if not picture:
+        return ["no half-block picture in the pane"]
+    top, height = picture[0], len(picture)
+    width = max(sum(1 for ch, _, _ in lines[i] if ch == UPPER_HALF) for i in picture)
+    problems = []
+    if picture != list(range(top, top + height)):
+        problems.append("the picture's lines are not together: %s" % picture)
+    if height != min(25, len(lines)) or width != 80:
+        problems.append("a %d x %d picture in the pane" % (width, height))
+    # Each half of a line stands for the text row nearest its centre; in 16
+    # colours it shows that cell's foreground where the glyph covers most of
+    # the cell, else its background: blanks their background, blocks their
+    # foreground, and always one of the two.
+    halves = 2 * height
+    for line in range(height):
+        for c in range(width):
+            ch, sfg, sbg = cell_at(lines, top + line, c)
+            source_column = (2 * c + 1) * 80 // (2 * width)
+            for half, shown in ((0, sfg), (1, sbg)):
+                row = (2 * (2 * line + half) + 1) * 50 // (2 * halves)
+                glyph, fg, bg = cells[row][source_column]
+                if glyph in BLANKS:
+                    allowed = [bg]
+                elif glyph == FULL_BLOCK:
+                    allowed = [fg]
+                else:
+                    allowed = [fg, bg]
+                if shown not in [("cga", a) for a in allowed]:
+                    problems.append("line %d column %d, %s half (text row %d, glyph %d, fg %d, bg %d): %s" %
+                                    (line, c, "upper" if half == 0 else "lower", row, glyph, fg, bg, shown))
+    return problems
+
+
+def compare_message(capture, columns, rows):
+    text = [("".join(ch for ch, _, _ in line)).strip() for line in parse_capture(capture)]
+    text = [t for t in text if t]
+    found = "%s x %s" % (columns, rows)
+    if len(text) != 1:
+        return ["expected one line, the pane shows %d: %s" % (len(text), text)]
+    if found not in text[0] or "80" not in text[0]:
+        return ["the line does not name the size needed and %s: %r" % (found, text[0])]
+    return []
+
+
+def main(argv):
+    if len(argv) < 2:
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    if argv[1] == "full":
+        problems = compare_full(argv[2], argv[3], argv[4], argv[5])
+    elif argv[1] == "reduced":
+        problems = compare_reduced(argv[2], argv[3], argv[4])
+    elif argv[1] == "message":
+        problems = compare_message(argv[2], argv[3], argv[4])
+    else:
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    for line in problems[:10]:
+        print(line)
+    if len(problems) > 10:
+        print("... %d differences in all" % len(problems))
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
