@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/asynckeys.h"
 #include "platform/audio.h"
 #include "platform/random.h"
 #include "platform/ticks.h"
@@ -15,15 +14,6 @@ namespace {
 
 constexpr uint32_t kSteppedStartTick = 100000;
 constexpr int kEscape = 27;
-
-// F8 and F9 as the closing scene reads them: a terminal sends presses only,
-// so a press counts as held until the next frame has been drawn.
-bool g_functionKeyTapped[2] = {false, false};
-bool tappedKeyHeld(int sdlKey) {
-  if (sdlKey == platform::kKeyF8) return g_functionKeyTapped[0];
-  if (sdlKey == platform::kKeyF9) return g_functionKeyTapped[1];
-  return false;
-}
 
 }  // namespace
 
@@ -44,13 +34,9 @@ InterimShow::InterimShow(ScreenRenderer* renderer, int steppedFps, std::vector<d
   }
   resetClasswideState();
   scenes_ = buildScheduledScenes(SceneResources{music_.get(), nullptr, ascii_.get()});
-  platform::setKeyHeldSource(tappedKeyHeld);
 }
 
-InterimShow::~InterimShow() {
-  scenes_.clear();
-  platform::setKeyHeldSource(nullptr);
-}
+InterimShow::~InterimShow() = default;
 
 void InterimShow::start() {
   platform::srand(platform::getTickCount());
@@ -75,7 +61,6 @@ InterimShow::Frame InterimShow::advance() {
   music_->update();
   drawScheduledScenes(scenes_, music_.get(), &keys_, AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight, false);
   keyFrameDrawn(keys_, keyTaps_);
-  g_functionKeyTapped[0] = g_functionKeyTapped[1] = false;
   return frame;
 }
 
@@ -84,8 +69,6 @@ void InterimShow::keyEvent(int sdlSymbol, bool down) {
     finished_ = true;
     return;
   }
-  if (down && sdlSymbol == platform::kKeyF8) g_functionKeyTapped[0] = true;
-  if (down && sdlSymbol == platform::kKeyF9) g_functionKeyTapped[1] = true;
   int bytes[2];
   const int count = keyStateBytes(sdlSymbol, bytes);
   for (int i = 0; i < count; ++i) recordKey(keys_, keyTaps_, bytes[i], down);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/asynckeys.h"
 #include "platform/messagebox.h"
 #include "terminal/ansi_screen.h"
 #include "terminal/interim_show.h"
@@ -36,6 +37,16 @@ constexpr const char* kChartFile = "data/common/images/asciichart.png";
 
 volatile std::sig_atomic_t g_holdReleased = 0;
 void releaseHold(int) { g_holdReleased = 1; }
+
+// F8 and F9 as the closing scene asks for them (held or not): a terminal
+// sends presses only, so a press counts as held until the next frame has
+// been drawn.
+bool g_functionKeyTapped[2] = {false, false};
+bool tappedKeyHeld(int sdlKey) {
+  if (sdlKey == platform::kKeyF8) return g_functionKeyTapped[0];
+  if (sdlKey == platform::kKeyF9) return g_functionKeyTapped[1];
+  return false;
+}
 
 // How much of its cell each glyph covers, read from the chart's
 // foreground masks.
@@ -89,6 +100,7 @@ class Player {
     Clock::time_point next = Clock::now();
     while (!leaving()) {
       const InterimShow::Frame frame = show_->advance();
+      g_functionKeyTapped[0] = g_functionKeyTapped[1] = false;
       if (renderer_->takeFrame()) {
         hasFrame_ = true;
         lastPosted_ = output_->post(renderer_->cells(), size_);
@@ -170,6 +182,8 @@ class Player {
       }
       // No releases come from a terminal: each press is a tap, which the
       // scenes see down for the next frame.
+      if (key == platform::kKeyF8) g_functionKeyTapped[0] = true;
+      if (key == platform::kKeyF9) g_functionKeyTapped[1] = true;
       show_->keyEvent(key, true);
       show_->keyEvent(key, false);
     }
@@ -208,6 +222,7 @@ int playInTerminal(const TerminalPlayOptions& options) {
   TerminalOutput output(kOutput, AnsiScreen(colourModeFromEnvironment(std::getenv("COLORTERM")), ink));
   TerminalBoxPresenter presenter(&output);
   platform::setBoxPresenter(&presenter);
+  platform::setKeyHeldSource(tappedKeyHeld);
   terminal_session::enter(kInput, kOutput);
 
   show->start();
@@ -218,6 +233,7 @@ int playInTerminal(const TerminalPlayOptions& options) {
   terminal_session::leave();
   platform::setBoxPresenter(nullptr);
   show.reset();
+  platform::setKeyHeldSource(nullptr);
   data_remove_temp_files();
   return signal ? 128 + signal : 0;
 }
