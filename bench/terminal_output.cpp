@@ -52,20 +52,6 @@ struct Variant {
   std::vector<size_t> bytes;
 };
 
-std::array<uint8_t, 256> chartInk() {
-  ChartPixels chart;
-  std::array<uint8_t, 256> ink{};
-  if (!loadChartPixels("data/common/images/asciichart.png", &chart)) return ink;
-  const GlyphAtlas atlas = buildGlyphAtlas(chart);
-  for (int glyph = 0; glyph < 256; ++glyph) {
-    int set = 0;
-    for (int y = 0; y < GlyphAtlas::kCellHeight; ++y)
-      for (int x = 0; x < GlyphAtlas::kCellWidth; ++x) set += atlas.foreground(glyph, x, y)[0] >= 128;
-    ink[glyph] = static_cast<uint8_t>(set * 255 / (GlyphAtlas::kCellWidth * GlyphAtlas::kCellHeight));
-  }
-  return ink;
-}
-
 double percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
@@ -98,7 +84,12 @@ int main(int argc, char** argv) {
   data_mode = DATA_MODE_ARCHIVE;
   data_read_archive(archive.c_str());
   const int sink = ::open("/dev/null", O_WRONLY);
-  const std::array<uint8_t, 256> ink = chartInk();
+  ChartPixels chart;
+  if (!loadChartPixels("data/common/images/asciichart.png", &chart)) {
+    std::fprintf(stderr, "no character chart in %s\n", archive.c_str());
+    return 1;
+  }
+  const std::array<uint8_t, 256> ink = glyphInk(chart);
 
   std::vector<Variant> variants;
   variants.push_back({"24-bit, changed cells", AnsiScreen(ColourMode::TrueColour, ink), {80, 50}, false, {}, {}});

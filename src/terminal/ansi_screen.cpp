@@ -68,6 +68,19 @@ ScreenLayout layoutFor(TerminalSize size) {
   return layout;
 }
 
+std::array<uint8_t, 256> glyphInk(const ChartPixels& chart) {
+  const GlyphAtlas atlas = buildGlyphAtlas(chart);
+  constexpr int kPixels = GlyphAtlas::kCellWidth * GlyphAtlas::kCellHeight;
+  std::array<uint8_t, 256> ink{};
+  for (int glyph = 0; glyph < 256; ++glyph) {
+    int set = 0;
+    for (int y = 0; y < GlyphAtlas::kCellHeight; ++y)
+      for (int x = 0; x < GlyphAtlas::kCellWidth; ++x) set += atlas.foreground(glyph, x, y)[0] >= 128;
+    ink[glyph] = static_cast<uint8_t>((set * 255 + kPixels / 2) / kPixels);
+  }
+  return ink;
+}
+
 std::string tooSmallMessage(TerminalSize size) {
   const std::string found = std::to_string(size.columns) + " x " + std::to_string(size.rows);
   std::string text = "Kestrune needs a terminal of 80 x 50 (80 x 25 for a smaller picture); this one is " +

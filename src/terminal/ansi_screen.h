@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "util/ascii/asciiengine.h"
+#include "util/ascii/reference_renderer.h"
 
 // The text screen as it stood when a scene presented it.
 struct ScreenCells {
@@ -48,6 +49,10 @@ struct ScreenLayout {
 // (beyond 80 x 25 it drops text rows or columns, evenly spread); below that
 // the message.
 ScreenLayout layoutFor(TerminalSize size);
+
+// How much of its cell each glyph covers (0 to 255), counted on the
+// chart's foreground masks as the renderer samples them.
+std::array<uint8_t, 256> glyphInk(const ChartPixels& chart);
 
 // The one line shown when not even the reduced picture fits, cut to the
 // terminal's width.

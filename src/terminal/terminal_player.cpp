@@ -48,23 +48,6 @@ bool tappedKeyHeld(int sdlKey) {
   return false;
 }
 
-// How much of its cell each glyph covers, read from the chart's
-// foreground masks.
-std::array<uint8_t, 256> glyphInk() {
-  ChartPixels chart;
-  if (!loadChartPixels(kChartFile, &chart)) ErrorBox("Failed to load texture!");
-  const GlyphAtlas atlas = buildGlyphAtlas(chart);
-  std::array<uint8_t, 256> ink{};
-  constexpr int kPixels = GlyphAtlas::kCellWidth * GlyphAtlas::kCellHeight;
-  for (int glyph = 0; glyph < 256; ++glyph) {
-    int set = 0;
-    for (int y = 0; y < GlyphAtlas::kCellHeight; ++y)
-      for (int x = 0; x < GlyphAtlas::kCellWidth; ++x) set += atlas.foreground(glyph, x, y)[0] >= 128;
-    ink[glyph] = static_cast<uint8_t>((set * 255 + kPixels / 2) / kPixels);
-  }
-  return ink;
-}
-
 // A fatal error gives the terminal back first, so that its message stays
 // readable on the normal screen.
 class TerminalBoxPresenter : public platform::BoxPresenter {
@@ -214,7 +197,9 @@ int playInTerminal(const TerminalPlayOptions& options) {
 
   data_mode = DATA_MODE_ARCHIVE;
   data_open_archive();
-  const std::array<uint8_t, 256> ink = glyphInk();
+  ChartPixels chart;
+  if (!loadChartPixels(kChartFile, &chart)) ErrorBox("Failed to load texture!");
+  const std::array<uint8_t, 256> ink = glyphInk(chart);
   TerminalRenderer renderer;
   std::unique_ptr<InterimShow> show(new InterimShow(&renderer, options.frameRate, options.holdBeats));
   std::signal(SIGUSR1, releaseHold);

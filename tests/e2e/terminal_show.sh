@@ -4,8 +4,8 @@
 # --frame-rate/--hold), an 80 x 50 pane shows the preview tool's cells,
 # glyph and colour, in 24-bit and in 16 colours; resized while held it
 # redraws at once, reduced with half blocks or as one line naming the sizes;
-# an 80 x 24 pane gets the reduced picture. Escape, Ctrl-C, SIGTERM and a
-# crash signal all leave the terminal as it was (stty -a, main screen,
+# an 80 x 24 pane gets the reduced picture. Escape, Ctrl-C, SIGTERM, SIGHUP
+# and a crash signal all leave the terminal as it was (stty -a, main screen,
 # cursor shown, line wrap on). A redirected output, TERM=dumb and a locale
 # without UTF-8 are refused with one line and exit code 2.
 set -u
@@ -140,12 +140,15 @@ capture small small.txt
 expect_restored small 130
 echo "80 x 24: reduced picture; Ctrl-C restores"
 
-# A crash signal still gives the terminal back.
+# A hang-up (a closed SSH session) and a crash signal give the terminal back.
+start_pane hangup 80 50 --
 start_pane crash 80 50 --
-sleep 3
+sleep 4
+kill -HUP "$(program_of hangup)"
 kill -SEGV "$(program_of crash)"
+expect_restored hangup $((128 + 1))
 expect_restored crash $((128 + 11))
-echo "SIGSEGV restores"
+echo "SIGHUP and SIGSEGV restore"
 
 # Refusals: one line, exit code 2, the terminal untouched.
 (cd "$workdir" && "$KESTRUNE_BIN" --terminal >/dev/null 2>redirected.stderr)

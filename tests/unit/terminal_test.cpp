@@ -413,3 +413,21 @@ TEST(TerminalCommandLineTest, TerminalIsASwitchThatNoRecordingTakes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AnsiScreenTest, GlyphInkCountsTheForegroundMaskOfTheChart) {
+  // A chart of black masks but for glyph 65's foreground (column 65, top
+  // band): its left half white; glyph 219's (column 59, third band) all white.
+  std::vector<unsigned char> rgb(640 * 120 * 3, 0);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 4; ++x) std::memset(&rgb[(static_cast<size_t>(y) * 640 + 65 * 8 + x) * 3], 255, 3);
+  for (int y = 24; y < 36; ++y) std::memset(&rgb[(static_cast<size_t>(y) * 640 + 59 * 8) * 3], 255, 8 * 3);
+  const std::array<uint8_t, 256> ink = glyphInk(chartFromTopDownRgb(640, 120, rgb.data()));
+  EXPECT_EQ(128, ink[65]);
+  EXPECT_EQ(255, ink[219]);
+  EXPECT_EQ(0, ink[66]);
+  EXPECT_EQ(0, ink[0]);
+}
+
+}  // namespace
