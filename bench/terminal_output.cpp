@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "schedule.h"
+#include "show_core.h"
 #include "terminal/ansi_screen.h"
-#include "terminal/interim_show.h"
 #include "terminal/terminal_output.h"
 #include "util/ascii/reference_renderer.h"
 #include "util/data/data.h"
@@ -100,13 +100,17 @@ int main(int argc, char** argv) {
   variants.push_back({"24-bit 80 x 24, full redraw", AnsiScreen(ColourMode::TrueColour, ink), {80, 24}, true, {}, {}});
 
   TerminalRenderer renderer;
-  InterimShow show(&renderer, kFps, {});
+  ShowOptions options;
+  options.steppedFps = kFps;
+  Show show(options);
   show.start();
+  FrameOutput picture;
+  picture.renderer = &renderer;
   const double lastBeat = 557.0 + 2.0 * kBeatsPerSecond;  // the song ends at beat 557
   std::string bytes;
   std::vector<double> frameBeats;
   for (long frame = 0; frame / double(kFps) * kBeatsPerSecond <= lastBeat; ++frame) {
-    show.advance();
+    show.advance(picture);
     if (!renderer.takeFrame()) continue;
     frameBeats.push_back(frame / double(kFps) * kBeatsPerSecond);
     for (Variant& v : variants) {

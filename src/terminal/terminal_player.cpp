@@ -15,8 +15,8 @@
 
 #include "platform/asynckeys.h"
 #include "platform/messagebox.h"
+#include "show_core.h"
 #include "terminal/ansi_screen.h"
-#include "terminal/interim_show.h"
 #include "terminal/terminal_keys.h"
 #include "terminal/terminal_output.h"
 #include "terminal/terminal_session.h"
@@ -74,15 +74,17 @@ class TerminalBoxPresenter : public platform::BoxPresenter {
 // The running show: the frame loop with keys, resizes and holds.
 class Player {
  public:
-  Player(InterimShow* show, TerminalRenderer* renderer, TerminalOutput* output, bool paced)
+  Player(Show* show, TerminalRenderer* renderer, TerminalOutput* output, bool paced)
       : show_(show), renderer_(renderer), output_(output), paced_(paced),
-        size_(terminal_session::size(kOutput)) {}
+        size_(terminal_session::size(kOutput)) {
+    picture_.renderer = renderer;
+  }
 
   // The signal that ended the show, or 0 after Escape.
   int run() {
     Clock::time_point next = Clock::now();
     while (!leaving()) {
-      const InterimShow::Frame frame = show_->advance();
+      const ShownFrame frame = show_->advance(picture_);
       g_functionKeyTapped[0] = g_functionKeyTapped[1] = false;
       if (renderer_->takeFrame()) {
         hasFrame_ = true;
@@ -172,8 +174,9 @@ class Player {
     }
   }
 
-  InterimShow* show_;
+  Show* show_;
   TerminalRenderer* renderer_;
+  FrameOutput picture_;
   TerminalOutput* output_;
   bool paced_;
   TerminalSize size_;
@@ -201,7 +204,11 @@ int playInTerminal(const TerminalPlayOptions& options) {
   if (!loadChartPixels(kChartFile, &chart)) ErrorBox("Failed to load texture!");
   const std::array<uint8_t, 256> ink = glyphInk(chart);
   TerminalRenderer renderer;
-  std::unique_ptr<InterimShow> show(new InterimShow(&renderer, options.frameRate, options.holdBeats));
+  // The stepped clock of a frame rate, as the window's: no sound.
+  ShowOptions showOptions;
+  showOptions.steppedFps = options.frameRate;
+  showOptions.stopBeats = options.holdBeats;
+  std::unique_ptr<Show> show(new Show(showOptions));
   std::signal(SIGUSR1, releaseHold);
 
   TerminalOutput output(kOutput, AnsiScreen(colourModeFromEnvironment(std::getenv("COLORTERM")), ink));
