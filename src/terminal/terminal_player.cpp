@@ -48,11 +48,12 @@ bool tappedKeyHeld(int sdlKey) {
   return false;
 }
 
-// A fatal error gives the terminal back first, so that its message stays
-// readable on the normal screen.
+// Fatal errors are told in the terminal, never in a box on some display,
+// and the terminal is given back first, so that the message stays readable
+// on the normal screen.
 class TerminalBoxPresenter : public platform::BoxPresenter {
  public:
-  explicit TerminalBoxPresenter(TerminalOutput* output) : output_(output) {}
+  void setOutput(TerminalOutput* output) { output_ = output; }
   void message(const char*, const char* text) override {
     giveBack();
     std::fprintf(stderr, "%s\n", text);
@@ -65,10 +66,10 @@ class TerminalBoxPresenter : public platform::BoxPresenter {
 
  private:
   void giveBack() {
-    output_->stop();
+    if (output_) output_->stop();
     terminal_session::leave();
   }
-  TerminalOutput* output_;
+  TerminalOutput* output_ = nullptr;
 };
 
 // The running show: the frame loop with keys, resizes and holds.
@@ -198,6 +199,8 @@ int playInTerminal(const TerminalPlayOptions& options) {
     return 2;
   }
 
+  TerminalBoxPresenter presenter;
+  platform::setBoxPresenter(&presenter);
   data_mode = DATA_MODE_ARCHIVE;
   data_open_archive();
   ChartPixels chart;
@@ -212,8 +215,7 @@ int playInTerminal(const TerminalPlayOptions& options) {
   std::signal(SIGUSR1, releaseHold);
 
   TerminalOutput output(kOutput, AnsiScreen(colourModeFromEnvironment(std::getenv("COLORTERM")), ink));
-  TerminalBoxPresenter presenter(&output);
-  platform::setBoxPresenter(&presenter);
+  presenter.setOutput(&output);
   platform::setKeyHeldSource(tappedKeyHeld);
   terminal_session::enter(kInput, kOutput);
 

@@ -44,13 +44,13 @@ start_pane() {
   while [ "$1" != "--" ]; do vars+=("$1"); shift; done
   shift
   {
-    echo "cd '$workdir'"
-    echo "stty -a > $name.before"
+    echo "cd '${pane_dir:-$workdir}'"
+    echo "stty -a > $workdir/$name.before"
     printf 'env -u DISPLAY -u WAYLAND_DISPLAY -u COLORTERM SDL_AUDIODRIVER=dummy LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=tmux-256color'
     printf ' %q' "${vars[@]}" "$KESTRUNE_BIN" --terminal "$@"
-    echo " 2> $name.stderr"
-    echo "echo \$? > $name.code"
-    echo "stty -a > $name.after"
+    echo " 2> $workdir/$name.stderr"
+    echo "echo \$? > $workdir/$name.code"
+    echo "stty -a > $workdir/$name.after"
     echo "exec sleep 600"
   } >"$workdir/$name.run"
   "${tmux_server[@]}" new-session -d -s "$name" -x "$columns" -y "$rows" "bash $workdir/$name.run" ||
@@ -157,8 +157,15 @@ start_pane dumb 80 50 TERM=dumb --
 expect_restored dumb 2
 start_pane ascii 80 50 LANG=C LC_ALL=C --
 expect_restored ascii 2
+# A fatal error (a damaged archive in the working directory, which comes
+# first) is told in the terminal, which is left as it was.
+mkdir "$workdir/damaged"
+head -c 5000 /dev/urandom >"$workdir/damaged/data.tvl"
+pane_dir="$workdir/damaged" start_pane damaged 80 50 --
+expect_restored damaged 1
+grep -q "^Error in file" "$workdir/damaged.stderr" || fail "no fatal error message: $(cat "$workdir/damaged.stderr")"
 for name in redirected dumb ascii; do
   [ "$(wc -l <"$workdir/$name.stderr")" = 1 ] || fail "$name: not one line: $(cat "$workdir/$name.stderr")"
 done
-echo "refused: redirected output, TERM=dumb, no UTF-8 locale"
+echo "refused: redirected output, TERM=dumb, no UTF-8 locale; a damaged archive is a fatal error"
 echo "ok"
