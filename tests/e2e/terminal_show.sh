@@ -4,7 +4,8 @@
 # --frame-rate/--hold), an 80 x 50 pane shows the preview tool's cells,
 # glyph and colour, in 24-bit and in 16 colours; resized while held it
 # redraws at once, reduced with half blocks or as one line naming the sizes;
-# an 80 x 24 pane gets the reduced picture. Escape, Ctrl-C, SIGTERM, SIGHUP
+# an 80 x 24 pane gets the reduced picture; key 2 reaches the closing Snake
+# scene. Escape, Ctrl-C, SIGTERM, SIGHUP
 # and a crash signal all leave the terminal as it was (stty -a, main screen,
 # cursor shown, line wrap on). A redirected output, TERM=dumb and a locale
 # without UTF-8 are refused with one line and exit code 2.
@@ -88,11 +89,12 @@ expect_restored() {
 }
 
 native_beats=10,36,50,100,120,170,190,220,240,300,330,380,400,500,560
-(cd "$workdir" && "$PREVIEW" --data data.tvl --out preview --fps $FPS --beat "$native_beats" --cells >/dev/null) ||
+(cd "$workdir" && "$PREVIEW" --data data.tvl --out preview --fps $FPS --beat "$native_beats,575" --cells >/dev/null) ||
   fail "the preview tool failed"
 
-# 24-bit colour, every scene, then Escape.
-start_pane true 80 50 COLORTERM=truecolor -- --frame-rate $FPS --hold "$native_beats"
+# 24-bit colour, every scene; then key 2 on the closing Snake's title
+# screen starts the viewer's game, which Escape ends.
+start_pane true 80 50 COLORTERM=truecolor -- --frame-rate $FPS --hold "$native_beats,565,575"
 for beat in ${native_beats//,/ }; do
   wait_for_hold true "$beat"
   [ "$(pane_state true)" = "1 0 0" ] || fail "during the show: alternate screen, cursor, wrap: $(pane_state true)"
@@ -102,6 +104,15 @@ for beat in ${native_beats//,/ }; do
   echo "80 x 50, 24-bit, beat $beat: same cells"
   kill -USR1 "$(program_of true)"
 done
+wait_for_hold true 565
+"${tmux_server[@]}" send-keys -t true 2
+sleep 0.3
+kill -USR1 "$(program_of true)"
+wait_for_hold true 575
+capture true true_575.txt
+$CELLS full "$workdir/true_575.txt" "$workdir/preview/beat_575.cells" "$CHART_SOURCE" truecolor >/dev/null &&
+  fail "key 2 did not reach the Snake scene: the pane shows the title screen of a show without keys"
+echo "key 2 starts the viewer's Snake game"
 "${tmux_server[@]}" send-keys -t true Escape
 expect_restored true 0
 
