@@ -5,10 +5,10 @@
 # glyph and colour, in 24-bit and in 16 colours; resized while held it
 # redraws at once, reduced with half blocks or as one line naming the sizes;
 # an 80 x 24 pane gets the reduced picture; key 2 reaches the closing Snake
-# scene. Escape, Ctrl-C, SIGTERM, SIGHUP
-# and a crash signal all leave the terminal as it was (stty -a, main screen,
-# cursor shown, line wrap on). A redirected output, TERM=dumb and a locale
-# without UTF-8 are refused with one line and exit code 2.
+# scene. Escape, Ctrl-C, SIGTERM, SIGHUP, a fatal error and a crash signal
+# all leave the terminal as it was (stty -a, main screen, cursor shown, line
+# wrap on). A redirected output, TERM=dumb and a locale without UTF-8 are
+# refused with one line and exit code 2.
 set -u
 : "${KESTRUNE_BIN:?}" "${KESTRUNE_BUILD_DIR:?}" "${KESTRUNE_SOURCE_DIR:?}" "${KESTRUNE_DATA_TVL:?}"
 
