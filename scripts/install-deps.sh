@@ -14,6 +14,7 @@ packages=(
   xvfb xauth xdotool libgl1-mesa-dri x11-utils imagemagick vorbis-tools python3
   pulseaudio pulseaudio-utils
   dpkg-dev file desktop-file-utils man-db  # the Debian package and the install test
+  tmux  # the show in a terminal (e2e)
 )
 
 missing=()
