@@ -18,7 +18,7 @@ CHART_SOURCE="$KESTRUNE_SOURCE_DIR/tools/chartgen/chart.cpp"
 FPS=5
 
 workdir=$(mktemp -d)
-tmux_server=(tmux -L "kestrune-e2e-$$" -f /dev/null)
+tmux_server=(tmux -S "$workdir/tmux.socket" -f /dev/null)  # gone with the workdir
 cleanup() {
   "${tmux_server[@]}" kill-server 2>/dev/null
   rm -rf "$workdir"
