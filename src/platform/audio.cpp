@@ -6,16 +6,18 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/audio_clock.h"
 #include "platform/audio_decoder.h"
 #include "platform/audio_fft.h"
-#include "platform/audio_server.h"
+#include "platform/audio_pulse.h"
 
 namespace platform {
 namespace audio {
@@ -26,15 +28,17 @@ constexpr uint32_t kMaxStreams = 4096;
 constexpr uint64_t kHistoryFrames = 16384;     // audible samples kept for the spectrum
 constexpr int kPassStarts = 8;                 // recent pass starts kept for positions
 constexpr int kBufferRecords = 256;            // recent device buffers kept per stream
-// SDL writes a buffer to the sound server right after the callback returns;
-// a hand-over younger than this may not have reached the server's queue.
-constexpr int64_t kServerSettleNs = 2000000;
+// A device that has not asked for audio for this long is taken as lost.
+constexpr int64_t kDeviceSilentNs = 1000000000;
+// While it is lost, reopening is tried this often.
+constexpr int64_t kReopenEveryNs = 1000000000;
+constexpr int kKeeperSleepMs = 20;
 
 // Locks, always taken in this order (never the other way round):
-//   deviceMutex -> SDL's audio lock (the device callback runs under it)
-//   -> createMutex -> a stream's decodeMutex -> its stateMutex -> clockMutex.
-// clockMutex is a leaf: nothing else is taken while it is held, so the
-// latency probe's thread may take it from libpulse's callbacks.
+//   deviceMutex -> the output's own lock (SDL's audio lock or libpulse's
+//   main loop lock: the device callback runs under it) -> createMutex ->
+//   a stream's decodeMutex -> its stateMutex -> clockMutex.
+// clockMutex is a leaf: nothing else is taken while it is held.
 
 // Where one device buffer put a stream's bytes.
 struct BufferRecord {
@@ -82,11 +86,22 @@ std::atomic<Stream*> streams[kMaxStreams];
 std::atomic<uint32_t> streamCount{0};
 std::mutex createMutex;
 
+// The output: the layer's own stream on a PulseAudio-protocol server where
+// one answers (its timing is the server's), else SDL audio.
+enum class Output { kNone, kPulse, kSdl };
+
 std::mutex deviceMutex;
 std::atomic<bool> deviceOpen{false};
 bool audioSubsystemOurs = false;  // SDL's audio was started here, not by the program
 uint32_t deviceFrames = 1024;     // one device buffer: about 23.2 ms
 char driverName[32] = "";
+std::atomic<Output> output{Output::kNone};  // changed by init, shutdown and the keeper
+PulseOutput pulseOutput;
+
+// Watches the open output; when it is lost, stands in for it at the pace of
+// the clock (so positions and the picture go on) and reopens it.
+std::thread keeper;
+std::atomic<bool> keeperStop{false};
 
 // The device's frames at the stream rate, counted over every time it was
 // open, and the clock that turns them into what is heard.
@@ -95,43 +110,7 @@ PlaybackClock playbackClock(kOutputRate);
 uint64_t deviceHanded = 0;   // frames handed to the device
 int64_t lastHandedNs = 0;
 uint32_t callbackFrames = 0; // size of the latest device buffer
-
-// Ties the server's latency answers to the frames handed at that moment.
-class LatencyListener : public ServerLatencyProbe::Listener {
- public:
-  uint64_t asking() override {
-    std::lock_guard<std::mutex> lock(clockMutex);
-    return deviceHanded;
-  }
-  void answered(uint64_t stamp, int64_t sentNs, int64_t answeredNs, uint64_t queuedUs, uint64_t sinkUs) override {
-    std::lock_guard<std::mutex> lock(clockMutex);
-    // The sink's latency right after it rendered a block: the largest of
-    // the last second's answers.
-    sinkAfterRender_[answers_++ % kSinkAnswers] = static_cast<double>(sinkUs);
-    const double sinkFull = *std::max_element(sinkAfterRender_, sinkAfterRender_ + std::min(answers_, kSinkAnswers));
-    // A buffer handed while the question was out, or just before it, may or
-    // may not be in the answer.
-    if (deviceHanded != stamp || lastHandedNs > sentNs - kServerSettleNs) return;
-    // SDL's pulseaudio driver keeps the latest buffer and passes it on in
-    // the pieces the server asks for; the server asks after each block it
-    // renders for the sink, and the callback comes right after such a
-    // request. So SDL's buffer drains at the pace of playback plus what the
-    // sink rendered ahead since then (its latency now against just after a
-    // render); what SDL still holds has not reached the server.
-    const int64_t at = sentNs + (answeredNs - sentNs) / 2;
-    const double drained = (at - lastHandedNs) * 1e-9 * kOutputRate + (static_cast<double>(sinkUs) - sinkFull) * kOutputRate / 1e6;
-    const double inSdl = std::clamp(callbackFrames - drained, 0.0, static_cast<double>(callbackFrames));
-    const double inServer = static_cast<double>(queuedUs + sinkUs) * kOutputRate / 1e6;
-    playbackClock.heardAt(at, static_cast<double>(deviceHanded) - inSdl - inServer);
-  }
-
- private:
-  static constexpr int kSinkAnswers = 20;
-  double sinkAfterRender_[kSinkAnswers] = {0};
-  int answers_ = 0;
-};
-LatencyListener latencyListener;
-ServerLatencyProbe latencyProbe;
+uint64_t outputBaseFrame = 0;  // deviceHanded when the output was opened
 
 // Device-thread scratch.
 std::vector<int16_t> decodeScratch;
@@ -299,10 +278,12 @@ void renderStream(Stream& s, int frames, uint64_t deviceFrame) {
   if (ended) s.finished = true;
 }
 
-// The estimate of the queue behind the callback where no server tells it:
-// the dummy driver plays a buffer from the moment it takes it; a real device
-// still holds about one more.
+// The delay until the server's timing (or, where none tells it, for good):
+// our own stream queues what it asked the server for; SDL's dummy driver
+// plays a buffer from the moment it takes it; a real device still holds
+// about one more.
 double estimatedDelayFrames(uint32_t bufferFrames) {
+  if (output == Output::kPulse) return pulseOutput.queueFrames();
   return (strcmp(driverName, "dummy") == 0 ? 1.0 : 2.0) * bufferFrames;
 }
 
@@ -332,13 +313,144 @@ void deviceCallback(void*, Uint8* out, int len) {
   // The buffer counts as handed over now that it is complete.
   const int64_t now = clockNs();
   std::lock_guard<std::mutex> lock(clockMutex);
-  if (static_cast<uint32_t>(frames) != callbackFrames) {
+  if (output == Output::kSdl && static_cast<uint32_t>(frames) != callbackFrames) {
     callbackFrames = static_cast<uint32_t>(frames);
     playbackClock.setEstimatedDelay(estimatedDelayFrames(callbackFrames));
   }
   deviceHanded += static_cast<uint64_t>(frames);
   lastHandedNs = now;
   playbackClock.handed(now, deviceHanded);
+}
+
+// Our own stream on a sound server: the mix goes straight into the server's
+// buffer; the server's timing says what has been heard.
+class PulseClient : public PulseOutput::Client {
+ public:
+  void fill(int16_t* out, int frames) override {
+    deviceCallback(nullptr, reinterpret_cast<Uint8*>(out), frames * static_cast<int>(kBytesPerFrame));
+  }
+  void heard(int64_t ns, double frames) override {
+    std::lock_guard<std::mutex> lock(clockMutex);
+    playbackClock.heardAt(ns, static_cast<double>(outputBaseFrame) + frames);
+    if (getenv("KDBG")) fprintf(stderr, "heard %.3f frames %.0f handed %llu delay %.0f audible %.0f\n", ns * 1e-9, frames, (unsigned long long)deviceHanded, playbackClock.delayFrames(), playbackClock.audible(ns));
+  }
+};
+PulseClient pulseClient;
+
+// SDL_AUDIODRIVER chooses SDL's driver; unset, or naming PulseAudio, it
+// leaves the choice to us.
+bool serverWanted() {
+  const char* driver = getenv("SDL_AUDIODRIVER");
+  return !driver || !*driver || strcmp(driver, "pulseaudio") == 0 || strcmp(driver, "pulse") == 0;
+}
+
+bool openSdl() {
+  if (!SDL_WasInit(SDL_INIT_AUDIO)) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
+    audioSubsystemOurs = true;
+  }
+  SDL_AudioSpec want;
+  memset(&want, 0, sizeof want);
+  want.freq = static_cast<int>(kOutputRate);
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = static_cast<Uint16>(deviceFrames);
+  want.callback = deviceCallback;
+  // No "obtained" spec: SDL converts to the device's format and rate if it
+  // must, so the callback always works at the stream rate.
+  if (SDL_OpenAudio(&want, nullptr) < 0) {
+    if (audioSubsystemOurs) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audioSubsystemOurs = false;
+    return false;
+  }
+  if (!SDL_AudioDriverName(driverName, sizeof driverName)) driverName[0] = 0;
+  return true;
+}
+
+void closeOutput() {
+  if (output == Output::kPulse) pulseOutput.close();
+  if (output == Output::kSdl) {
+    SDL_CloseAudio();
+    if (audioSubsystemOurs) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audioSubsystemOurs = false;
+  }
+  output = Output::kNone;
+}
+
+// Opens an output and starts it; caller holds deviceMutex. The clock's line
+// and the frame count go on from before, so positions stay in order.
+bool openOutput() {
+  {
+    std::lock_guard<std::mutex> clockLock(clockMutex);
+    outputBaseFrame = deviceHanded;
+    lastHandedNs = clockNs();
+    callbackFrames = deviceFrames;
+  }
+  if (serverWanted()) {
+    // The output is set first: the stream's first request may come before
+    // open() returns.
+    output = Output::kPulse;
+    if (pulseOutput.open(deviceFrames, &pulseClient)) {
+      snprintf(driverName, sizeof driverName, "pulseaudio");
+    } else {
+      output = Output::kNone;
+    }
+  }
+  if (output == Output::kNone) {
+    output = Output::kSdl;
+    if (!openSdl()) {
+      output = Output::kNone;
+      return false;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> clockLock(clockMutex);
+    playbackClock.setEstimatedDelay(estimatedDelayFrames(deviceFrames));
+  }
+  if (output == Output::kSdl) SDL_PauseAudio(0);
+  return true;
+}
+
+bool outputLost(int64_t now) {
+  if (output == Output::kPulse) return pulseOutput.lost();
+  std::lock_guard<std::mutex> lock(clockMutex);
+  return now - lastHandedNs > kDeviceSilentNs;
+}
+
+void keep() {
+  std::vector<int16_t> silence(static_cast<size_t>(deviceFrames) * 2);
+  bool lost = false;
+  int64_t handedUpTo = 0;  // while lost: the clock's time handed so far
+  int64_t nextTry = 0;
+  while (!keeperStop.load()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kKeeperSleepMs));
+    const int64_t now = clockNs();
+    if (!lost) {
+      std::lock_guard<std::mutex> lock(deviceMutex);
+      if (!outputLost(now)) continue;
+      closeOutput();
+      fprintf(stderr, "The sound device was lost; the show goes on silently while it is reopened.\n");
+      lost = true;
+      handedUpTo = now;
+      nextTry = now + kReopenEveryNs;
+      continue;
+    }
+    // What a device would have taken by now goes nowhere.
+    for (;;) {
+      const int64_t frames = std::min<int64_t>((now - handedUpTo) * kOutputRate / 1000000000, deviceFrames);
+      if (frames <= 0) break;
+      deviceCallback(nullptr, reinterpret_cast<Uint8*>(silence.data()), static_cast<int>(frames * kBytesPerFrame));
+      handedUpTo += frames * 1000000000 / kOutputRate;
+    }
+    if (now < nextTry) continue;
+    std::lock_guard<std::mutex> lock(deviceMutex);
+    if (openOutput()) {
+      fprintf(stderr, "The sound device is back (%s).\n", driverName);
+      lost = false;
+    } else {
+      nextTry = now + kReopenEveryNs;
+    }
+  }
 }
 
 }  // namespace
@@ -355,38 +467,20 @@ bool init(int device, uint32_t rate) {
   if ((device != -1 && device != 1) || rate != kOutputRate) return false;
   std::lock_guard<std::mutex> lock(deviceMutex);
   if (deviceOpen.load()) return true;
-  if (!SDL_WasInit(SDL_INIT_AUDIO)) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
-    audioSubsystemOurs = true;
-  }
+  // Sized for the largest buffer the device asks for: the callback never
+  // allocates.
   decodeScratch.assign(deviceFrames * 2, 0);
   mixScratch.assign(deviceFrames * 2, 0);
-  SDL_AudioSpec want;
-  memset(&want, 0, sizeof want);
-  want.freq = static_cast<int>(kOutputRate);
-  want.format = AUDIO_S16SYS;
-  want.channels = 2;
-  want.samples = static_cast<Uint16>(deviceFrames);
-  want.callback = deviceCallback;
-  // No "obtained" spec: SDL converts to the device's format and rate if it
-  // must, so the callback always works at the stream rate.
-  if (SDL_OpenAudio(&want, nullptr) < 0) {
-    if (audioSubsystemOurs) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    audioSubsystemOurs = false;
-    return false;
-  }
-  if (!SDL_AudioDriverName(driverName, sizeof driverName)) driverName[0] = 0;
   {
     // A fresh line for this opening; the frame count goes on, so positions
-    // recorded before stay in order. The device is paused until below.
+    // recorded before stay in order.
     std::lock_guard<std::mutex> clockLock(clockMutex);
     playbackClock = PlaybackClock(kOutputRate);
-    callbackFrames = deviceFrames;
-    playbackClock.setEstimatedDelay(estimatedDelayFrames(deviceFrames));
   }
-  if (strcmp(driverName, "pulseaudio") == 0) latencyProbe.start(&latencyListener);
-  SDL_PauseAudio(0);
+  if (!openOutput()) return false;
   deviceOpen.store(true);
+  keeperStop.store(false);
+  keeper = std::thread(keep);
   // A fatal error leaves through exit(): the device thread must be stopped
   // before the buffers it works in are destroyed.
   static bool closeAtExit = false;
@@ -403,14 +497,15 @@ void setDeviceFrames(uint32_t frames) {
 }
 
 void shutdown() {
-  std::lock_guard<std::mutex> lock(deviceMutex);
+  std::unique_lock<std::mutex> lock(deviceMutex);
   if (!deviceOpen.load()) return;
-  latencyProbe.stop();
-  SDL_CloseAudio();
-  if (audioSubsystemOurs) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  audioSubsystemOurs = false;
-  driverName[0] = 0;
   deviceOpen.store(false);
+  keeperStop.store(true);
+  lock.unlock();  // the keeper may be waiting for it
+  if (keeper.joinable()) keeper.join();
+  lock.lock();
+  closeOutput();
+  driverName[0] = 0;
 }
 
 DeviceTiming deviceTiming() {

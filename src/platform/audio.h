@@ -3,7 +3,11 @@
 #include <cstdint>
 
 // The program's audio layer: streams decoded from memory (MP3 or Ogg Vorbis,
-// told apart by their content) and played through SDL audio.
+// told apart by their content) and played through a stream of its own on a
+// sound server that speaks the PulseAudio protocol (PulseAudio, PipeWire),
+// or through SDL audio where none answers or SDL_AUDIODRIVER names another
+// driver. A device that is lost is reopened: meanwhile positions go on at
+// the pace of the clock, and stderr says so.
 //
 // Every stream is 44100 Hz stereo signed 16-bit PCM, whatever the source, so a
 // byte position is a position in that PCM (176400 bytes a second) and the
@@ -44,11 +48,13 @@ constexpr int kPlaying = 1;
 uint32_t version();
 
 // Opens the output device: device -1 is the default one; the only rate
-// offered is 44100. Succeeds again when the device is already open.
+// offered is 44100. Succeeds again when the device is already open. False
+// when neither a sound server nor an SDL driver can play.
 bool init(int device, uint32_t rate);
 
-// Frames in one device buffer for the next init() (1024 unless set); for
-// measurements and tests of other buffer sizes.
+// Frames in one device buffer for the next init() (1024 unless set): SDL's
+// buffer, or what our server stream asks for at a time; for measurements
+// and tests of other buffer sizes.
 void setDeviceFrames(uint32_t frames);
 
 // Closes the device (the process's exit does it too). Streams keep their
@@ -87,11 +93,11 @@ bool play(Handle handle, bool restart);
 int isActive(Handle handle);
 
 // Bytes of the stream that the listener has heard: what was handed to the
-// device minus what is still queued in SDL and in the sound server behind
-// it, moving smoothly on the clock between the device's callbacks. The
-// queue is asked of a PulseAudio server; for other drivers it is estimated
-// from the buffer size. Never decreases during one pass and stops at the
-// end. kLengthError for an invalid handle.
+// device minus what is still queued behind it, moving smoothly on the clock
+// between the device's callbacks. On a sound server the queue comes from the
+// server's own timing of our stream; for SDL's drivers it is estimated from
+// the buffer size. Never decreases during one pass and stops at the end.
+// kLengthError for an invalid handle.
 uint64_t position(Handle handle);
 
 // kDataFft1024: writes the spectrum of the latest 1024 audible samples
@@ -106,7 +112,7 @@ bool setManualSpectrum(Handle handle, const float* magnitudes512);
 
 // How the open device plays, for measurements and tests.
 struct DeviceTiming {
-  char driver[32];        // SDL's audio driver, "" when closed
+  char driver[32];        // "pulseaudio" (our server stream), else SDL's driver; "" when closed
   uint32_t bufferFrames;  // frames in one device buffer, at 44100 Hz
   double delayMs;         // from handing a buffer over to hearing its end
   bool delayMeasured;     // told by the sound server rather than estimated

@@ -49,7 +49,7 @@ void openDevice() {
   ASSERT_TRUE(init(-1, 44100));
   for (int i = 0; i < 500 && onSoundServer(); ++i) {
     DeviceTiming timing = deviceTiming();
-    if (timing.delayMeasured && timing.delayMs < 200) return;
+    if (timing.delayMeasured && timing.delayMs < 400) return;
     sleepMs(10);
   }
   ASSERT_FALSE(onSoundServer()) << "the server's latency did not settle";
@@ -335,7 +335,7 @@ TEST_F(AudioPlaybackTest, ServerReportsTheDelay) {
   DeviceTiming timing = deviceTiming();
   EXPECT_TRUE(timing.delayMeasured);
   EXPECT_GE(timing.delayMs, timing.bufferFrames * 1000.0 / 44100);
-  EXPECT_LT(timing.delayMs, 200.0);
+  EXPECT_LT(timing.delayMs, 400.0);
 }
 
 TEST_F(AudioPlaybackTest, SpectrumOfASinePeaksInItsBin) {
