@@ -332,7 +332,6 @@ class PulseClient : public PulseOutput::Client {
   void heard(int64_t ns, double frames) override {
     std::lock_guard<std::mutex> lock(clockMutex);
     playbackClock.heardAt(ns, static_cast<double>(outputBaseFrame) + frames);
-    if (getenv("KDBG")) fprintf(stderr, "heard %.3f frames %.0f handed %llu delay %.0f audible %.0f\n", ns * 1e-9, frames, (unsigned long long)deviceHanded, playbackClock.delayFrames(), playbackClock.audible(ns));
   }
 };
 PulseClient pulseClient;
