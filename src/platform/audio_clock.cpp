@@ -25,6 +25,7 @@ constexpr double kRelockSeconds = 0.1;
 // from seconds) is taken at once: a short hold or skip beats seconds off.
 constexpr double kDelaySlew = 0.05;
 constexpr double kDelayJumpSeconds = 0.015;
+constexpr int64_t kDelayWindowNs = 250000000;
 
 }  // namespace
 
@@ -63,13 +64,15 @@ void PlaybackClock::setEstimatedDelay(double frames) {
 
 void PlaybackClock::heardAt(int64_t ns, double frames) {
   if (!locked_) return;
-  samples_[measuredCount_ % kDelaySamples] = handedLine(ns) - frames;
+  samples_[measuredCount_ % kDelaySamples] = {ns, handedLine(ns) - frames};
   ++measuredCount_;
-  const int n = std::min(measuredCount_, kDelaySamples);
-  double sorted[kDelaySamples];
-  std::copy(samples_, samples_ + n, sorted);
-  std::nth_element(sorted, sorted + n / 2, sorted + n);
-  target_ = sorted[n / 2];
+  // The largest delay of the last quarter second's answers: a server that
+  // moves its read index a whole quantum at a time (PipeWire) is ahead of
+  // the listener by up to a quantum between its steps and exact just
+  // before one; no honest answer is behind what is heard.
+  target_ = samples_[(measuredCount_ - 1) % kDelaySamples].delay;
+  for (int i = 0; i < std::min(measuredCount_, kDelaySamples); ++i)
+    if (samples_[i].ns >= ns - kDelayWindowNs) target_ = std::max(target_, samples_[i].delay);
   // The first measurement replaces the estimate at once: it is far better.
   if (measuredCount_ == 1) {
     delay_ = target_;

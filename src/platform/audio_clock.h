@@ -13,7 +13,8 @@ namespace audio {
 // (a small phase-locked loop) follows that line with a steady one. What is
 // heard lags it by the delay of the device and the server behind it: given
 // by the caller as an estimate, or measured by comparing the line with what
-// a sound server reports as heard. Frames are at the stream's own rate, the
+// a sound server reports as heard (the largest of the last few answers, as
+// a server may tell what it has taken rather than what has been heard). Frames are at the stream's own rate, the
 // times monotonic nanoseconds. Not thread-safe.
 class PlaybackClock {
  public:
@@ -40,7 +41,11 @@ class PlaybackClock {
   double handedLine(int64_t ns) const;
 
  private:
-  static constexpr int kDelaySamples = 9;
+  static constexpr int kDelaySamples = 32;  // a quarter second of answers and more
+  struct DelaySample {
+    int64_t ns;
+    double delay;
+  };
 
   double rate_;           // frames per second, nominal
   bool locked_ = false;
@@ -50,10 +55,10 @@ class PlaybackClock {
   double drift_ = 0;      // relative rate error of the device's clock
   uint64_t handed_ = 0;
   double estimate_ = 0;   // delay while none is measured
-  double target_ = 0;     // median of the measured delays
+  double target_ = 0;     // largest of the recent measured delays
   double delay_ = 0;      // delay in use, slewed toward target_
   int64_t delayNs_ = 0;   // when delay_ was last moved
-  double samples_[kDelaySamples] = {0};
+  DelaySample samples_[kDelaySamples] = {};
   int measuredCount_ = 0;
   double reported_ = 0;   // highest answer of audible()
 };

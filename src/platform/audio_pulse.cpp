@@ -19,6 +19,7 @@ namespace {
 constexpr pa_usec_t kConnectTimeoutUs = 2000000;
 // How often the server's timing is read between writes.
 constexpr pa_usec_t kTimeEveryUs = 10000;
+constexpr int64_t kLateAnswerNs = 2000000;
 // The queue the server keeps ahead of the listener.
 constexpr double kQueueSeconds = 0.2;
 
@@ -178,8 +179,10 @@ void PulseOutput::askTime() {
 void PulseOutput::answered(bool success) {
   asking_ = false;
   const pa_timing_info* info = success ? pa_stream_get_timing_info(stream_) : nullptr;
-  if (!info || info->read_index_corrupt) return;
-  const int64_t at = askedNs_ + (clockNs() - askedNs_) / 2;
+  const int64_t now = clockNs();
+  // A late answer cannot be placed in time well enough.
+  if (!info || info->read_index_corrupt || now - askedNs_ > kLateAnswerNs) return;
+  const int64_t at = askedNs_ + (now - askedNs_) / 2;
   const double frames = static_cast<double>(info->read_index) / kBytesPerFrame -
                         static_cast<double>(info->sink_usec) * kOutputRate / 1e6;
   client_->heard(at, frames);

@@ -93,6 +93,34 @@ TEST(PlaybackClockTest, ALatencyOfSecondsThatDropsIsFollowedAtOnce) {
   EXPECT_NEAR(device.heard(end), clock.audible(end), 0.005 * kRate);
 }
 
+// A server that answers with what it has taken into its graph, a whole
+// quantum at a time (PipeWire's pulse module: its read index steps by 1024
+// frames at 48 kHz and the sink latency it adds is a fraction of a
+// millisecond), is ahead of the listener by up to a quantum. Asked a
+// hundred times a second at every phase of its steps, the position must
+// never be ahead of what is heard, nor fall far behind it.
+TEST(PlaybackClockTest, AServerThatStepsAQuantumAheadNeverPutsThePositionAhead) {
+  SimulatedDevice device;
+  device.sinkDelayMs = 0;
+  PlaybackClock clock(kRate);
+  clock.setEstimatedDelay(2 * device.buffer);
+  const double quantum = 1024 * kRate / 48000;
+  double worstAhead = -1e9, worstBehind = 0;
+  for (int64_t ns = 0; ns < 4000 * kMs; ns += kMs) {
+    device.runUntil(ns, clock);
+    const double heard = device.heard(ns);
+    // Taken: the end of the quantum being played now.
+    if (ns % (10 * kMs) == 3 * kMs) clock.heardAt(ns, (std::floor(heard / quantum) + 1) * quantum);
+    const double now = clock.audible(ns);
+    if (ns > 1000 * kMs) {
+      worstAhead = std::max(worstAhead, (now - heard) / kRate * 1e3);
+      worstBehind = std::max(worstBehind, (heard - now) / kRate * 1e3);
+    }
+  }
+  EXPECT_LT(worstAhead, 2.0);
+  EXPECT_LT(worstBehind, 6.0);
+}
+
 // Without a server the delay is the caller's estimate; a device that stops
 // taking buffers for a while stops the position at what it was handed, and
 // the position goes on, never back, when it resumes.
