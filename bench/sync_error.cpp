@@ -350,8 +350,8 @@ int main(int argc, char** argv) {
   std::vector<float> songRise = onsetEnvelope(song, kSongRate);
   printf("song: %.1f s, %zu onsets on the beat grid; %.0f s per run\n", song.size() / kSongRate, onsets.size(),
          seconds);
-  printf("%-6s %6s %6s  %8s %8s %8s %8s  %7s %6s %8s  %6s\n", "sink", "rate", "frames", "mean", "mean|e|",
-         "p99|e|", "worst", "onsets", "reads", "place", "delay");
+  printf("%-6s %6s %6s  %8s %8s %8s %8s  %7s %6s %8s  %6s %6s\n", "sink", "rate", "frames", "mean", "mean|e|",
+         "p99|e|", "worst", "onsets", "reads", "place", "xruns", "delay");
 
   int failures = 0;
   for (const std::string& sink : sinks) {
@@ -385,15 +385,16 @@ int main(int argc, char** argv) {
       audio::shutdown();
       recorder.stop();
       Result r = measure(songRise, onsets, recorder, readings, music);
-      printf("%-6s %6u %6s  %8.2f %8.2f %8.2f %8.2f  %7zu %6zu %8.2f  %6.1f %s\n", sink.c_str(), recorder.rate(),
-             frames.c_str(), r.mean, r.meanAbs, r.p99, r.worst, r.onsets, r.readings, r.placementSpreadMs,
-             timing.delayMs, timing.delayMeasured ? "server" : "estimate");
+      printf("%-6s %6u %6s  %8.2f %8.2f %8.2f %8.2f  %7zu %6zu %8.2f  %6u %6.1f %s\n", sink.c_str(),
+             recorder.rate(), frames.c_str(), r.mean, r.meanAbs, r.p99, r.worst, r.onsets, r.readings,
+             r.placementSpreadMs, timing.underruns, timing.delayMs, timing.delayMeasured ? "server" : "estimate");
       fflush(stdout);
       if (r.readings == 0) ++failures;
     }
   }
   printf("error = beat clock - heard song time, in ms (positive: the picture is ahead of the sound);\n"
          "place = largest distance of a recorded block's server timing from its neighbours' median, in ms;\n"
+         "xruns = times the server ran out of the show's audio;\n"
          "delay = the audio layer's delay from handing a buffer over to hearing it, in ms, and where it came from\n");
   return failures ? 1 : 0;
 }

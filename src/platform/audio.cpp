@@ -111,6 +111,7 @@ uint64_t deviceHanded = 0;   // frames handed to the device
 int64_t lastHandedNs = 0;
 uint32_t callbackFrames = 0; // size of the latest device buffer
 uint64_t outputBaseFrame = 0;  // deviceHanded when the output was opened
+uint32_t underrunsBefore = 0;  // of the outputs closed since init(); under deviceMutex
 
 // Device-thread scratch.
 std::vector<int16_t> decodeScratch;
@@ -367,7 +368,10 @@ bool openSdl() {
 }
 
 void closeOutput() {
-  if (output == Output::kPulse) pulseOutput.close();
+  if (output == Output::kPulse) {
+    underrunsBefore += pulseOutput.underruns();
+    pulseOutput.close();
+  }
   if (output == Output::kSdl) {
     SDL_CloseAudio();
     if (audioSubsystemOurs) SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -476,6 +480,7 @@ bool init(int device, uint32_t rate) {
     std::lock_guard<std::mutex> clockLock(clockMutex);
     playbackClock = PlaybackClock(kOutputRate);
   }
+  underrunsBefore = 0;
   if (!openOutput()) return false;
   deviceOpen.store(true);
   keeperStop.store(false);
@@ -503,6 +508,7 @@ void shutdown() {
   lock.unlock();  // the keeper may be waiting for it
   if (keeper.joinable()) keeper.join();
   lock.lock();
+  if (getenv("KXR")) fprintf(stderr, "xruns %u\n", underrunsBefore + (output == Output::kPulse ? pulseOutput.underruns() : 0));
   closeOutput();
   driverName[0] = 0;
 }
@@ -517,6 +523,7 @@ DeviceTiming deviceTiming() {
   playbackClock.audible(clockNs());  // brings the delay in use up to date
   timing.delayMs = playbackClock.delayFrames() * 1000.0 / kOutputRate;
   timing.delayMeasured = playbackClock.delayMeasured();
+  timing.underruns = underrunsBefore + (output == Output::kPulse ? pulseOutput.underruns() : 0);
   return timing;
 }
 

@@ -116,6 +116,7 @@ struct DeviceTiming {
   uint32_t bufferFrames;  // frames in one device buffer, at 44100 Hz
   double delayMs;         // from handing a buffer over to hearing its end
   bool delayMeasured;     // told by the sound server rather than estimated
+  uint32_t underruns;     // times a sound server ran out of our audio since init()
 };
 DeviceTiming deviceTiming();
 

@@ -55,6 +55,8 @@ struct PulseCallbacks {
 
   static void writable(pa_stream*, size_t bytes, void* user) { self(user)->write(bytes); }
 
+  static void underflow(pa_stream*, void* user) { self(user)->underruns_.fetch_add(1, std::memory_order_relaxed); }
+
   static void timer(pa_mainloop_api*, pa_time_event* event, const struct timeval*, void* user) {
     PulseOutput* output = self(user);
     output->askTime();
@@ -69,6 +71,7 @@ bool PulseOutput::open(uint32_t chunkFrames, Client* client) {
   client_ = client;
   chunkFrames_ = std::max<uint32_t>(chunkFrames, 64);
   lost_.store(false);
+  underruns_.store(0);
   asking_ = false;
   priorityRaised_ = false;
   loop_ = pa_threaded_mainloop_new();
@@ -104,6 +107,7 @@ bool PulseOutput::open(uint32_t chunkFrames, Client* client) {
     attr.fragsize = static_cast<uint32_t>(-1);
     pa_stream_set_state_callback(stream_, &PulseCallbacks::streamState, this);
     pa_stream_set_write_callback(stream_, &PulseCallbacks::writable, this);
+    pa_stream_set_underflow_callback(stream_, &PulseCallbacks::underflow, this);
     ok = pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) == 0;
   }
   while (ok && pa_stream_get_state(stream_) != PA_STREAM_READY) {

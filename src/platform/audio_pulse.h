@@ -48,6 +48,8 @@ class PulseOutput {
 
   // The server went away or dropped the stream.
   bool lost() const { return lost_.load(std::memory_order_acquire); }
+  // Times the server ran out of our audio since open().
+  uint32_t underruns() const { return underruns_.load(std::memory_order_relaxed); }
   // Frames the server queues ahead of the listener, as asked for.
   uint32_t queueFrames() const { return queueFrames_; }
 
@@ -68,6 +70,7 @@ class PulseOutput {
   bool asking_ = false;  // a timing question is out
   int64_t askedNs_ = 0;
   std::atomic<bool> lost_{false};
+  std::atomic<uint32_t> underruns_{0};
 };
 
 }  // namespace audio
