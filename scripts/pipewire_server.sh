@@ -6,7 +6,8 @@
 #
 # The same contract as scripts/pulse_server.sh: null sinks out44 (44100 Hz,
 # the default) and out48 (48000 Hz), the command gets PULSE_SERVER pointing
-# at the server's own socket, and the exit code is the command's. --rate
+# at the server's own socket (and PIPEWIRE_RUNTIME_DIR at its native one),
+# and the exit code is the command's. --rate
 # fixes the rate the graph runs at (48000 unless given; 44100 lets out44 run
 # without resampling). Everything lives in a fresh private folder: its own
 # runtime, config, state and home directories, so the user's own PipeWire or
@@ -113,6 +114,9 @@ pids+=($!)
 
 export PULSE_SERVER="unix:$dir/runtime/pulse.sock"
 unset PULSE_SINK
+# PipeWire's own clients (SDL_AUDIODRIVER=pipewire) find it here.
+export PIPEWIRE_RUNTIME_DIR="$dir/runtime"
+unset PIPEWIRE_REMOTE
 ready=false
 for _ in $(seq 1 100); do
   if timeout 5 pactl info >/dev/null 2>&1; then ready=true; break; fi
