@@ -508,7 +508,6 @@ void shutdown() {
   lock.unlock();  // the keeper may be waiting for it
   if (keeper.joinable()) keeper.join();
   lock.lock();
-  if (getenv("KXR")) fprintf(stderr, "xruns %u\n", underrunsBefore + (output == Output::kPulse ? pulseOutput.underruns() : 0));
   closeOutput();
   driverName[0] = 0;
 }
