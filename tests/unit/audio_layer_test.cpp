@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -411,6 +416,58 @@ TEST_F(AudioPlaybackTest, FreeingWhilePlayingReleasesTheBytesSafely) {
     EXPECT_EQ(kLengthError, position(h));
     previous = h;
   }
+}
+
+// A sound server that goes away and comes back (scripts/pulse_server.sh
+// stops and restarts its server on SIGUSR1 and SIGUSR2): the position goes
+// on at the pace of the clock while the server is gone, stderr says the
+// device was lost and is back, and the stream plays on the new server.
+TEST_F(AudioPlaybackTest, ALostServerIsReopenedAndThePositionGoesOn) {
+  const char* control = getenv("SOUND_SERVER_CONTROL");
+  openDevice();
+  if (!onSoundServer() || !control) GTEST_SKIP() << "no sound server here that the test can stop and start";
+  const pid_t server = static_cast<pid_t>(atol(control));
+  auto bytes = encodeMp3(sine(12.0, 440, 0.3));
+  Handle h = createStream(bytes.data(), 0, bytes.size(), kFlagPrescan);
+  ASSERT_NE(0u, h);
+  ASSERT_TRUE(play(h, false));
+  const double start = seconds();
+  while (position(h) == 0 && seconds() - start < 3.0) sleepMs(5);
+  ASSERT_GT(position(h), 0u);
+
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(0, kill(server, SIGUSR1));
+  sleepMs(1500);
+  const uint64_t lost = position(h);
+  uint64_t last = lost;
+  const double lostAt = seconds();
+  while (seconds() - lostAt < 1.5) {
+    ASSERT_GE(position(h), last);
+    last = position(h);
+    sleepMs(10);
+  }
+  // Standing in for the device, at its pace.
+  EXPECT_NEAR(bytesToSeconds(h, last - lost), seconds() - lostAt, 0.2);
+
+  ASSERT_EQ(0, kill(server, SIGUSR2));
+  const double restartedAt = seconds();
+  bool back = false;
+  while (!back && seconds() - restartedAt < 5.0) {
+    sleepMs(50);
+    ASSERT_GE(position(h), last);
+    last = position(h);
+    FILE* streams = popen("pactl list short sink-inputs 2>/dev/null", "r");
+    ASSERT_NE(nullptr, streams);
+    char line[256];
+    back = fgets(line, sizeof line, streams) != nullptr;
+    pclose(streams);
+  }
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(back) << "no stream on the restarted server";
+  EXPECT_NE(std::string::npos, said.find("sound device was lost")) << said;
+  EXPECT_NE(std::string::npos, said.find("sound device is back")) << said;
+  EXPECT_EQ(kPlaying, isActive(h));
+  freeStream(h);
 }
 
 }  // namespace
