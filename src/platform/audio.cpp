@@ -420,8 +420,8 @@ bool outputLost(int64_t now) {
   return now - lastHandedNs > kDeviceSilentNs;
 }
 
-void keep() {
-  std::vector<int16_t> silence(static_cast<size_t>(deviceFrames) * 2);
+void keep(uint32_t bufferFrames) {
+  std::vector<int16_t> silence(static_cast<size_t>(bufferFrames) * 2);
   bool lost = false;
   int64_t handedUpTo = 0;  // while lost: the clock's time handed so far
   int64_t nextTry = 0;
@@ -440,7 +440,7 @@ void keep() {
     }
     // What a device would have taken by now goes nowhere.
     for (;;) {
-      const int64_t frames = std::min<int64_t>((now - handedUpTo) * kOutputRate / 1000000000, deviceFrames);
+      const int64_t frames = std::min<int64_t>((now - handedUpTo) * kOutputRate / 1000000000, bufferFrames);
       if (frames <= 0) break;
       deviceCallback(nullptr, reinterpret_cast<Uint8*>(silence.data()), static_cast<int>(frames * kBytesPerFrame));
       handedUpTo += frames * 1000000000 / kOutputRate;
@@ -484,7 +484,7 @@ bool init(int device, uint32_t rate) {
   if (!openOutput()) return false;
   deviceOpen.store(true);
   keeperStop.store(false);
-  keeper = std::thread(keep);
+  keeper = std::thread(keep, deviceFrames);
   // A fatal error leaves through exit(): the device thread must be stopped
   // before the buffers it works in are destroyed.
   static bool closeAtExit = false;
