@@ -12,8 +12,10 @@
 #include "capture/interruption.h"
 #include "capture/mp4_writer.h"
 #include "capture/output_file.h"
+#include "capture/picture_scaler.h"
 #include "capture/progress_line.h"
 #include "show_core.h"
+#include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/fbo/fbo.h"
 #include "util/music/decodedsong.h"
@@ -87,12 +89,14 @@ void soundOf(const std::vector<int16_t>& song, const CapturePlan& plan, int64_t 
 // recording runs, and back at the window after it, however it ends.
 class OutputRedirect {
  public:
-  OutputRedirect(GlScreenRenderer* screen, GLuint framebuffer) : screen_(screen) {
+  OutputRedirect(GlScreenRenderer* screen, GLuint framebuffer, bool stopAtTarget) : screen_(screen) {
     screen_->outputFramebuffer = framebuffer;
+    screen_->stopsAtTarget = stopAtTarget;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
   }
   ~OutputRedirect() {
     screen_->outputFramebuffer = 0;
+    screen_->stopsAtTarget = false;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
   }
 
@@ -147,20 +151,43 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     return false;
   }
 
-  Fbo target(request.width, request.height);
-  OutputRedirect redirect(&screen, target.fboID);
   // Without a chosen ratio the picture fills the frame.
   show.setOutputSize(request.width, request.height, request.aspect <= 0.0f);
+  const AsciiEngine& ascii = show.screen();
+
+  // Where the picture is magnified (or 1:1), GL draws only the text
+  // picture and the worker scales it into the frame: the drawing thread
+  // then neither fills nor reads back the full frame. Smaller frames need
+  // GL's mipmaps and are drawn at their size.
+  const bool scalesOnCpu = tuning.scaleOnCpu && PictureScaler::magnifies(AsciiEngine::kTargetWidth,
+                                                                         AsciiEngine::kTargetHeight,
+                                                                         ascii.viewWidth, ascii.viewHeight);
+  std::unique_ptr<Fbo> frameTarget;
+  std::unique_ptr<PictureScaler> scaler;
+  std::vector<uint8_t> scaled;
+  if (scalesOnCpu) {
+    scaler.reset(new PictureScaler(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight, request.width,
+                                   request.height, ascii.viewX, ascii.viewY, ascii.viewWidth, ascii.viewHeight));
+    scaled.resize(scaler->frameBytes());
+  } else {
+    frameTarget.reset(new Fbo(request.width, request.height));
+  }
+  const GLuint readFrom = scalesOnCpu ? screen.target->fboID : frameTarget->fboID;
+  OutputRedirect redirect(&screen, readFrom, scalesOnCpu);
   FrameOutput output;
   output.renderer = &screen;
   output.sceneGlState = true;
   output.width = request.width;
   output.height = request.height;
-
-  Readback readback(request.width, request.height);
+  Readback readback(scalesOnCpu ? AsciiEngine::kTargetWidth : request.width,
+                    scalesOnCpu ? AsciiEngine::kTargetHeight : request.height);
   std::vector<int16_t> sound;
   std::string workError;  // written by the worker only
   EncodeWorker worker(readback.bytes(), 3, [&](int64_t index, const uint8_t* pixels) {
+    if (scaler) {
+      scaler->scale(pixels, scaled.data());
+      pixels = scaled.data();
+    }
     if (!request.videoPath.empty()) {
       soundOf(song, plan, index, sound);
       if (!writer.writePicture(pixels) || !writer.writeSound(sound.data(), sound.size() / 2)) {
@@ -223,7 +250,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     }
     stats.drawSeconds += secondsSince(t);
     t = Clock::now();
-    readback.start(target.fboID, static_cast<int>(n & 1));
+    readback.start(readFrom, static_cast<int>(n & 1));
     stats.readbackSeconds += secondsSince(t);
     if (n > plan.firstFrame) ok = handOn(n - 1);
   }

@@ -22,7 +22,18 @@ struct RecorderTuning {
   // counted as reading back (slower, for measurements only).
   bool separateDrawing = false;
   bool showProgress = true;
+  // GL draws the text picture only and the worker scales it into the frame
+  // (where it is magnified); false draws every frame at its size with GL.
+  bool scaleOnCpu = true;
   std::string preset = "veryfast";
+
+  // The configuration before the recorder used both cores well, kept as the
+  // measurements' baseline.
+  static RecorderTuning earlier() {
+    RecorderTuning tuning;
+    tuning.scaleOnCpu = false;
+    return tuning;
+  }
 };
 
 // Records the show off-line: the Show with its real scenes and OpenGL

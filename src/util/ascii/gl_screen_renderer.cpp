@@ -55,6 +55,7 @@ GlScreenRenderer::~GlScreenRenderer() { chart.release(); }
 
 void GlScreenRenderer::present(const AsciiEngine& engine) {
   renderTarget(engine);
+  if (stopsAtTarget) return;
   drawPicture(engine.viewX, engine.viewY, engine.viewWidth, engine.viewHeight);
 }
 

@@ -32,6 +32,9 @@ class GlScreenRenderer : public ScreenRenderer {
   CellPass cellPass;
   // Framebuffer that present() draws the picture into; 0 is the window.
   GLuint outputFramebuffer;
+  // present() renders the target only, for a recorder that scales the
+  // picture into its frames itself.
+  bool stopsAtTarget = false;
 
   void present(const AsciiEngine& engine) override;
 
