@@ -20,6 +20,7 @@
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/ascii/reference_renderer.h"
+#include "capture/picture_scaler.h"
 #include "util/fbo/fbo.h"
 
 namespace {
@@ -357,6 +358,58 @@ TEST_F(PresentTest, WindowHoldsTheTargetSampledBilinearlyAtAndAboveNativeSize) {
   glReadBuffer(GL_BACK);
   const std::vector<unsigned char> black(static_cast<size_t>(kW) * kH * 3, 0);
   EXPECT_EQ(worstDifference(GlWindow::readPixels(0, 0, kW, kH), black, kW).worst, 0) << "the window stays black";
+}
+
+// A recording scales the target into its frames on the CPU where the frame
+// magnifies it; those frames must be what GL would have drawn: within two
+// levels where GL filters, exact 1:1, black around a letterbox.
+TEST_F(PresentTest, RecordersScalingOfTheTargetMatchesThePictureGlDraws) {
+  fillFineLines(*engine);
+  struct Case {
+    int frameWidth, frameHeight;
+    float aspect;  // 0: the picture fills the frame
+  };
+  const Case cases[] = {{640, 600, 0.0f}, {1280, 720, 0.0f}, {1920, 1080, 0.0f},
+                        {1919, 1001, 4.0f / 3.0f}, {1301, 1003, 16.0f / 9.0f}};
+  for (const Case& c : cases) {
+    GlWindow::resetState();
+    engine->setViewport(c.frameWidth, c.frameHeight, c.aspect > 0.0f ? c.aspect : 1.0f);
+    if (c.aspect == 0.0f) {
+      engine->viewX = engine->viewY = 0;
+      engine->viewWidth = c.frameWidth;
+      engine->viewHeight = c.frameHeight;
+    }
+    ASSERT_TRUE(PictureScaler::magnifies(kW, kH, engine->viewWidth, engine->viewHeight)) << c.frameWidth;
+    Fbo output(c.frameWidth, c.frameHeight);
+    gl->outputFramebuffer = output.fboID;
+    engine->present();
+    gl->outputFramebuffer = 0;
+    glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
+    const std::vector<unsigned char> drawn = GlWindow::readPixels(0, 0, c.frameWidth, c.frameHeight);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, gl->target->fboID);
+    const std::vector<unsigned char> picture = GlWindow::readPixels(0, 0, kW, kH);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glReadBuffer(GL_BACK);
+
+    PictureScaler scaler(kW, kH, c.frameWidth, c.frameHeight, engine->viewX, engine->viewY, engine->viewWidth,
+                         engine->viewHeight);
+    std::vector<unsigned char> scaled(scaler.frameBytes());
+    scaler.scale(picture.data(), scaled.data());
+    int worst = 0;
+    size_t at = 0;
+    for (size_t i = 0; i < scaled.size(); ++i) {
+      if (i % 4 == 3) continue;  // alpha reaches neither video nor PNG
+      const int difference = std::abs(scaled[i] - drawn[i]);
+      if (difference > worst) {
+        worst = difference;
+        at = i / 4;
+      }
+    }
+    const int allowed = engine->viewWidth == kW && engine->viewHeight == kH ? 0 : 2;
+    EXPECT_LE(worst, allowed) << c.frameWidth << "x" << c.frameHeight << ", letterbox " << engine->viewX << ","
+                              << engine->viewY << " " << engine->viewWidth << "x" << engine->viewHeight
+                              << ": worst at (" << at % c.frameWidth << "," << at / c.frameWidth << ")";
+  }
 }
 
 TEST_F(PresentTest, LeavesAdditiveBlendingCellProjectionAndTheLetterboxViewport) {
