@@ -13,7 +13,6 @@
 // else running, two cores make at most 2 / that many times real time.
 // --split waits for each frame's drawing to finish before reading it back,
 // so that drawing and reading back are told apart (and the run is slower).
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,17 +27,10 @@
 
 namespace {
 
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 struct Round {
   CaptureStats stats;
-  double cpu = 0.0;
   double speed() const { return stats.videoSeconds / stats.totalSeconds; }
+  double cpuPerVideoSecond() const { return stats.cpuSeconds / stats.videoSeconds; }
 };
 
 }  // namespace
@@ -100,12 +92,10 @@ int main(int argc, char** argv) {
       for (int config = 0; config < 2; ++config) {
         Round r;
         std::string error;
-        const double cpuBefore = cpuSeconds();
         if (!recordShow(request, config == 0 ? earlier : tuning, r.stats, error)) {
           std::fprintf(stderr, "bench_capture: %s\n", error.c_str());
           return 1;
         }
-        r.cpu = cpuSeconds() - cpuBefore;
         std::remove(request.videoPath.c_str());
         if (round == 0 || r.speed() > best[config].speed()) best[config] = r;
       }
@@ -115,16 +105,15 @@ int main(int argc, char** argv) {
       const double total = r.stats.totalSeconds;
       std::printf("%4dx%-5d %-8s %7lld %8.2f %7.2f %8.2f %5.0f%% %8.0f%% %6.0f%%\n", size[0], size[1],
                   config == 0 ? "earlier" : "now", static_cast<long long>(r.stats.frames), total, r.speed(),
-                  r.cpu / r.stats.videoSeconds, 100.0 * r.stats.drawSeconds / total,
+                  r.cpuPerVideoSecond(), 100.0 * r.stats.drawSeconds / total,
                   100.0 * r.stats.readbackSeconds / total, 100.0 * r.stats.encodeSeconds / total);
     }
     std::printf("%4dx%-5d now / earlier: %.2f x the speed, %.2f x the CPU time\n\n", size[0], size[1],
-                best[1].speed() / best[0].speed(), best[1].cpu / best[0].cpu);
+                best[1].speed() / best[0].speed(), best[1].cpuPerVideoSecond() / best[0].cpuPerVideoSecond());
     std::fflush(stdout);
   }
   std::printf("draw and readback: shares of the drawing thread's wall time; encode: the worker's\n"
               "(converting, encoding, writing; with the scaling where the worker scales).\n"
-              "cpu/vid: CPU seconds of the whole process (all threads) per second of video, with the\n"
-              "song's decoding at the start of each recording.\n");
+              "cpu/vid: CPU seconds of the whole process (all threads) per second of video.\n");
   return 0;
 }

@@ -19,7 +19,9 @@ struct Mp4Format {
   int height = 1080;
   int fps = 60;
   // x264 speed/size trade-off and constant quality (lower is better).
-  std::string preset = "veryfast";
+  // superfast: at the same quality about a third less encoding time than
+  // veryfast for files about 1.6 times as large.
+  std::string preset = "superfast";
   int crf = 18;
   // Encoder threads; 0 lets the encoder choose.
   int threads = 0;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
+#include <memory>
 #include <vector>
 
 #include "capture/encode_worker.h"
@@ -26,6 +28,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+double processCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
 
 // Pictures are read back into pixel buffer objects, two in turn: the copy
 // of frame n runs while frame n + 1 is drawn, and frame n is mapped only
@@ -210,6 +218,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   ProgressLine progress(stderr, plan.frameCount());
   if (!tuning.showProgress) progress.setEnabled(false);
   Clock::time_point start = Clock::now();  // reset at the first recorded frame
+  double cpuStart = processCpuSeconds();
   bool ok = true;
   // Frame n is read back while frame n + 1 is drawn, and handed on then.
   auto handOn = [&](int64_t frame) {
@@ -247,6 +256,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     if (n == plan.firstFrame) {
       leadIn.finish();
       start = t;
+      cpuStart = processCpuSeconds();
     }
     stats.drawSeconds += secondsSince(t);
     t = Clock::now();
@@ -262,6 +272,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   leadIn.finish();
   progress.finish();
   stats.totalSeconds = secondsSince(start);
+  stats.cpuSeconds = processCpuSeconds() - cpuStart;
   stats.encodeSeconds = worker.busySeconds();
   stats.videoSeconds = static_cast<double>(stats.frames) / plan.fps;
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "capture/mp4_writer.h"
+
 #include "capture/capture_plan.h"
 
 // Where the time of a recording went.
@@ -13,6 +15,7 @@ struct CaptureStats {
   double drawSeconds = 0.0;     // the scenes drawing (the drawing thread)
   double readbackSeconds = 0.0; // pictures read back from OpenGL
   double encodeSeconds = 0.0;   // converting, encoding, writing (the worker)
+  double cpuSeconds = 0.0;      // the process's CPU time over the loop (all threads)
   int signal = 0;               // the signal that stopped it, or 0
 };
 
@@ -25,13 +28,14 @@ struct RecorderTuning {
   // GL draws the text picture only and the worker scales it into the frame
   // (where it is magnified); false draws every frame at its size with GL.
   bool scaleOnCpu = true;
-  std::string preset = "veryfast";
+  std::string preset = Mp4Format().preset;
 
   // The configuration before the recorder used both cores well, kept as the
   // measurements' baseline.
   static RecorderTuning earlier() {
     RecorderTuning tuning;
     tuning.scaleOnCpu = false;
+    tuning.preset = "veryfast";
     return tuning;
   }
 };
