@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #ifndef KESTRUNE_VERSION
@@ -246,6 +247,46 @@ std::string optionList() {
 }
 
 }  // namespace
+
+std::vector<std::string> documentedOptions() {
+  std::vector<std::string> names;
+  for (const Option& option : kOptions) {
+    if (option.help) names.push_back(option.name);
+  }
+  return names;
+}
+
+namespace {
+
+// Text for roff: hyphens as minus signs (option names must not break or
+// turn into dashes), backslashes escaped.
+std::string roffText(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '-' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string manualOptionEntries() {
+  std::string entries;
+  for (const Option& option : kOptions) {
+    if (!option.help) continue;
+    entries += ".TP\n";
+    if (option.valueName) {
+      entries += ".BI " + roffText(option.name) + " \" " + roffText(option.valueName) + "\"\n";
+    } else {
+      entries += ".B " + roffText(option.name) + "\n";
+    }
+    std::string help = option.help;
+    help[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(help[0])));
+    entries += "\\&" + roffText(help) + ".\n";
+  }
+  return entries;
+}
 
 std::string commandLineUsage() { return kSynopsis + ("\n" + optionList()); }
 

@@ -41,6 +41,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv);
 // The synopsis and one line per option.
 std::string commandLineUsage();
 
+// The options --help lists, by name ("--size").
+std::vector<std::string> documentedOptions();
+
+// The same options as entries of a manual page (roff: .TP paragraphs), in
+// the order and with the words of --help, so that the manual cannot lag.
+std::string manualOptionEntries();
+
 // Help, version and faults: prints what they call for (help and version to
 // `out`, a fault as "kestrune: <error>" and the usage to `err`) and returns
 // the exit code (0, or 2 for a fault). -1 for Run, which prints nothing.
