@@ -11,7 +11,7 @@
 // What to render and how to drive the show.
 struct PreviewOptions {
   std::string archive = "build/data.tvl";
-  std::string outDir = "preview";
+  std::string outDir;  // empty: out/ beside the preview program, in the build tree
   std::vector<double> beats;  // one PNG each
   bool cells = false;         // and a text file of each one's cells
   bool sheet = false;         // a contact sheet of sheetFrom..sheetTo
