@@ -5,12 +5,13 @@
 // goes. Needs a display and data.tvl:
 //
 //   cd build && xvfb-run -a -s "-screen 0 1920x1080x24 +extension GLX"
-//       bench/bench_capture [--from BEAT] [--seconds S] [--rounds N] [--preset P] [--split]
+//       bench/bench_capture [--from BEAT] [--seconds S] [--rounds N] [--preset P] [--split] [--keep]
 //
 // The machine is shared: the two configurations take turns, each size
 // `--rounds` times, and the best round of each counts. Besides the wall
 // clock the process's CPU time per second of video is shown: with nothing
 // else running, two cores make at most 2 / that many times real time.
+// --keep leaves the videos (bench_capture_<size>_{earlier,now}.mp4).
 // --split waits for each frame's drawing to finish before reading it back,
 // so that drawing and reading back are told apart (and the run is slower).
 #include <unistd.h>
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
   double fromBeat = 0.0;
   double seconds = 10.0;
   int rounds = 2;
+  bool keep = false;  // leave the last videos of both configurations, to compare their quality
   RecorderTuning tuning;
   tuning.showProgress = false;
   for (int i = 1; i < argc; ++i) {
@@ -52,11 +54,13 @@ int main(int argc, char** argv) {
       rounds = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--preset" && i + 1 < argc) {
       tuning.preset = argv[++i];
+    } else if (arg == "--keep") {
+      keep = true;
     } else if (arg == "--split") {
       tuning.separateDrawing = true;
     } else {
       std::fprintf(stderr,
-                   "usage: bench_capture [--from BEAT] [--seconds S] [--rounds N] [--preset P] [--split]\n");
+                   "usage: bench_capture [--from BEAT] [--seconds S] [--rounds N] [--preset P] [--split] [--keep]\n");
       return 2;
     }
   }
@@ -82,7 +86,6 @@ int main(int argc, char** argv) {
   const int sizes[][2] = {{1280, 720}, {1920, 1080}};
   for (const auto& size : sizes) {
     CaptureRequest request;
-    request.videoPath = "bench_capture.mp4";
     request.width = size[0];
     request.height = size[1];
     request.fromBeat = fromBeat;
@@ -92,11 +95,13 @@ int main(int argc, char** argv) {
       for (int config = 0; config < 2; ++config) {
         Round r;
         std::string error;
+        request.videoPath = std::string("bench_capture_") + std::to_string(size[0]) + "x" +
+                            std::to_string(size[1]) + (config == 0 ? "_earlier" : "_now") + ".mp4";
         if (!recordShow(request, config == 0 ? earlier : tuning, r.stats, error)) {
           std::fprintf(stderr, "bench_capture: %s\n", error.c_str());
           return 1;
         }
-        std::remove(request.videoPath.c_str());
+        if (!keep) std::remove(request.videoPath.c_str());
         if (round == 0 || r.speed() > best[config].speed()) best[config] = r;
       }
     }

@@ -132,6 +132,16 @@ bool Mp4Writer::writePicture(const uint8_t* bgraBottomUp) {
   return encode(video_, videoStream_, picture_);
 }
 
+bool Mp4Writer::writePicture(const PlaneFill& fill) {
+  const int result = av_frame_make_writable(picture_);
+  if (result < 0) return fail("cannot allocate a picture", result);
+  const int strides[3] = {picture_->linesize[0], picture_->linesize[1], picture_->linesize[2]};
+  fill(picture_->data, strides);
+  picture_->pts = pictures_;
+  ++pictures_;
+  return encode(video_, videoStream_, picture_);
+}
+
 bool Mp4Writer::writeSound(const int16_t* interleaved, size_t frames) {
   const int block = sound_->frame_size;
   for (size_t i = 0; i < frames; ++i) {

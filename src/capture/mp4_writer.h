@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ class Mp4Writer {
   // The next picture: width x height pixels of 4 bytes (B, G, R, A), the
   // bottom row first as OpenGL reads them.
   bool writePicture(const uint8_t* bgraBottomUp);
+
+  // The next picture, written by `fill` straight into the encoder's 4:2:0
+  // planes (Y, Cb, Cr; studio-range BT.709, top row first).
+  using PlaneFill = std::function<void(uint8_t* const planes[3], const int strides[3])>;
+  bool writePicture(const PlaneFill& fill);
 
   // The next `frames` stereo frames of 44100 Hz signed 16-bit sound.
   bool writeSound(const int16_t* interleaved, size_t frames);

@@ -1,5 +1,7 @@
 #include "capture/picture_scaler.h"
 
+#include "capture/yuv420.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -117,32 +119,62 @@ void PictureScaler::blendRows(const int16_t* low, const int16_t* high, int weigh
   for (; i < bytes; ++i) out[i] = sampleDown(low[i], high[i], weight);
 }
 
-void PictureScaler::scale(const uint8_t* picture, uint8_t* frame) {
+void PictureScaler::sampledRows(const uint8_t* picture, int low, int high, const int16_t** lowRow,
+                                const int16_t** highRow) {
+  // Frame rows come in order (rising or falling), so most frame rows find
+  // both picture rows sampled already; a new one takes the slot the other
+  // row does not need.
+  auto slotOf = [this](int row) { return rowIndex_[0] == row ? 0 : rowIndex_[1] == row ? 1 : -1; };
+  int lowSlot = slotOf(low);
+  if (lowSlot < 0) {
+    lowSlot = slotOf(high) == 0 ? 1 : 0;
+    scaleRow(picture, low, rows_[lowSlot].data());
+    rowIndex_[lowSlot] = low;
+  }
+  int highSlot = slotOf(high);
+  if (highSlot < 0) {
+    highSlot = 1 - lowSlot;
+    scaleRow(picture, high, rows_[highSlot].data());
+    rowIndex_[highSlot] = high;
+  }
+  *lowRow = rows_[lowSlot].data();
+  *highRow = rows_[highSlot].data();
+}
+
+void PictureScaler::frameRow(const uint8_t* picture, int y, uint8_t* out) {
   const size_t frameStride = static_cast<size_t>(frameWidth_) * 4;
   const size_t visibleBytes = static_cast<size_t>(endColumn_ - firstColumn_) * 4;
-  // Rows sampled across belong to this call's picture only.
+  if (y < firstRow_ || y >= endRow_ || visibleBytes == 0) {
+    std::memset(out, 0, frameStride);
+    return;
+  }
+  std::memset(out, 0, static_cast<size_t>(firstColumn_) * 4);
+  std::memset(out + static_cast<size_t>(endColumn_) * 4, 0, static_cast<size_t>(frameWidth_ - endColumn_) * 4);
+  const Tap& tap = down_[static_cast<size_t>(y - viewY_)];
+  const int16_t* low = nullptr;
+  const int16_t* high = nullptr;
+  sampledRows(picture, tap.low, tap.high, &low, &high);
+  blendRows(low, high, tap.weight, out + static_cast<size_t>(firstColumn_) * 4, visibleBytes);
+}
+
+void PictureScaler::scale(const uint8_t* picture, uint8_t* frame) {
+  // Rows sampled across belong to one picture only.
   rowIndex_[0] = rowIndex_[1] = -1;
-  auto sampled = [&](int row) -> const int16_t* {
-    for (int k = 0; k < 2; ++k) {
-      if (rowIndex_[k] == row) return rows_[k].data();
-    }
-    // Rows come in rising order: the lower of the two is done with.
-    const int k = rowIndex_[0] < rowIndex_[1] ? 0 : 1;
-    scaleRow(picture, row, rows_[k].data());
-    rowIndex_[k] = row;
-    return rows_[k].data();
-  };
-  for (int y = 0; y < frameHeight_; ++y) {
-    uint8_t* out = frame + static_cast<size_t>(y) * frameStride;
-    if (y < firstRow_ || y >= endRow_ || visibleBytes == 0) {
-      std::memset(out, 0, frameStride);
-      continue;
-    }
-    std::memset(out, 0, static_cast<size_t>(firstColumn_) * 4);
-    std::memset(out + static_cast<size_t>(endColumn_) * 4, 0, static_cast<size_t>(frameWidth_ - endColumn_) * 4);
-    const Tap& tap = down_[static_cast<size_t>(y - viewY_)];
-    const int16_t* low = sampled(tap.low);
-    const int16_t* high = sampled(tap.high);
-    blendRows(low, high, tap.weight, out + static_cast<size_t>(firstColumn_) * 4, visibleBytes);
+  for (int y = 0; y < frameHeight_; ++y) frameRow(picture, y, frame + static_cast<size_t>(y) * frameWidth_ * 4);
+}
+
+void PictureScaler::scaleToYuv420(const uint8_t* picture, uint8_t* const planes[3], const int strides[3]) {
+  rowIndex_[0] = rowIndex_[1] = -1;
+  const size_t rowBytes = static_cast<size_t>(frameWidth_) * 4;
+  rowPair_.resize(2 * rowBytes);
+  for (int top = 0; top + 1 < frameHeight_; top += 2) {
+    uint8_t* upper = rowPair_.data();
+    uint8_t* lower = upper + rowBytes;
+    frameRow(picture, frameHeight_ - 1 - top, upper);
+    frameRow(picture, frameHeight_ - 2 - top, lower);
+    bgraRowsToYuv420(upper, lower, frameWidth_, planes[0] + static_cast<size_t>(top) * strides[0],
+                     planes[0] + static_cast<size_t>(top + 1) * strides[0],
+                     planes[1] + static_cast<size_t>(top / 2) * strides[1],
+                     planes[2] + static_cast<size_t>(top / 2) * strides[2]);
   }
 }

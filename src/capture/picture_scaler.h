@@ -31,6 +31,11 @@ class PictureScaler {
   // Writes the whole frame: frameBytes() bytes.
   void scale(const uint8_t* picture, uint8_t* frame);
 
+  // The frame straight into 4:2:0 planes (see yuv420.h), top row first, as
+  // video encoders take it; saves the full frame's trip through memory.
+  // The frame's width and height must be even.
+  void scaleToYuv420(const uint8_t* picture, uint8_t* const planes[3], const int strides[3]);
+
  private:
   // For an output column or row: the two picture texels it lies between
   // and the weight of the second in 1/4096.
@@ -43,6 +48,11 @@ class PictureScaler {
   void scaleRow(const uint8_t* picture, int row, int16_t* out) const;
   // `bytes` levels between two sampled rows, `weight` of the way to `high`.
   static void blendRows(const int16_t* low, const int16_t* high, int weight, uint8_t* out, size_t bytes);
+  // Frame row y (from the bottom), frameWidth * 4 bytes; rows in rising or
+  // falling order within one picture.
+  void frameRow(const uint8_t* picture, int y, uint8_t* out);
+  // The two picture rows a frame row blends, sampled across.
+  void sampledRows(const uint8_t* picture, int low, int high, const int16_t** lowRow, const int16_t** highRow);
 
   int pictureWidth_, pictureHeight_, frameWidth_, frameHeight_;
   int viewX_, viewY_;
@@ -52,4 +62,5 @@ class PictureScaler {
   // rows they are (-1: none yet).
   std::vector<int16_t> rows_[2];
   int rowIndex_[2] = {-1, -1};
+  std::vector<uint8_t> rowPair_;  // two frame rows on their way to 4:2:0
 };

@@ -176,7 +176,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   if (scalesOnCpu) {
     scaler.reset(new PictureScaler(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight, request.width,
                                    request.height, ascii.viewX, ascii.viewY, ascii.viewWidth, ascii.viewHeight));
-    scaled.resize(scaler->frameBytes());
+    if (!request.framesDir.empty()) scaled.resize(scaler->frameBytes());
   } else {
     frameTarget.reset(new Fbo(request.width, request.height));
   }
@@ -192,16 +192,21 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   std::vector<int16_t> sound;
   std::string workError;  // written by the worker only
   EncodeWorker worker(readback.bytes(), 3, [&](int64_t index, const uint8_t* pixels) {
-    if (scaler) {
-      scaler->scale(pixels, scaled.data());
-      pixels = scaled.data();
-    }
     if (!request.videoPath.empty()) {
       soundOf(song, plan, index, sound);
-      if (!writer.writePicture(pixels) || !writer.writeSound(sound.data(), sound.size() / 2)) {
+      const bool pictureWritten =
+          scaler ? writer.writePicture([&](uint8_t* const planes[3], const int strides[3]) {
+            scaler->scaleToYuv420(pixels, planes, strides);
+          })
+                 : writer.writePicture(pixels);
+      if (!pictureWritten || !writer.writeSound(sound.data(), sound.size() / 2)) {
         workError = request.videoPath + ": " + writer.error();
         return false;
       }
+    }
+    if (!request.framesDir.empty() && scaler) {
+      scaler->scale(pixels, scaled.data());
+      pixels = scaled.data();
     }
     if (!request.framesDir.empty() && !frames.write(index, request.width, request.height, pixels)) {
       workError = frames.error();
