@@ -53,7 +53,7 @@ class Readback {
   size_t bytes() const { return bytes_; }
 
   // Starts reading `framebuffer` as picture `slot` (0 or 1). It is bound
-  // here: the frame ends with a buffer swap, after which the window
+  // here: a frame may end with a buffer swap, after which the window
   // system's layer may have bound one of its own.
   void start(GLuint framebuffer, int slot) {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
@@ -256,7 +256,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
     Clock::time_point t = Clock::now();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     show.advance(output);
-    SDL_GL_SwapBuffers();
+    if (tuning.swapsWindow) SDL_GL_SwapBuffers();
     if (tuning.separateDrawing) glFinish();
     if (n == plan.firstFrame) {
       leadIn.finish();

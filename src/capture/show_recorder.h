@@ -28,6 +28,9 @@ struct RecorderTuning {
   // GL draws the text picture only and the worker scales it into the frame
   // (where it is magnified); false draws every frame at its size with GL.
   bool scaleOnCpu = true;
+  // Swap the buffers of the window that carries the GL context after each
+  // frame; it shows nothing of the recording, and the swap costs a copy.
+  bool swapsWindow = false;
   std::string preset = Mp4Format().preset;
 
   // The configuration before the recorder used both cores well, kept as the
@@ -35,6 +38,7 @@ struct RecorderTuning {
   static RecorderTuning earlier() {
     RecorderTuning tuning;
     tuning.scaleOnCpu = false;
+    tuning.swapsWindow = true;
     tuning.preset = "veryfast";
     return tuning;
   }
