@@ -118,7 +118,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   std::printf("draw and readback: shares of the drawing thread's wall time; encode: the worker's\n"
-              "(converting, encoding, writing; with the scaling where the worker scales).\n"
+              "(converting, encoding, writing; with the scaling where the worker scales). Waiting for\n"
+              "a free buffer counts as readback, and so does GL's drawing when nothing finishes it\n"
+              "earlier (no swap, no --split).\n"
               "cpu/vid: CPU seconds of the whole process (all threads) per second of video.\n");
   return 0;
 }
