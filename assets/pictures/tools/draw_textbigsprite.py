@@ -14,26 +14,33 @@ A = 1.2
 
 
 def tile():
-    """Four big emblems, alternating dark cyan on dark blue and dark blue on
-    black. The rotozoom shows the tile at 0 to 36 texels a cell, so every
-    stroke is at least 24 texels wide and neighbouring colours are close:
-    zoomed out it reads as a calm checker, zoomed in as the emblem. Each
-    emblem lies whole inside its 128 x 128 quarter, so the tile wraps
-    without a seam."""
-    p = Pic(256, 256)
-    for j in range(2):
-        for i in range(2):
-            light = (i + j) % 2 == 0
-            base, mark = (1, 3) if light else (0, 1)
-            cx, cy = i * 128 + 64, j * 128 + 64
-            for y in range(j * 128, j * 128 + 128):
-                for x in range(i * 128, i * 128 + 128):
-                    dx, dy = x + 0.5 - cx, y + 0.5 - cy
-                    d = abs(dx) + abs(dy)
-                    ring = 34 <= d <= 58
-                    bar = abs(dx) <= 27 and -24 <= dy <= -4
-                    stem = abs(dx) <= 11 and -4 < dy <= 26
-                    p.px[y * 256 + x] = mark if ring or bar or stem else base
+    """The Tavorlin emblem as a harlequin: a diamond in dark cyan with the
+    emblem's T in dark blue at the tile's centre, and a diamond in dark blue
+    with a black T at its corners, which the neighbouring tiles complete.
+    The rotozoom samples the tile at up to 36 texels a cell, single points
+    with no filtering, so the T's bar and stem are 40 texels thick and the
+    diamonds have no seams between them: zoomed out every shape still
+    covers whole groups of cells, zoomed in it reads as the emblem. The
+    tile wraps seamlessly: the corner diamond is drawn from all four
+    corners."""
+    size, half = 256, 128
+    p = Pic(size, size)
+
+    def tee(dx, dy):
+        bar = -55 <= dy <= -15 and abs(dx) <= 50
+        stem = -15 < dy <= 50 and abs(dx) <= 20
+        return bar or stem
+
+    for y in range(size):
+        for x in range(size):
+            dx, dy = x + 0.5 - half, y + 0.5 - half
+            if abs(dx) + abs(dy) <= half:
+                base, mark = 3, 1
+            else:
+                dx -= half if dx > 0 else -half
+                dy -= half if dy > 0 else -half
+                base, mark = 1, 0
+            p.px[y * size + x] = mark if tee(dx, dy) else base
     return p
 
 

@@ -4,37 +4,33 @@ the four poses of the dancer and the four frames of the air horns."""
 import math
 import os
 
-from pix import Pic, shape, star, ellipse, capsule, polygon, union, ROOT
+from pix import Pic, shape, ellipse, capsule, polygon, union, ROOT
 
 TILE = 256
 
 
 def floor_tile():
-    """A dance floor: 2 x 2 squares in dark blue and dark magenta, each with
-    one big four-point star a step brighter, black seams between them. The
-    rotozoom shows the tile at 0 to 36 texels a cell, so the shapes are
-    broad and the colours close: zoomed out it reads as a calm checker
-    behind the white-suited dancer, never as speckle. The tile wraps
-    seamlessly: each square is drawn whole."""
+    """A harlequin dance floor: one big diamond in dark blue with a blue
+    core at the tile's centre, and one in dark magenta with a dark red core
+    at its corners, which the neighbouring tiles complete. The rotozoom
+    samples the tile at up to 36 texels a cell, single points with no
+    filtering; every region is at least 80 texels across (two cells at the
+    widest zoom) and there are no seams or tips thinner than that, so even
+    zoomed out each shape covers whole groups of cells instead of breaking
+    into speckle. The tile wraps seamlessly: the corner diamond is drawn
+    from all four corners."""
     p = Pic(TILE, TILE)
-    size = 128
-    for j in range(2):
-        for i in range(2):
-            blue = (i + j) % 2 == 0
-            base, mark = (1, 9) if blue else (5, 4)
-            x0, y0 = i * size, j * size
-            cx, cy = x0 + size / 2, y0 + size / 2
-            st = star(cx, cy, 56, 24, 4)
-            for y in range(y0, y0 + size):
-                for x in range(x0, x0 + size):
-                    e = min(x - x0, y - y0, x0 + size - 1 - x, y0 + size - 1 - y)
-                    if e < 10:
-                        c = 0
-                    elif st(x + 0.5, y + 0.5):
-                        c = mark
-                    else:
-                        c = base
-                    p.px[y * TILE + x] = c
+    half = TILE // 2
+    core = 56
+    for y in range(TILE):
+        for x in range(TILE):
+            d = abs(x + 0.5 - half) + abs(y + 0.5 - half)
+            if d <= half:
+                c = 9 if d <= core else 1
+            else:
+                corner = min(x + 0.5, TILE - x - 0.5) + min(y + 0.5, TILE - y - 0.5)
+                c = 4 if corner <= core else 5
+            p.px[y * TILE + x] = c
     return p
 
 
@@ -86,11 +82,11 @@ def dancer(pose):
                        (hx + 6.0, hy - 2.0), (hx + 5.4, hy + 2.0), (hx - 5.4, hy + 2.0),
                        (hx - 6.0, hy - 2.0)]))
     neck = S(capsule(P["head"][0], P["head"][1] + 4.0, (sl[0] + sr[0]) / 2, sl[1] - 1.0, 1.8))
-    head = S(ellipse(P["head"][0], P["head"][1], 4.4, 5.2))
+    head = S(ellipse(P["head"][0], P["head"][1], 5.0, 5.6))
     afro = S(union(*[ellipse(P["head"][0] + dx, P["head"][1] + dy, r, r * 0.95)
                      for dx, dy, r in ((0, -3.4, 6.6), (-4.8, -1.0, 4.2), (4.8, -1.0, 4.2),
                                        (-3.2, -5.6, 4.0), (3.2, -5.6, 4.0))])).minus(
-        S(ellipse(P["head"][0], P["head"][1] + 1.6, 4.4, 4.4)))
+        S(ellipse(P["head"][0], P["head"][1] + 1.6, 5.0, 4.8)))
     arms, hands, legs, shoes = [], [], [], []
     for side in "lr":
         sh, el, ha = P["sh_" + side], P["el_" + side], P["ha_" + side]
@@ -116,9 +112,10 @@ def dancer(pose):
     p.paint(S(ellipse(40.0, GROUND + 0.2, 19.0, 1.6)), 1)
     p.paint(body.grow(1, False).minus(body), 1)
 
+    # The suit is solid white: the spin samples single cells, and shading
+    # lines one cell wide would break up into grey specks there.
     def suit(part):
         p.paint(part, 15)
-        p.paint(part.edge(1, 0).union(part.edge(0, 1)), 7)
 
     for leg in legs:
         suit(leg)
@@ -141,15 +138,19 @@ def dancer(pose):
     p.paint(afro.edge(0, -1).union(afro.edge(-1, 0)), 12)
     p.paint(head, 14)
     p.paint(head.edge(1, 0), 6)
+    # Bold features that survive the spin: sunglasses two rows high across
+    # the face with a blue lens on each side, a wide red mouth.
     hx0, hy0 = P["head"]
-    row = int(hy0 / A)
-    for x in range(int(hx0 - 4), int(hx0 + 4)):
-        if (x, row) in head:
-            p.set(x, row, 1)
-    p.set(int(hx0 - 3), row, 9)
-    p.set(int(hx0 + 1), row, 9)
-    for x in range(int(hx0 - 1), int(hx0 + 2)):
-        p.set(x, int((hy0 + 3.0) / A), 4)
+    row = int(hy0 / A) - 1
+    for y in (row, row + 1):
+        for x in range(int(hx0 - 4), int(hx0 + 5)):
+            if (x, y) in head:
+                p.set(x, y, 1)
+    for x in (int(hx0 - 3), int(hx0 - 2), int(hx0 + 1), int(hx0 + 2)):
+        p.set(x, row, 9)
+    mouth = int((hy0 + 2.0) / A)
+    for x in range(int(hx0 - 2), int(hx0 + 3)):
+        p.set(x, mouth, 12)
     return p
 
 

@@ -1,9 +1,12 @@
 """Drafts of the title letters (8 x 6 each, the column of KESTRUNE that
 sways over the wall) and of the wall, which the scene draws with the light
 shade glyph: sandstone in dark yellow with yellow edges where the light
-catches, black mortar and chips. The scene's light spots add one to every
-colour number they cover, and these colours all brighten under them:
-dark yellow turns light grey, yellow turns white, black turns dark blue."""
+catches, mortar and chips in dark blue. The scene's light spots add one to
+every colour number they cover, and these colours all brighten under them:
+dark yellow turns light grey, yellow turns white, the near-black dark blue
+turns dark green. Nothing is left transparent: a cell with no glyph would stay
+black under a spot. The letters avoid cyan, grey and white for the same
+reason (they would turn red, dark grey or black)."""
 
 import os
 import random
@@ -22,7 +25,7 @@ LETTERS = {
 
 # One bright hue per letter, its dark shade along the foot; the eighth
 # column and the sixth row stay clear so neighbours in the column part.
-HUES = {"K": (12, 4), "E": (14, 6), "S": (10, 2), "T": (11, 3), "R": (13, 5), "U": (15, 7),
+HUES = {"K": (12, 4), "E": (14, 6), "S": (10, 2), "T": (9, 1), "R": (13, 5), "U": (10, 2),
         "N": (12, 4)}
 
 
@@ -36,12 +39,15 @@ def letter(ch):
     return p
 
 
+MORTAR = 1
+
+
 def wall(seed=11):
     """Courses of stone blocks 4 rows high (3 of stone, 1 of mortar) and 7
-    to 13 columns long. Mortar black, stones dark yellow; the light catches
-    the top and left edge of some stones, a few have black chips."""
+    to 13 columns long. Mortar dark blue, stones dark yellow; the light
+    catches the top and left edge of some stones, a few have chips."""
     rnd = random.Random(seed)
-    p = Pic(80, 50)
+    p = Pic(80, 50, MORTAR)
     y0 = -2
     while y0 < 50:
         x0 = -rnd.randrange(0, 8)
@@ -58,9 +64,9 @@ def wall(seed=11):
             if rnd.random() < 0.3:
                 cx = x0 + rnd.randrange(1, max(2, length - 3))
                 cy = y0 + rnd.randrange(1, 3)
-                p.set(cx, cy, 0)
+                p.set(cx, cy, MORTAR)
                 if rnd.random() < 0.5:
-                    p.set(cx + 1, cy, 0)
+                    p.set(cx + 1, cy, MORTAR)
             x0 += length
         y0 += 4
     return p

@@ -1,0 +1,211 @@
+// The show's own pictures, read from the archive the build made, measured
+// the way a viewer meets them: light spots that brighten what they touch,
+// a mask that keeps inside the screen when it turns, rotozoom tiles that
+// hold together when point-sampled at the widest zoom, credit labels that
+// stand out from the portraits and closing words that keep off the edges.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "audit_support.h"
+#include "scenes/texttalkingv.h"
+#include "support/test_archive.h"
+#include "util/ascii/asciiengine.h"
+#include "util/ascii/banners.h"
+#include "util/ascii/rawpicture.h"
+#include "util/ascii/rotozoom.h"
+#include "util/music/music.h"
+
+namespace {
+
+constexpr int kCols = 80;
+constexpr int kRows = 50;
+
+// Relative luminance (sRGB, as contrast ratios use it) of a palette colour.
+double luminance(int colour) {
+  static const double level[16][3] = {
+      {0, 0, 0},        {0, 0, .5},     {0, .5, 0},  {0, .5, .5},  {.5, 0, 0},  {.5, 0, .5},
+      {.5, .5, 0},      {.75, .75, .75}, {.5, .5, .5}, {0, 0, 1},    {0, 1, 0},   {0, 1, 1},
+      {1, 0, 0},        {1, 0, 1},      {1, 1, 0},   {1, 1, 1}};
+  auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+  const double* c = level[colour & 15];
+  return 0.2126 * linear(c[0]) + 0.7152 * linear(c[1]) + 0.0722 * linear(c[2]);
+}
+
+double contrast(int a, int b) {
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Share of a glyph's pixels drawn in the foreground colour, for the glyphs
+// the measured scenes use: blank, light shade and full block.
+double foregroundShare(int glyph) {
+  switch (glyph) {
+    case 0: return 0.0;
+    case 176: return 0.25;
+    case 219: return 1.0;
+    default: ADD_FAILURE() << "glyph " << glyph << " not expected here"; return 0.5;
+  }
+}
+
+// What a cell gives off: its two colours' luminance mixed by its glyph.
+double cellLuminance(int glyph, int foreground, int background) {
+  const double share = foregroundShare(glyph);
+  return share * luminance(foreground) + (1.0 - share) * luminance(background);
+}
+
+// Cells (of full-block pictures: the foreground plane) whose colour none of
+// their four neighbours shares, as a share of the screen.
+double isolatedShare(const AsciiEngine& engine) {
+  int isolated = 0;
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kCols; ++c) {
+      const int colour = engine.fg[r * kCols + c];
+      bool shared = false;
+      const int dc[4] = {-1, 1, 0, 0}, dr[4] = {0, 0, -1, 1};
+      for (int k = 0; k < 4 && !shared; ++k) {
+        const int nc = c + dc[k], nr = r + dr[k];
+        shared = nc >= 0 && nc < kCols && nr >= 0 && nr < kRows && engine.fg[nr * kCols + nc] == colour;
+      }
+      isolated += !shared;
+    }
+  }
+  return isolated / double(kCols * kRows);
+}
+
+class ShowPictures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tvl = std::getenv("KESTRUNE_DATA_TVL");
+    if (!tvl) GTEST_SKIP() << "KESTRUNE_DATA_TVL names no archive";
+    archive_.reset(new TestArchive(CopyOfArchive{}, tvl));
+  }
+  std::unique_ptr<TestArchive> archive_;
+  AsciiEngine engine_{nullptr};
+};
+
+// The rotozoom's two indices move in step (angle down, zoom up), so the
+// zoom index alone names the view. The widest views are those whose zoom
+// lies within a tenth of the table's peak; there every tile must still read
+// as shapes, not as a scatter of single cells.
+TEST_F(ShowPictures, RotozoomTilesHoldTogetherAtTheWidestZoom) {
+  for (const char* file : {"data/textdance/rotozoom.raw", "data/textbigsprite/tavors.raw"}) {
+    Rotozoom roto(&engine_, file);
+    int peak = 0;
+    for (int v : roto.zoomTable) peak = std::max(peak, std::abs(v));
+    int views = 0;
+    for (int zoom = 0; zoom < 256; ++zoom) {
+      if (std::abs(roto.zoomTable[zoom]) * 10 < peak * 9) continue;
+      for (int mirror = 0; mirror < 4; mirror += 3) {
+        roto.zoomIndex = zoom;
+        roto.angleIndex = (256 - zoom) % 256;
+        roto.mirror = mirror;
+        Rotozoom::shared->step = TickClock{};  // the first call takes no step
+        roto.drawAndAdvance(1000);
+        EXPECT_LE(isolatedShare(engine_), 0.05) << file << " at zoom index " << zoom;
+        ++views;
+      }
+    }
+    EXPECT_GT(views, 20) << file;
+  }
+  Rotozoom::shared->step = TickClock{};
+}
+
+// Over beats 50 to 75 the mask, the title letters and the wall stand under
+// three wandering light spots, each adding one to the colour number of the
+// cells it covers. Nearly every covered cell must give off more light than
+// it would unlit, whatever the tick count (the spots follow it, not the
+// song).
+TEST_F(ShowPictures, LightSpotsBrightenWhatTheyCover) {
+  for (const uint32_t t0 : {100000u, 7654321u, 0x9000F000u}) {
+    audit::Stage stage(t0);
+    Music music(Music::Manual{});
+    TextTalkingV scene;
+    audit::attach(scene, "TextTalkingV", engine_, music);
+    scene.init();
+    int covered = 0, brighter = 0;
+    for (uint32_t ms = 15000; ms <= 22500; ms += 30) {
+      const uint32_t now = t0 + ms;
+      audit::tickNow() = now;
+      audit::atSongTime(music, ms);
+      scene.draw();
+      // How many spots cover each cell (centres as the scene places them).
+      int spots[kCols * kRows] = {};
+      const double n = static_cast<int32_t>(now);
+      const double across[3] = {0.001, 0.00125, 0.002};
+      const double down[3] = {1.0 / 710, 1.0 / 410, 1.0 / 810};
+      for (int k = 0; k < 3; ++k) {
+        const int cx = static_cast<int>(std::sin(n * across[k]) * 35 + 40);
+        const int cy = static_cast<int>(std::cos(n * down[k]) * 20 + 25);
+        for (int dy = -5; dy <= 5; ++dy)
+          for (int dx = -5; dx <= 5; ++dx)
+            if (std::abs(dx) + std::abs(dy) <= 8 && cx + dx >= 0 && cx + dx < kCols && cy + dy >= 0 && cy + dy < kRows)
+              ++spots[(cy + dy) * kCols + cx + dx];
+      }
+      for (int i = 0; i < kCols * kRows; ++i) {
+        if (!spots[i]) continue;
+        const int lit = engine_.bg[i] * 16 + engine_.fg[i];
+        const int unlit = (lit - spots[i]) & 255;
+        ++covered;
+        brighter += cellLuminance(engine_.chars[i], lit & 15, lit >> 4) >
+                    cellLuminance(engine_.chars[i], unlit & 15, unlit >> 4);
+      }
+    }
+    ASSERT_GT(covered, 10000);
+    EXPECT_GE(brighter, covered * 0.95) << brighter << " of " << covered << " lit cells brighter, tick " << t0;
+  }
+}
+
+int drawnCells(const AsciiEngine& engine, bool edgesOnly) {
+  int n = 0;
+  for (int r = 0; r < kRows; ++r)
+    for (int c = 0; c < kCols; ++c)
+      if (engine.chars[r * kCols + c] && (!edgesOnly || r == 0 || r == kRows - 1 || c == 0 || c == kCols - 1)) ++n;
+  return n;
+}
+
+// The talking scene and the raster scene turn the mask a quarter (and
+// squash it further); the title screen and the ending spin it. Every view
+// keeps the whole mask with a margin to the screen's edges.
+TEST_F(ShowPictures, MaskKeepsClearOfTheEdgesWhenTurned) {
+  RawPicture mask;
+  mask.load(&engine_, 80, 50, "data/texttalkingv/vexmask.raw");
+  int elements = 0;
+  for (int i = 0; i < 80 * 50; ++i) elements += mask.data[i] != 0;
+
+  const double quarter = 1.5707963267948966;
+  engine_.clear();
+  mask.drawRotated(quarter, 1.0, 1.0);
+  EXPECT_EQ(drawnCells(engine_, true), 0) << "the quarter turn touches an edge";
+  // An element is in the view when taking it out changes the view. The
+  // turn is not exactly a quarter, so its view skips a line of elements
+  // near the centre in any picture; a mask that reaches past the view
+  // loses far more.
+  const int whole = drawnCells(engine_, false);
+  int hidden = 0;
+  for (int i = 0; i < 80 * 50; ++i) {
+    if (!mask.data[i]) continue;
+    const unsigned char kept = mask.data[i];
+    mask.data[i] = 0;
+    engine_.clear();
+    mask.drawRotated(quarter, 1.0, 1.0);
+    hidden += drawnCells(engine_, false) == whole;
+    mask.data[i] = kept;
+  }
+  EXPECT_LE(hidden, elements / 20) << "of " << elements << " elements, the quarter turn leaves out";
+
+  const int views = 720;
+  int touching = 0;
+  for (int k = 0; k < views; ++k) {
+    engine_.clear();
+    mask.drawRotated(2 * M_PI * k / views, 1.0, 1.0);
+    touching += drawnCells(engine_, true) > 0;
+  }
+  EXPECT_LE(touching, views / 10) << touching << " of " << views << " angles touch an edge";
+}
+
+}  // namespace
