@@ -208,4 +208,46 @@ TEST_F(ShowPictures, MaskKeepsClearOfTheEdgesWhenTurned) {
   EXPECT_LE(touching, views / 10) << touching << " of " << views << " angles touch an edge";
 }
 
+// The credits wave over the portraits column by column, neighbouring
+// columns up to a row apart. Their letters stand on a plate (the picture's
+// most common colour) that surrounds them far enough for that, and every
+// letter colour contrasts with the plate at least 4.5 : 1.
+TEST_F(ShowPictures, CreditLettersStandOnAPlateThatContrasts) {
+  for (const char* file : {"data/textending/code.raw", "data/textending/music.raw"}) {
+    RawPicture credit;
+    credit.load(&engine_, 80, 50, file);
+    int count[16] = {};
+    for (int i = 0; i < 80 * 50; ++i) ++count[credit.data[i]];
+    int plate = 1;
+    for (int c = 1; c < 16; ++c)
+      if (count[c] > count[plate]) plate = c;
+    auto at = [&](int x, int y) { return x < 0 || x >= 80 || y < 0 || y >= 50 ? 0 : credit.data[y * 80 + x]; };
+    int letters = 0, exposed = 0, faint = 0;
+    for (int y = 0; y < 50; ++y) {
+      for (int x = 0; x < 80; ++x) {
+        const int c = at(x, y);
+        if (c == 0 || c == plate) continue;
+        ++letters;
+        faint += contrast(c, plate) < 4.5;
+        bool open = false;
+        for (int dy = -2; dy <= 2; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) open |= at(x + dx, y + dy) == 0;
+        exposed += open;
+      }
+    }
+    EXPECT_GT(letters, 300) << file;
+    EXPECT_EQ(faint, 0) << file << ": letter cells below 4.5 : 1 against the plate";
+    EXPECT_EQ(exposed, 0) << file << ": letter cells near the picture's transparent part";
+  }
+}
+
+// The closing banner keeps a column clear at the right edge; only its top
+// and bottom rows, a border, run the full width.
+TEST(ShowBanner, ClosingWordsKeepOffTheRightEdge) {
+  for (int row = 1; row < 49; ++row) {
+    ASSERT_EQ(std::string(banner_lines[1][row]).size(), 80u) << row;
+    EXPECT_EQ(banner_lines[1][row][79], ' ') << "row " << row;
+  }
+}
+
 }  // namespace
