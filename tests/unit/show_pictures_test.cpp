@@ -12,6 +12,7 @@
 #include <string>
 
 #include "audit_support.h"
+#include "scenes/textraster.h"
 #include "scenes/texttalkingv.h"
 #include "support/test_archive.h"
 #include "util/ascii/asciiengine.h"
@@ -239,6 +240,58 @@ TEST_F(ShowPictures, CreditLettersStandOnAPlateThatContrasts) {
     EXPECT_EQ(faint, 0) << file << ": letter cells below 4.5 : 1 against the plate";
     EXPECT_EQ(exposed, 0) << file << ": letter cells near the picture's transparent part";
   }
+}
+
+// The bars in front of the scroller tear through the letters while they
+// sweep the middle rows. The scroller's last word, the party's name, passes
+// the middle of the screen while they keep above or below its letters.
+TEST_F(ShowPictures, ThePartysNamePassesTheMiddleWhole) {
+  const uint32_t t0 = 5000000;
+  audit::Stage stage(t0);
+  Music music(Music::Manual{});
+  TextRaster scene;
+  audit::attach(scene, "TextRaster", engine_, music);
+  scene.init();
+
+  // The last word: the last run of picture columns after a gap of 8, and
+  // the rows its letters (and their wave of 4.5 rows) can reach.
+  const RawPicture& text = scene.scroller;
+  auto columnUsed = [&](int x) {
+    for (int y = 0; y < text.height; ++y)
+      if (text.data[y * text.width + x]) return true;
+    return false;
+  };
+  int last = text.width - 1;
+  while (last > 0 && !columnUsed(last)) --last;
+  int first = last, gap = 0;
+  for (int x = last; x >= 0 && gap < 8; --x) {
+    gap = columnUsed(x) ? 0 : gap + 1;
+    if (!gap) first = x;
+  }
+  int top = text.height, bottom = -1;
+  for (int y = 0; y < text.height; ++y)
+    for (int x = first; x <= last; ++x)
+      if (text.data[y * text.width + x]) top = std::min(top, y), bottom = std::max(bottom, y);
+  ASSERT_GT(last - first, 60);
+  top -= 5, bottom += 5;
+
+  int centred = 0, torn = 0;
+  for (uint32_t ms = 53400; ms <= 61200; ms += 20) {  // beats 178 to 204
+    audit::tickNow() = t0 + ms;
+    audit::atSongTime(music, ms);
+    scene.draw();
+    const int offset = static_cast<int>(audit::tickNow() - TextRaster::shared->scrollerStart.time - 312) / 10;
+    if (std::abs(offset + 40 - (first + last) / 2) > 15) continue;
+    ++centred;
+    for (int row = std::max(top, 0); row <= std::min(bottom, kRows - 1); ++row) {
+      const int i = row * kCols;
+      const bool bar = engine_.chars[i] == 219 && engine_.fg[i] == engine_.bg[i] &&
+                       (engine_.fg[i] == 12 || engine_.fg[i] == 10 || engine_.fg[i] == 9);
+      torn += bar;
+    }
+  }
+  EXPECT_GT(centred, 10);
+  EXPECT_EQ(torn, 0) << "front bar rows crossing the letters while the word is centred";
 }
 
 // The closing banner keeps a column clear at the right edge; only its top

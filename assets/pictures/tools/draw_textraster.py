@@ -13,8 +13,18 @@ A = 1.2
 # are empty so the text comes in from the right; the scene shows columns up
 # to about 830 before it moves on, so the text ends well before 800.
 
-SCROLL_TEXT = ["TAVORLIN", "PRESENTS", "KESTRUNE", "*", "HI", "GLIMMERBAY!"]
+SCROLL_TEXT = ["TAVORLIN", "PRESENTS", "KESTRUNE", "*", "HI", "*", "GLIMMERBAY!"]
 LEAD_IN = 64
+
+# The bars in front of the scroller tear through its letters while they
+# sweep down the middle rows; they keep clear of rows 6-44 (the letters and
+# their wave) for about 640 ms around every moment when one set leaves the
+# bottom and the other comes in at the top: 665 ms after the scroller starts
+# and then every 1571 ms (the bars turn 0.04 rad every 20 ms from 0.24). The
+# scroller moves one column every 10 ms after 312 ms, so the screen's middle
+# column then shows picture column 75 + 157.08 k. The greeting and the
+# party's name stand centred there, so the viewer reads them whole.
+CLEAR_CENTRES = {"HI": 75.3 + 157.08 * 3, "GLIMMERBAY!": 75.3 + 157.08 * 4}
 
 # Chrome: sky above the horizon line, sunlit ground below it.
 CHROME = [15, 15, 15, 11, 11, 11, 11, 11, 9, 9, 9, 9, 9, 9, 1,
@@ -38,13 +48,23 @@ def scroller():
     x = LEAD_IN
     letters = Mask(W, H)
     gems = Mask(W, H)
-    for word in SCROLL_TEXT:
+    for k, word in enumerate(SCROLL_TEXT):
         if word == "*":
+            # A gem, halfway to the next word when that one is pinned.
+            after = SCROLL_TEXT[k + 1]
+            gx = x
+            if after in CLEAR_CENTRES:
+                width = block_text(after, (6, 6, 6, 6, 6), s=4, g=2, m=3, gap=3).w
+                gx = (x - 12 + int(round(CLEAR_CENTRES[after] - width / 2.0)) - 13) // 2
             d = diamond(13, 13)
-            gems = gems.union(place(d, W, H, x, top + 8))
-            x += 13 + 12
+            gems = gems.union(place(d, W, H, gx, top + 8))
+            x = gx + 13 + (6 if after in CLEAR_CENTRES else 12)
             continue
         m = block_text(word, (6, 6, 6, 6, 6), s=4, g=2, m=3, gap=3)
+        if word in CLEAR_CENTRES:
+            pinned = int(round(CLEAR_CENTRES[word] - m.w / 2.0))
+            assert pinned >= x, word
+            x = pinned
         letters = letters.union(place(m, W, H, x, top))
         x += m.w + 12
     print("scroller text ends at column", x - 12)
