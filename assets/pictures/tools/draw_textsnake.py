@@ -15,23 +15,25 @@ PANEL = 2
 
 
 TITLE = {
-    "S": [".XXXX", "XXXXX", "XX...", "XX...", "XXXX.", ".XXXX", "...XX", "...XX", "XXXXX", "XXXX."],
+    "S": [".XXX", "XXXX", "XX..", "XX..", "XXX.", ".XXX", "..XX", "..XX", "XXXX", "XXX."],
     "N": ["XX..X", "XXX.X", "XXX.X", "XXX.X", "XX.XX", "XX.XX", "XX.XX", "XX.XX", "XX..X", "XX..X"],
     "A": [".XXX.", "XXXXX", "XX.XX", "XX.XX", "XX.XX", "XXXXX", "XXXXX", "XX.XX", "XX.XX", "XX.XX"],
     "K": ["XX..X", "XX.XX", "XX.XX", "XXXX.", "XXX..", "XXX..", "XXXX.", "XX.XX", "XX.XX", "XX..X"],
-    "E": ["XXXXX", "XXXXX", "XX...", "XX...", "XXXX.", "XXXX.", "XX...", "XX...", "XXXXX", "XXXXX"],
+    "E": ["XXXX", "XXXX", "XX..", "XX..", "XXX.", "XXX.", "XX..", "XX..", "XXXX", "XXXX"],
 }
-TITLE_RAMP = [15, 14, 14, 14, 14, 14, 14, 14, 14, 6]
+TITLE_RAMP = [15, 14, 14, 14, 14, 14, 14, 14, 6, 6]
 
-# Key caps five columns wide and three rows tall, the arrow in dark grey.
-ARROWS = {"up": ["..X..", ".XXX.", "XXXXX"], "down": ["XXXXX", ".XXX.", "..X.."],
-          "left": ["..XX.", "XXXX.", "..XX."], "right": [".XX..", ".XXXX", ".XX.."]}
+# Key caps seven columns wide and three rows tall: light grey with a clear
+# border round an arrow in dark blue (8.7 : 1), so each reads as a key and
+# its direction.
+ARROWS = {"up": ["...X...", "..XXX..", ".XXXXX."], "down": [".XXXXX.", "..XXX..", "...X..."],
+          "left": ["..X....", ".XXXXX.", "..X...."], "right": ["....X..", ".XXXXX.", "....X.."]}
 
 
 def keycap(p, x0, y0, arrow):
     for y, row in enumerate(ARROWS[arrow]):
         for x, c in enumerate(row):
-            p.set(x0 + x, y0 + y, 8 if c == "X" else 7)
+            p.set(x0 + x, y0 + y, 1 if c == "X" else 7)
 
 
 def box(p, x0, y0, x1, y1, colour, corner):
@@ -70,35 +72,36 @@ def interface():
     for x in range(50, 79):
         p.set(x, 29, 10)
         p.set(x, 42, 10)
-    # Bold letters five columns wide, two-column stems: SNAKE fills the
-    # plate's 29 columns. Yellow, lit along the top, a dark green shadow below.
-    tx, ty = 50, 31
-    for k, ch in enumerate("SNAKE"):
-        for y, row in enumerate(TITLE[ch]):
+    # Bold letters with two-column stems, S and E four columns wide and the
+    # others five: SNAKE takes 27 of the plate's 29 columns, one clear on
+    # each side. Yellow, lit along the top, dark yellow along the foot.
+    tx, ty = 51, 31
+    for ch in "SNAKE":
+        rows = TITLE[ch]
+        for y, row in enumerate(rows):
             for x, c in enumerate(row):
                 if c == "X":
-                    p.set(tx + 6 * k + x, ty + y, TITLE_RAMP[y])
-                    if y + 1 == len(TITLE[ch]) or TITLE[ch][y + 1][x] != "X":
-                        p.set(tx + 6 * k + x, ty + y + 1, PANEL)
+                    p.set(tx + x, ty + y, TITLE_RAMP[y])
+        tx += len(rows[0]) + 1
     # The cursor keys the viewer steers with, in the greetings box below
     # the greeting lines and above the menu.
-    for x0, y0, arrow in ((62, 17, "up"), (56, 21, "left"), (62, 21, "down"), (68, 21, "right")):
+    for x0, y0, arrow in ((61, 17, "up"), (53, 21, "left"), (61, 21, "down"), (69, 21, "right")):
         keycap(p, x0, y0, arrow)
-    # A game snake under the title: a chain of segments turning up towards
-    # the heart it is after.
-    segments = [(51, 46), (54, 46), (57, 46), (60, 46), (63, 46), (66, 46), (66, 43)]
-    for x, y in segments:
+    # Under the title, what the game shows: a green snake of square
+    # segments with a yellow head (its eye dark blue), after a red heart.
+    for x in range(51, 66, 3):
         for dx in (0, 1):
             for dy in (0, 1):
-                p.set(x + dx, y + dy, 10)
-    for x in range(69, 72):
-        for y in (43, 44):
+                p.set(x + dx, 45 + dy, 10)
+    for x in range(66, 70):
+        for y in range(44, 48):
             p.set(x, y, 14)
-    p.set(71, 43, 15)
-    p.set(72, 44, 12)
-    for x, y in ((75, 43), (77, 43), (75, 44), (76, 44), (77, 44), (76, 45)):
-        p.set(x, y, 12)
-    p.set(75, 43, 15)
+    p.set(68, 45, 1)
+    heart = ["XX.XX", "XXXXX", ".XXX.", "..X.."]
+    for y, row in enumerate(heart):
+        for x, c in enumerate(row):
+            if c == "X":
+                p.set(72 + x, 44 + y, 12)
     return p
 
 
