@@ -134,7 +134,7 @@ TEST_F(ShowPictures, LightSpotsBrightenWhatTheyCover) {
       const uint32_t now = t0 + ms;
       audit::tickNow() = now;
       audit::atSongTime(music, ms);
-      scene.draw();
+      scene.draw(readFrameTime(*scene.music));
       // How many spots cover each cell (centres as the scene places them).
       int spots[kCols * kRows] = {};
       const double n = static_cast<int32_t>(now);
@@ -282,7 +282,7 @@ TEST_F(ShowPictures, ThePartysNamePassesTheMiddleWhole) {
   for (uint32_t ms = 53400; ms <= 61200; ms += 20) {  // beats 178 to 204
     audit::tickNow() = t0 + ms;
     audit::atSongTime(music, ms);
-    scene.draw();
+    scene.draw(readFrameTime(*scene.music));
     const int offset = static_cast<int>(audit::tickNow() - TextRaster::shared->scrollerStart.time - 312) / 10;
     if (std::abs(offset + 40 - (first + last) / 2) > 15) continue;
     ++centred;

@@ -6,10 +6,11 @@ that centre, horns included, so that the mask stays clear of the screen's
 edges at every angle it spins through and in the quarter turn.
 
 Colours are chosen for the talking scene's light spots, which add one to a
-cell's colour number: dark magenta -> dark yellow -> light grey and yellow
--> white all get brighter in their own family, so lit parts of the mask
-shine instead of changing hue. Red, cyan, grey and white are left out (they
-would turn magenta, red, blue or black)."""
+cell's colour number: yellow -> white and dark yellow -> light grey (the
+gold) get brighter in their own family, the dark magenta shadows turn dark
+gold and the jade eyes cyan, so lit parts of the mask shine instead of
+staining. Red, cyan, grey and white are left out (they would turn magenta,
+red, blue or black)."""
 
 import os
 
