@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 
 #ifndef KESTRUNE_VERSION
 #error "KESTRUNE_VERSION comes from the build (the project's version)"
@@ -117,7 +119,8 @@ std::string applyBeat(std::optional<double>& beat, const char* value) {
 }
 
 std::string applyPath(std::string& path, const char* value) {
-  if (*value == '\0') return "a path";
+  // "--capture --frames x" is a forgotten value, not a file named --frames.
+  if (*value == '\0' || std::strncmp(value, "--", 2) == 0) return "a path (write one that starts with -- as ./--NAME)";
   path = value;
   return "";
 }
@@ -168,6 +171,34 @@ CommandLine fail(std::string error) {
   line.action = CommandLine::Action::Fail;
   line.error = std::move(error);
   return line;
+}
+
+// A path as it will be reached: absolute, tidy, with the links of its
+// existing part followed.
+std::filesystem::path resolvedPath(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+  return error ? std::filesystem::path(path).lexically_normal() : resolved;
+}
+
+// What a recording cannot do, found before anything starts: "" when fine.
+std::string recordingProblem(const CommandLine& line) {
+  if (!line.captureFile.empty() && !line.framesDir.empty()) {
+    const std::filesystem::path video = resolvedPath(line.captureFile);
+    const std::filesystem::path frames = resolvedPath(line.framesDir);
+    const auto mismatch = std::mismatch(video.begin(), video.end(), frames.begin(), frames.end());
+    if (mismatch.first == video.end()) {
+      return "--capture and --frames name the same place (" + line.captureFile + ", " + line.framesDir +
+             "): the video is a file, the frames need a directory";
+    }
+  }
+  // H.264 pictures (4:2:0) have even sides.
+  if (!line.captureFile.empty() && line.presets.size &&
+      (line.presets.size->width % 2 != 0 || line.presets.size->height % 2 != 0)) {
+    return "--capture needs an even --size (H.264 video), got " + std::to_string(line.presets.size->width) + "x" +
+           std::to_string(line.presets.size->height);
+  }
+  return "";
 }
 
 const char kSynopsis[] = "Usage: kestrune [OPTION]...\n";
@@ -229,6 +260,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   if (line.fromBeat && line.toBeat && *line.toBeat <= *line.fromBeat) {
     return fail("--to must come after --from");
   }
+  const std::string problem = recordingProblem(line);
+  if (!problem.empty()) return fail(problem);
   return line;
 }
 

@@ -4,10 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "capture/output_file.h"
@@ -18,35 +17,6 @@ namespace {
 // Hidden directories are named after the recording's process, so that one
 // killed outright (no chance to clean up) can be told from one still running.
 const char kStagingPrefix[] = ".kestrune-frames-";
-
-bool processGone(long pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
-
-// The frame pictures in `staging` and then the directory itself; anything
-// else in it keeps it there.
-void removeStaging(const std::string& staging) {
-  if (DIR* dir = ::opendir(staging.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      if (std::strncmp(entry->d_name, "frame_", 6) == 0) ::unlink((staging + "/" + entry->d_name).c_str());
-    }
-    ::closedir(dir);
-  }
-  ::rmdir(staging.c_str());
-}
-
-void removeStagingOfGoneProcesses(const std::string& directory) {
-  DIR* dir = ::opendir(directory.c_str());
-  if (!dir) return;
-  std::vector<std::string> stale;
-  while (dirent* entry = ::readdir(dir)) {
-    const size_t prefixLength = sizeof kStagingPrefix - 1;
-    if (std::strncmp(entry->d_name, kStagingPrefix, prefixLength) != 0) continue;
-    char* end = nullptr;
-    const long pid = std::strtol(entry->d_name + prefixLength, &end, 10);
-    if (end != entry->d_name + prefixLength && *end == '-' && processGone(pid)) stale.push_back(entry->d_name);
-  }
-  ::closedir(dir);
-  for (const std::string& name : stale) removeStaging(directory + "/" + name);
-}
 
 }  // namespace
 
@@ -63,18 +33,50 @@ std::string FrameDirectory::fileName(int64_t index) {
   return name;
 }
 
+bool FrameDirectory::isFrameName(const char* name) {
+  if (std::strncmp(name, "frame_", 6) != 0) return false;
+  const char* digits = name + 6;
+  const char* end = digits;
+  while (*end >= '0' && *end <= '9') ++end;
+  return end - digits >= 6 && std::strcmp(end, ".png") == 0;
+}
+
+// The frame pictures already in the directory, by name. `problem` is set
+// when one of those names is held by anything but a regular file.
+std::vector<std::string> FrameDirectory::earlierFrames(std::string& problem) const {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(directory_.c_str());
+  if (!dir) return names;
+  while (dirent* entry = ::readdir(dir)) {
+    if (!isFrameName(entry->d_name)) continue;
+    const std::string why = platform::FileSetMove::problem(directory_ + "/" + entry->d_name);
+    if (!why.empty() && problem.empty()) problem = directory_ + "/" + entry->d_name + " " + why;
+    names.push_back(entry->d_name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
 bool FrameDirectory::create(const std::string& directory) {
   abandon();
   directory_ = directory;
-  if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
+  if (::mkdir(directory.c_str(), 0777) == 0) {
+    // Made for this recording: it goes again unless the recording succeeds.
+    madeDirectory_ = true;
+    removeAtExit(directory_);
+  } else if (errno != EEXIST) {
     return fail("cannot make " + directory + ": " + std::strerror(errno));
-  removeStagingOfGoneProcesses(directory);
-  std::string pattern = directory + "/" + kStagingPrefix + std::to_string(::getpid()) + "-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (::mkdtemp(name.data()) == nullptr) return fail("cannot write into " + directory + ": " + std::strerror(errno));
-  staging_ = name.data();
-  removeAtExit(staging_);
+  }
+  std::string problem;
+  earlierFrames(problem);
+  if (!problem.empty()) {
+    abandon();
+    return fail(problem + ": refusing to replace it");
+  }
+  if (!staging_.create(directory, kStagingPrefix, error_)) {
+    abandon();
+    return false;
+  }
   return true;
 }
 
@@ -90,39 +92,75 @@ bool FrameDirectory::write(int64_t index, int width, int height, const uint8_t* 
     }
   }
   const std::string name = fileName(index);
-  const std::string path = staging_ + "/" + name;
-  removeAtExit(path);
+  const std::string path = staging_.add(name);
   names_.push_back(name);
   if (!writePng(path, width, height, 3, rgb_)) return fail("cannot write " + path + ": " + std::strerror(errno));
   return true;
 }
 
-bool FrameDirectory::commit() {
-  for (const std::string& name : names_) {
-    const std::string from = staging_ + "/" + name;
-    if (::rename(from.c_str(), (directory_ + "/" + name).c_str()) != 0) {
-      const std::string why = std::strerror(errno);
-      abandon();
-      return fail("cannot move " + name + " into " + directory_ + ": " + why);
-    }
-    forgetRemoveAtExit(from);
+bool FrameDirectory::moveIn() {
+  if (!staging_.exists()) return fail("no frames to move into " + directory_);
+  // Every name is checked before anything moves.
+  std::string problem;
+  std::vector<std::string> earlier = earlierFrames(problem);
+  if (!problem.empty()) {
+    const std::string why = problem + ": refusing to replace it";
+    abandon();
+    return fail(why);
   }
+  std::sort(earlier.begin(), earlier.end());
+  std::vector<std::string> fresh = names_;
+  std::sort(fresh.begin(), fresh.end());
+  std::vector<std::string> stale;
+  std::set_difference(earlier.begin(), earlier.end(), fresh.begin(), fresh.end(), std::back_inserter(stale));
+
+  move_.reset(new platform::FileSetMove(&staging_));
+  bool ok = true;
+  for (const std::string& name : stale) {
+    if (!(ok = move_->remove(directory_ + "/" + name))) break;
+  }
+  for (size_t i = 0; ok && i < names_.size(); ++i) {
+    const std::string& name = names_[i];
+    if ((ok = move_->place(staging_.path() + "/" + name, directory_ + "/" + name))) staging_.forget(name);
+  }
+  if (!ok) {
+    const std::string why = move_->error();
+    move_->rollback();
+    abandon();
+    return fail(why);
+  }
+  return true;
+}
+
+void FrameDirectory::keep() {
+  if (move_) move_->finish();
+  move_.reset();
   names_.clear();
-  ::rmdir(staging_.c_str());
-  forgetRemoveAtExit(staging_);
-  staging_.clear();
+  staging_.remove();
+  if (madeDirectory_) forgetRemoveAtExit(directory_);
+  madeDirectory_ = false;
+}
+
+void FrameDirectory::putBack() {
+  if (move_) move_->rollback();
+  move_.reset();
+  abandon();
+}
+
+bool FrameDirectory::commit() {
+  if (!moveIn()) return false;
+  keep();
   return true;
 }
 
 void FrameDirectory::abandon() {
-  if (staging_.empty()) return;
-  for (const std::string& name : names_) {
-    const std::string path = staging_ + "/" + name;
-    ::unlink(path.c_str());
-    forgetRemoveAtExit(path);
-  }
+  if (move_) move_->rollback();
+  move_.reset();
   names_.clear();
-  ::rmdir(staging_.c_str());
-  forgetRemoveAtExit(staging_);
-  staging_.clear();
+  staging_.remove();
+  if (madeDirectory_) {
+    ::rmdir(directory_.c_str());
+    forgetRemoveAtExit(directory_);
+    madeDirectory_ = false;
+  }
 }

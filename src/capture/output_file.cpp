@@ -1,35 +1,50 @@
 #include "capture/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace {
-
-std::vector<std::string>& pendingRemovals() {
-  static std::vector<std::string> paths;
-  return paths;
-}
-
-void removePending() {
-  // Directories are listed after the files inside them.
-  std::vector<std::string>& paths = pendingRemovals();
-  for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
-    if (::unlink(it->c_str()) != 0) ::rmdir(it->c_str());
-  }
-  paths.clear();
-}
 
 std::string errnoText() { return std::strerror(errno); }
 
+// Hidden names of an unfinished `base`: ".<base>.unfinished-<pid>." and a
+// suffix, so that those of a process killed outright can be told from live
+// ones (and from anything a person would name a file).
+std::string hiddenPrefix(const std::string& base) { return "." + base + ".unfinished-"; }
+
+// Unfinished files of `base` in `directory` whose process is gone (killed
+// before it could clean up).
+void removeLeftoversOfGoneProcesses(const std::string& directory, const std::string& base) {
+  const std::string prefix = hiddenPrefix(base);
+  DIR* dir = ::opendir(directory.c_str());
+  if (!dir) return;
+  std::vector<std::string> stale;
+  while (dirent* entry = ::readdir(dir)) {
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+    const char* digits = entry->d_name + prefix.size();
+    char* end = nullptr;
+    const long pid = std::strtol(digits, &end, 10);
+    if (end != digits && *end == '.' && processIsGone(pid)) stale.push_back(directory + "/" + entry->d_name);
+  }
+  ::closedir(dir);
+  for (const std::string& path : stale) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) ::unlink(path.c_str());
+  }
+}
+
 }  // namespace
+
 
 std::string directoryOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -43,17 +58,6 @@ std::string baseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void removeAtExit(const std::string& path) {
-  static bool registered = false;
-  if (!registered) registered = std::atexit(removePending) == 0;
-  pendingRemovals().push_back(path);
-}
-
-void forgetRemoveAtExit(const std::string& path) {
-  std::vector<std::string>& paths = pendingRemovals();
-  paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
-}
-
 OutputFile::~OutputFile() { abandon(); }
 
 bool OutputFile::fail(const std::string& what) {
@@ -63,11 +67,12 @@ bool OutputFile::fail(const std::string& what) {
 
 bool OutputFile::create(const std::string& path) {
   abandon();
-  path_ = path;
-  const std::string directory = directoryOf(path);
   if (baseNameOf(path).empty()) return fail(path + " names a directory, not a file");
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return fail(path + " is a directory");
+  // Only a regular file is ever replaced; through a link, the file it points to.
+  const std::string problem = platform::outputProblem(path, &path_);
+  if (!problem.empty()) return fail(path + " " + problem + ": refusing to replace it");
+  const std::string directory = directoryOf(path_);
+  removeLeftoversOfGoneProcesses(directory, baseNameOf(path_));
 
   // An unnamed file cannot be left behind, however the process ends.
   fd_ = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
@@ -82,7 +87,7 @@ bool OutputFile::create(const std::string& path) {
   // the file system has no unnamed files, so a named one is made instead.
   if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)
     return fail("cannot write into " + directory + ": " + errnoText());
-  std::string pattern = directory + "/." + baseNameOf(path) + ".XXXXXX";
+  std::string pattern = directory + "/" + hiddenPrefix(baseNameOf(path_)) + std::to_string(::getpid()) + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   fd_ = ::mkstemp(name.data());
@@ -97,6 +102,12 @@ bool OutputFile::create(const std::string& path) {
   return true;
 }
 
+bool OutputFile::check() {
+  if (fd_ < 0) return fail("no file to complete");
+  const std::string problem = platform::outputProblem(path_);
+  return problem.empty() || fail(path_ + " " + problem + ": refusing to replace it");
+}
+
 bool OutputFile::commit() {
   if (fd_ < 0) return fail("no file to complete");
   if (::fsync(fd_) != 0) {
@@ -109,8 +120,8 @@ bool OutputFile::commit() {
     // the target: rename replaces an existing file in one step.
     const std::string directory = directoryOf(path_);
     for (int attempt = 0; attempt < 100 && namedTemp_.empty(); ++attempt) {
-      const std::string candidate = directory + "/." + baseNameOf(path_) + "." + std::to_string(::getpid()) + "." +
-                                    std::to_string(attempt);
+      const std::string candidate = directory + "/" + hiddenPrefix(baseNameOf(path_)) + std::to_string(::getpid()) +
+                                    "." + std::to_string(attempt);
       if (::linkat(AT_FDCWD, writable_.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         namedTemp_ = candidate;
         removeAtExit(namedTemp_);
@@ -124,6 +135,13 @@ bool OutputFile::commit() {
       abandon();
       return fail("cannot name " + path_ + ": no free temporary name");
     }
+  }
+  // Whatever took the name since create() is checked again: only a regular
+  // file is replaced.
+  const std::string problem = platform::outputProblem(path_);
+  if (!problem.empty()) {
+    abandon();
+    return fail(path_ + " " + problem + ": refusing to replace it");
   }
   if (::rename(namedTemp_.c_str(), path_.c_str()) != 0) {
     const std::string why = errnoText();

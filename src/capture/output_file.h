@@ -2,12 +2,18 @@
 
 #include <string>
 
+#include "platform/files.h"
+
 // A file that appears under its name only when it is complete. It is
 // written as an unnamed file in the target's directory (a named hidden one
 // where the file system cannot do that, removed on failure and at exit),
 // and committing gives it the asked-for name in one step, replacing what
 // was there. Abandoned or never committed, nothing is left behind and an
-// existing file of that name is untouched.
+// existing file of that name is untouched. Only a regular file is ever
+// replaced: a directory, FIFO, device or socket of that name is refused, and
+// a symbolic link is written through (the file it points to is replaced,
+// the link stays). Hidden files that a killed run left beside the target
+// are cleared by the next create() for that name.
 class OutputFile {
  public:
   OutputFile() = default;
@@ -15,12 +21,17 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // False with error() set when the directory does not take a new file.
+  // False with error() set when the directory does not take a new file or
+  // the name is taken by something that is not a regular file.
   bool create(const std::string& path);
 
   // A path through which libraries can open, write, reopen and read the
   // unfinished file.
   const std::string& writablePath() const { return writable_; }
+
+  // False with error() set when the name has been taken since create() by
+  // something commit() would refuse to replace (nothing is abandoned).
+  bool check();
 
   // Flushes the file to disk and names it. False with error() set, and the
   // file abandoned, on failure.
@@ -45,7 +56,7 @@ class OutputFile {
 std::string directoryOf(const std::string& path);
 std::string baseNameOf(const std::string& path);
 
-// Removes `path` at process exit unless forgotten first: fatal errors end
-// the process through exit() without unwinding.
-void removeAtExit(const std::string& path);
-void forgetRemoveAtExit(const std::string& path);
+// Shared with the frame pictures and the tools.
+using platform::forgetRemoveAtExit;
+using platform::processIsGone;
+using platform::removeAtExit;

@@ -16,6 +16,7 @@
 #include "capture/output_file.h"
 #include "capture/picture_scaler.h"
 #include "capture/progress_line.h"
+#include "capture/recording_outputs.h"
 #include "show_core.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
@@ -281,18 +282,13 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   stats.encodeSeconds = worker.busySeconds();
   stats.videoSeconds = static_cast<double>(stats.frames) / plan.fps;
 
-  if (ok && !request.videoPath.empty()) {
-    if (!writer.finish()) {
-      error = request.videoPath + ": " + writer.error();
-      ok = false;
-    } else if (!videoFile.commit()) {
-      error = videoFile.error();
-      ok = false;
-    }
-  }
-  if (ok && !request.framesDir.empty() && !frames.commit()) {
-    error = frames.error();
+  if (ok && !request.videoPath.empty() && !writer.finish()) {
+    error = request.videoPath + ": " + writer.error();
     ok = false;
+  }
+  if (ok) {
+    ok = commitRecording(request.videoPath.empty() ? nullptr : &videoFile,
+                         request.framesDir.empty() ? nullptr : &frames, error);
   }
   return ok;
 }

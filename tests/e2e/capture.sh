@@ -68,3 +68,22 @@ for f in "$workdir"/a/*.png; do
 done
 [ "$(listing)" = show.mp4 ] || fail "left behind: $(listing)"
 echo "ok (no display)"
+
+# A frames directory the recording made goes again when it is interrupted.
+(cd "$workdir" && SDL_AUDIODRIVER=dummy exec "$KESTRUNE_BIN" --frames fresh --size 320x180 \
+    >"$workdir/stdout" 2>"$workdir/stderr") &
+pid=$!
+sleep 4
+kill -INT "$pid"
+wait "$pid"; code=$?
+[ "$code" = 130 ] || fail "an interrupted recording of frames ended with $code, expected 130"
+[ ! -e "$workdir/fresh" ] || fail "the interrupted recording left its directory: $(ls -A "$workdir/fresh")"
+echo "ok (interrupted frames)"
+
+# Only a regular file is replaced: a FIFO of that name is refused and stays.
+mkfifo "$workdir/out/pipe.mp4"
+record --capture out/pipe.mp4 --size 320x180 --to 1; code=$?
+[ "$code" = 1 ] || fail "a recording onto a FIFO ended with $code, expected 1"
+grep -q 'refusing to replace it' "$workdir/stderr" || fail "no word of the refusal: $(cat "$workdir/stderr")"
+[ -p "$workdir/out/pipe.mp4" ] || fail "the FIFO was replaced"
+echo "ok (not a regular file)"

@@ -108,7 +108,7 @@ TEST(CommandLineTest, RecordingOptionsAreReadAndBelongToARecording) {
   } cases[] = {
       {{"--fps", "30"}, "--fps, --from and --to belong to a recording (--capture or --frames)"},
       {{"--frames", "d", "--from", "44", "--to", "44"}, "--to must come after --from"},
-      {{"--capture", ""}, "invalid value '' for --capture: expected a path"},
+      {{"--capture", ""}, "invalid value '' for --capture: expected a path (write one that starts with -- as ./--NAME)"},
       {{"--capture", "a.mp4", "--fps", "0"}, "invalid value '0' for --fps: expected frames per second, 1 to 240"},
   };
   for (const auto& c : cases) {
@@ -118,6 +118,42 @@ TEST(CommandLineTest, RecordingOptionsAreReadAndBelongToARecording) {
   }
   for (const char* beat : {"-1", "1e9", "nan", "inf", "12b", "", " 3", "0x10"}) {
     EXPECT_EQ(CommandLine::Action::Fail, parse({"--capture", "a.mp4", "--from", beat}).action) << "'" << beat << "'";
+  }
+}
+
+// Recordings that could only fail at their end (after the whole show was
+// drawn) are refused before anything starts.
+TEST(CommandLineTest, RecordingsThatCannotSucceedAreRefusedUpFront) {
+  const std::vector<std::vector<const char*>> refused = {
+      {"--capture", "out", "--frames", "out"},
+      {"--capture", "out", "--frames", "./out/"},
+      {"--capture", "out", "--frames", "out/inner"},
+      {"--capture", "--frames", "x"},
+      {"--frames", "--capture", "x.mp4"},
+      {"--frames=--x"},
+      {"--capture", "odd.mp4", "--size", "1279x720"},
+      {"--size", "1280x721", "--capture", "odd.mp4"},
+  };
+  for (const auto& arguments : refused) {
+    std::string shown;
+    for (const char* argument : arguments) shown += std::string(argument) + " ";
+    const CommandLine line = parse(arguments);
+    EXPECT_EQ(CommandLine::Action::Fail, line.action) << shown;
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    EXPECT_EQ(2, reportCommandLine(line, out, err)) << shown;
+    std::fclose(out);
+    std::fclose(err);
+  }
+  EXPECT_EQ("--capture needs an even --size (H.264 video), got 1279x720",
+            parse({"--capture", "odd.mp4", "--size", "1279x720"}).error);
+  // Still fine: a path spelled past its dashes, odd frames without a video,
+  // a video inside the frames' directory.
+  for (const auto& arguments : std::vector<std::vector<const char*>>{{"--capture", "./--x.mp4"},
+                                                                     {"--frames", "shots", "--size", "1279x721"},
+                                                                     {"--frames", "shots", "--capture", "shots/v.mp4"}}) {
+    const CommandLine line = parse(arguments);
+    EXPECT_EQ(CommandLine::Action::Run, line.action) << line.error;
   }
 }
 

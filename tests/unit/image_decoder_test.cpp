@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,6 +95,9 @@ const std::pair<std::string, std::string> kBmpInvalid{"ERROR at src\\\\util\\\\t
                                                       "Invalid texture information"};
 
 const std::pair<std::string, std::string> kJpgInvalid{"ERROR at src\\\\util\\\\texture\\\\jpg_loader\\.cpp:[0-9]+",
+                                                      "Invalid texture information"};
+
+const std::pair<std::string, std::string> kTgaInvalid{"ERROR at src\\\\util\\\\texture\\\\tga_loader\\.cpp:[0-9]+",
                                                       "Invalid texture information"};
 
 std::pair<std::string, std::string> tgaError(const char* text) { return {"ERROR", text}; }
@@ -229,21 +234,47 @@ TEST_F(ImageDecoderTest, TgaHeaderFailures) {
   expectFails(load_tga, "tga_type3.tga", {{"Invalid Image", "TGA file be type 2 or type 10 "}});
   expectFails(load_tga, "tga_image_id.tga", {{"Invalid Image", "TGA file be type 2 or type 10 "}});
   expectFails(load_tga, "tga_short_info.tga", {tgaError("Could not read info header")});
-  const std::pair<std::string, std::string> invalid{"ERROR at src\\\\util\\\\texture\\\\tga_loader\\.cpp:[0-9]+",
-                                                    "Invalid texture information"};
-  expectFails(load_tga, "tga_16bit.tga", {invalid});
-  expectFails(load_tga, "tga_zero_width.tga", {invalid});
+  expectFails(load_tga, "tga_16bit.tga", {kTgaInvalid});
+  expectFails(load_tga, "tga_zero_width.tga", {kTgaInvalid});
 }
 
 TEST_F(ImageDecoderTest, TgaDataFailures) {
   expectFails(load_tga, "tga_truncated.tga", {tgaError("Could not read image data")});
-  // 65535 x 65535 pixels promised by a few bytes: no 17 GB allocation.
-  expectFails(load_tga, "tga_huge.tga", {tgaError("Could not read image data")});
-  expectFails(load_tga, "tga_huge_rle.tga", {tgaError("Could not read RLE header")});
+  // 65535 x 65535 pixels promised by a few bytes: past the pixel cap.
+  expectFails(load_tga, "tga_huge.tga", {kTgaInvalid});
+  expectFails(load_tga, "tga_huge_rle.tga", {kTgaInvalid});
   expectFails(load_tga, "tga_rle_no_header.tga", {tgaError("Could not read RLE header")});
   expectFails(load_tga, "tga_rle_short_run.tga", {tgaError("Could not read from file")});
   expectFails(load_tga, "tga_rle_short_raw.tga", {tgaError("Could not read image data")});
   expectFails(load_tga, "tga_rle_too_many.tga", {tgaError("Too many pixels read")});
+}
+
+std::string littleEndian16(int value) { return std::string{char(value & 0xFF), char(value >> 8)}; }
+
+// A file of `bytes` beginning with `head` and holding zeros after it, without
+// writing them (a sparse file).
+std::string sparseFile(const char* name, const std::string& head, off_t bytes) {
+  const std::string file = testImagePath(name);
+  std::ofstream(file, std::ios::binary) << head;
+  EXPECT_EQ(0, truncate(file.c_str(), bytes));
+  return file;
+}
+
+// One pixel past the cap (8193 x 8192) is refused from the header, before a
+// byte is decoded: the decoder once took 16384 x 16384 run-length pixels
+// (1 GB) from 10 MB of file, and allowed 65535 x 65535.
+TEST_F(ImageDecoderTest, TgaPastThePixelCapIsInvalid) {
+  const std::string size = littleEndian16(8193) + littleEndian16(8192) + std::string("\x18\x00", 2);
+  // Complete run-length packets of 128 pixels each (2 MB).
+  std::string runs = std::string("\0\0\x0A\0\0\0\0\0\0\0\0\0", 12) + size;
+  const std::string packet("\xFF\x10\x20\x30", 4);
+  for (int64_t pixels = 0; pixels < int64_t{8193} * 8192; pixels += 128) runs += packet;
+  std::ofstream(testImagePath("over_cap_rle.tga"), std::ios::binary) << runs;
+  expectFails(load_tga, "over_cap_rle.tga", {kTgaInvalid});
+  sparseFile("over_cap_plain.tga", std::string("\0\0\x02\0\0\0\0\0\0\0\0\0", 12) + size,
+             18 + off_t{8193} * 8192 * 3);
+  expectFails(load_tga, "over_cap_plain.tga", {kTgaInvalid});
+  expectFails(load_tga, regressionFile("tga", "over-cap-65535x65535-rle.tga").c_str(), {kTgaInvalid});
 }
 
 // ---------------------------------------------------------------- BMP
@@ -270,6 +301,18 @@ TEST_F(ImageDecoderTest, BmpHostileHeadersFailAtOnce) {
   expectFails(load_bmp, regressionFile("bmp", "hang-zero-width.bmp").c_str(), {kBmpInvalid});
   expectFails(load_bmp, regressionFile("bmp", "oom-offset-past-eof.bmp").c_str(), {});
   expectFails(load_bmp, regressionFile("bmp", "ubsan-overflow-line53.bmp").c_str(), {});
+}
+
+// A whole 8193 x 8192 picture (a sparse file of 201 MB): past the cap, it
+// fails before a pixel is read.
+TEST_F(ImageDecoderTest, BmpPastThePixelCapFailsSilently) {
+  auto le32 = [](uint32_t v) { return littleEndian16(int(v & 0xFFFF)) + littleEndian16(int(v >> 16)); };
+  const uint32_t pixelBytes = 8193u * 8192u * 3u;
+  const std::string head = "BM" + le32(54 + pixelBytes) + le32(0) + le32(54) +  // file header
+                           le32(40) + le32(8193) + le32(8192) + littleEndian16(1) + littleEndian16(24) + le32(0) +
+                           le32(pixelBytes) + le32(2835) + le32(2835) + le32(0) + le32(0);
+  sparseFile("over_cap.bmp", head, 54 + off_t{pixelBytes});
+  expectFails(load_bmp, "over_cap.bmp", {});
 }
 
 // ---------------------------------------------------------------- JPEG

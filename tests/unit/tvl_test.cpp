@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -82,7 +84,7 @@ TEST_F(TvlTest, PackedListMatchesTheIndependentWriter) {
   EXPECT_TRUE(packed == readFile(dir_ + "/reference.tvl"));
 
   // The data module did the writing, and nothing is left behind.
-  EXPECT_NE(ours.out.find(" Writing datafile data.tvl:\n"), std::string::npos) << ours.out;
+  EXPECT_NE(ours.out.find(" Writing datafile out/show.tvl:\n"), std::string::npos) << ours.out;
   EXPECT_NE(ours.out.find(" [DATA] Skipping duplicate entry for data/fonts/font.ttf\n"), std::string::npos);
   EXPECT_FALSE(fs::exists(root_ + "/data.tvl"));
   for (const auto& entry : fs::directory_iterator(dir_ + "/out")) EXPECT_EQ(entry.path().filename(), "show.tvl");
@@ -129,49 +131,175 @@ TEST_F(TvlTest, BadUsageExitsWithTwo) {
   EXPECT_EQ(tvl("--help").code, 0);
 }
 
-TEST_F(TvlTest, FailuresExitWithOne) {
-  auto expectFailure = [this](const std::string& arguments, const std::string& message) {
+// Each failure is one line, "tvl: FILE: reason", and exit code 1.
+TEST_F(TvlTest, FailuresExitWithOneLineAndOne) {
+  auto expectFailure = [this](const std::string& arguments, const std::string& line) {
     Outcome outcome = tvl(arguments);
     EXPECT_EQ(outcome.code, 1) << arguments;
-    EXPECT_NE(outcome.err.find(message), std::string::npos) << arguments << ":\n" << outcome.err;
+    EXPECT_EQ(outcome.err, line + "\n") << arguments;
   };
   writeFile(dir_ + "/missing.txt", "stream data/a/pic.raw\nstream data/a/absent.raw\n");
-  expectFailure("pack --root root --list missing.txt out.tvl", "tvl: cannot open data/a/absent.raw");
+  expectFailure("pack --root root --list missing.txt out.tvl", "tvl: data/a/absent.raw: No such file or directory");
   writeFile(dir_ + "/badkind.txt", "stream data/a/pic.raw\npicture data/a/pic.raw\n");
-  expectFailure("pack --root root --list badkind.txt out.tvl", "badkind.txt:2: unknown load \"picture\"");
+  expectFailure("pack --root root --list badkind.txt out.tvl",
+                "tvl: badkind.txt:2: unknown load \"picture\" (expected stream, buffer or text)");
   writeFile(dir_ + "/empty.txt", "# nothing\n");
-  expectFailure("pack --root root --list empty.txt out.tvl", "tvl: nothing to pack");
-  expectFailure("pack --root nowhere --list list.txt out.tvl", "tvl: cannot enter nowhere");
+  expectFailure("pack --root root --list empty.txt out.tvl", "tvl: out.tvl: nothing to pack");
+  expectFailure("pack --root nowhere --list list.txt out.tvl", "tvl: nowhere: cannot enter: No such file or directory");
+  expectFailure("pack --root root --list nolist.txt out.tvl", "tvl: nolist.txt: No such file or directory");
+  fs::create_directory(root_ + "/adir");
+  // Once "File adir is too large: 9223372036854775807 bytes" in five lines.
+  Outcome directory = tvl("pack ../out.tvl adir", root_);
+  EXPECT_EQ(directory.code, 1);
+  EXPECT_EQ(directory.err, "tvl: adir: is a directory\n");
 
-  // The data module's own fatal reports pass through.
-  addFile("data/zero.raw", "");
-  writeFile(dir_ + "/zero.txt", "stream data/zero.raw\n");
-  expectFailure("pack --root root --list zero.txt out.tvl",
-                "Error in file src\\util\\data\\data.cpp:");
-  expectFailure("pack --root root --list zero.txt out.tvl", "\n\nTried to read 0 bytes from data/zero.raw, got 0\n");
+  // The data module's own fatal reports, as one line naming the file.
   writeFile(dir_ + "/junk.tvl", "Tavorlin Data Fil, or not");
-  expectFailure("list junk.tvl", "\n\nUnrecognized datafile header: Tavorlin Data Fil, \n");
-  expectFailure("list nothere.tvl", "\n\nFailed to open data file nothere.tvl for reading.\n");
+  expectFailure("list junk.tvl", "tvl: junk.tvl: Unrecognized datafile header: Tavorlin Data Fil,");
+  expectFailure("list nothere.tvl", "tvl: nothere.tvl: No such file or directory");
   ASSERT_EQ(tvl("pack --root root --list list.txt good.tvl").code, 0);
   std::string good = readFile(dir_ + "/good.tvl");
   writeFile(dir_ + "/cut.tvl", good.substr(0, good.size() - 5));
-  expectFailure("extract cut.tvl x", "\n\nCorrupt data file cut.tvl: ");
+  expectFailure("extract cut.tvl x",
+                "tvl: cut.tvl: Corrupt data file cut.tvl: the compressed stream's stored length does not fit the file.");
   EXPECT_FALSE(fs::exists(dir_ + "/x"));
 
-  // A failure while writing leaves no work directory beside the output.
+  // A failure while writing leaves nothing beside the output.
   Outcome outcome = runCommand("cd " + quote(dir_) + " && TMPDIR=/nonexistent " + quote(tvl_) +
                                " pack --root root --list list.txt late.tvl");
   EXPECT_EQ(outcome.code, 1);
-  EXPECT_NE(outcome.err.find("\n\nFailed to create tmpfile()\n"), std::string::npos) << outcome.err;
+  EXPECT_EQ(outcome.err, "tvl: late.tvl: Failed to create tmpfile()\n");
   for (const auto& entry : fs::directory_iterator(dir_)) {
-    EXPECT_EQ(entry.path().filename().string().rfind(".tvl-pack", 0), std::string::npos) << entry.path();
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
   }
 
   // Entry names that would land outside the target directory are refused.
   fs::create_directories(root_ + "/inner");
   ASSERT_EQ(tvl("pack ../../evil.tvl ../data/a/pic.raw", root_ + "/inner").code, 0);
-  expectFailure("extract evil.tvl safe", "refusing to extract the entry \"../data/a/pic.raw\"");
+  expectFailure("extract evil.tvl safe",
+                "tvl: evil.tvl: refusing to extract the entry \"../data/a/pic.raw\": it would land outside safe");
   EXPECT_FALSE(fs::exists(dir_ + "/data/a/pic.raw"));
+}
+
+// Names from an archive never reach the terminal raw: an escape sequence in
+// an entry's name once retitled or cleared it.
+TEST_F(TvlTest, EntryNamesAreEscapedWherePrinted) {
+  const std::string name = "data/\x1b]0;owned\x07\x1b[2Jx.raw";
+  addFile(name, "bytes");
+  ASSERT_EQ(tvl("pack ../named.tvl " + quote(name), root_).code, 0);
+  Outcome listed = tvl("list named.tvl");
+  ASSERT_EQ(listed.code, 0) << listed.err;
+  EXPECT_EQ(listed.out, "         5  data/\\x1B]0;owned\\x07\\x1B[2Jx.raw\n");
+  fs::create_directories(dir_ + "/into/data/\x1b]0;owned\x07\x1b[2Jx.raw");
+  Outcome blocked = tvl("extract named.tvl into");
+  EXPECT_EQ(blocked.code, 1);
+  EXPECT_EQ(blocked.err.find('\x1b'), std::string::npos) << blocked.err;
+  EXPECT_NE(blocked.err.find("\\x1B[2Jx.raw"), std::string::npos) << blocked.err;
+}
+
+// An empty file is a file: it packs, lists and comes back out.
+TEST_F(TvlTest, EmptyFilesPack) {
+  addFile("data/zero.raw", "");
+  writeFile(dir_ + "/zero.txt", "stream data/zero.raw\ntext data/a/pic.raw\n");
+  Outcome packed = tvl("pack --root root --list zero.txt zero.tvl");
+  ASSERT_EQ(packed.code, 0) << packed.err;
+  EXPECT_NE(tvl("list zero.tvl").out.find("         0  data/zero.raw\n"), std::string::npos);
+  ASSERT_EQ(tvl("extract zero.tvl out").code, 0);
+  EXPECT_TRUE(fs::is_regular_file(dir_ + "/out/data/zero.raw"));
+  EXPECT_EQ(fs::file_size(dir_ + "/out/data/zero.raw"), 0u);
+}
+
+// FIFOs, devices and directories are neither read (a FIFO blocked the tool
+// for good) nor replaced (renaming over /dev/null would make it a file); a
+// link is written through and stays a link.
+TEST_F(TvlTest, OnlyRegularFilesAreReadOrReplaced) {
+  ASSERT_EQ(mkfifo((dir_ + "/fifo.tvl").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((root_ + "/fifo.raw").c_str(), 0600), 0);
+  for (const std::string& arguments : {std::string("list fifo.tvl"), std::string("extract fifo.tvl x")}) {
+    Outcome outcome = runCommand("cd " + quote(dir_) + " && timeout 20 " + quote(tvl_) + " " + arguments);
+    EXPECT_EQ(outcome.code, 1) << arguments;
+    EXPECT_EQ(outcome.err, "tvl: fifo.tvl: is a FIFO, not a regular file\n") << arguments;
+  }
+  Outcome input = runCommand("cd " + quote(root_) + " && timeout 20 " + quote(tvl_) + " pack ../in.tvl fifo.raw");
+  EXPECT_EQ(input.code, 1);
+  EXPECT_EQ(input.err, "tvl: fifo.raw: is a FIFO, not a regular file\n");
+
+  Outcome output = tvl("pack ../fifo.tvl data/a/pic.raw", root_);
+  EXPECT_EQ(output.code, 1);
+  EXPECT_EQ(output.err, "tvl: ../fifo.tvl: is a FIFO, not a regular file; refusing to replace it\n");
+  struct stat status {};
+  ASSERT_EQ(lstat((dir_ + "/fifo.tvl").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+  ASSERT_EQ(symlink("fifo.tvl", (dir_ + "/to-fifo.tvl").c_str()), 0);
+  EXPECT_EQ(tvl("pack ../to-fifo.tvl data/a/pic.raw", root_).code, 1);
+
+  writeFile(dir_ + "/real.tvl", "older");
+  ASSERT_EQ(symlink("real.tvl", (dir_ + "/link.tvl").c_str()), 0);
+  ASSERT_EQ(tvl("pack ../link.tvl data/a/pic.raw", root_).code, 0);
+  ASSERT_EQ(lstat((dir_ + "/link.tvl").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+  EXPECT_EQ(tvl("list real.tvl").out, "       192  data/a/pic.raw\n");
+}
+
+// Extraction checks every target first and moves the files in as one set:
+// an entry that cannot be written leaves the target as it was.
+TEST_F(TvlTest, ExtractIsAllOrNothing) {
+  ASSERT_EQ(tvl("pack --root root --list list.txt show.tvl").code, 0);
+  fs::create_directories(dir_ + "/out/data/a");
+  writeFile(dir_ + "/out/data/fonts", "a file where a directory must go");
+  writeFile(dir_ + "/out/data/a/pic.raw", "older picture");
+  Outcome blocked = tvl("extract show.tvl out");
+  EXPECT_EQ(blocked.code, 1);
+  EXPECT_EQ(blocked.err.find('\n'), blocked.err.size() - 1) << blocked.err;
+  EXPECT_NE(blocked.err.find("data/fonts"), std::string::npos) << blocked.err;
+  EXPECT_EQ(readFile(dir_ + "/out/data/a/pic.raw"), "older picture");
+  EXPECT_FALSE(fs::exists(dir_ + "/out/data/a/song.mid"));
+  std::vector<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(dir_ + "/out")) names.push_back(entry.path().string());
+  EXPECT_EQ(names.size(), 4u);
+
+  // A link inside the target could lead out of it: refused too.
+  fs::remove(dir_ + "/out/data/fonts");
+  fs::create_directory(dir_ + "/elsewhere");
+  fs::create_directory_symlink("../../elsewhere", dir_ + "/out/data/fonts");
+  blocked = tvl("extract show.tvl out");
+  EXPECT_EQ(blocked.code, 1);
+  EXPECT_TRUE(fs::is_empty(dir_ + "/elsewhere"));
+  EXPECT_EQ(readFile(dir_ + "/out/data/a/pic.raw"), "older picture");
+
+  fs::remove(dir_ + "/out/data/fonts");
+  Outcome done = tvl("extract show.tvl out");
+  ASSERT_EQ(done.code, 0) << done.err;
+  EXPECT_EQ(readFile(dir_ + "/out/data/a/pic.raw"), readFile(root_ + "/data/a/pic.raw"));
+  for (const auto& entry : fs::recursive_directory_iterator(dir_ + "/out")) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+  }
+}
+
+// However pack ends (a signal, or SIGKILL with no chance to clean up), it
+// leaves nothing beside its output: it once left a hidden work directory.
+TEST_F(TvlTest, InterruptedPackLeavesNothingBehind) {
+  std::string big(24 << 20, '\0');
+  uint32_t seed = 7;
+  for (char& c : big) c = char((seed = seed * 1103515245u + 12345u) >> 24);
+  addFile("data/big.raw", big);
+  fs::create_directory(dir_ + "/out");
+  for (const char* signal : {"KILL", "INT", "TERM", "HUP"}) {
+    // Stopped once its output is open in the output directory (a background
+    // job of a shell ignores SIGINT unless told otherwise).
+    const std::string script =
+        "cd " + quote(root_) + " && (env --default-signal=INT " + quote(tvl_) +
+        " pack ../out/big.tvl data/big.raw data/big.raw >/dev/null & "
+        "pid=$!; for i in $(seq 1 500); do "
+        "ls -l /proc/$pid/fd 2>/dev/null | grep -q " + quote(fs::canonical(dir_ + "/out").string()) + " && break; "
+        "[ -d /proc/$pid/cwd ] && readlink /proc/$pid/cwd | grep -q /out/ && break; sleep 0.01; done; "
+        "kill -" + signal + " $pid; wait $pid; echo $?)";
+    Outcome outcome = runCommand(script);
+    EXPECT_NE(outcome.out, "0\n") << signal << ": finished before the signal";
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir_ + "/out")) left.push_back(entry.path().filename());
+    EXPECT_TRUE(left.empty()) << signal << ": " << (left.empty() ? "" : left[0]);
+  }
 }
 
 TEST_F(TvlTest, ShowArchiveMatchesTheIndependentWriter) {

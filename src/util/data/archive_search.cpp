@@ -25,13 +25,19 @@ std::string absolutePlace(const std::string& place) {
   return path.lexically_normal().string();
 }
 
-// 0 when `path` opens for reading as something other than a directory,
-// else the errno that says why not.
+constexpr int kNotRegular = -1;
+
+// 0 when `path` opens for reading as a regular file, else the errno that
+// says why not (kNotRegular for a FIFO, device or socket). Opened without
+// blocking: a FIFO of that name must not hold the program up.
 int openFault(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return errno;
   struct stat status;
-  const int fault = fstat(fd, &status) != 0 ? errno : S_ISDIR(status.st_mode) ? EISDIR : 0;
+  const int fault = fstat(fd, &status) != 0     ? errno
+                    : S_ISDIR(status.st_mode)   ? EISDIR
+                    : !S_ISREG(status.st_mode)  ? kNotRegular
+                                                : 0;
   close(fd);
   return fault;
 }
@@ -64,7 +70,7 @@ ArchiveSearch searchArchive(const std::vector<std::string>& places) {
       search.found = place;
       return search;
     }
-    search.report += absolutePlace(place) + ": " + std::strerror(fault) + "\n";
+    search.report += absolutePlace(place) + ": " + (fault == kNotRegular ? "not a regular file" : std::strerror(fault)) + "\n";
   }
   return search;
 }

@@ -102,22 +102,30 @@ struct StreamLayout {
   const uint8_t* end;   // one past the last byte the stored length covers
 };
 
-int readLayout(const uint8_t* stream, int available, StreamLayout* layout) {
-  if (!stream || available < kHuffHeaderSize) return HUFF_ERR_SHORT_HEADER;
-  uint32_t n = readU32(stream + 4);
-  uint32_t length = readU32(stream + 8);
-  uint32_t streamLength = readU32(stream + 12);
-  if (n > 256) return HUFF_ERR_SYMBOL_COUNT;
-  uint32_t tableEnd = kHuffHeaderSize + kHuffRecordSize * n;
-  if (streamLength > uint32_t(available) || streamLength < tableEnd) return HUFF_ERR_STREAM_LENGTH;
-  uint64_t codeBits = uint64_t(streamLength - tableEnd) * 8;
+// The header's own checks: they need only its 16 bytes and the number of
+// bytes the whole stream may take.
+int checkHeader(const uint8_t* header, int64_t headerBytes, int64_t available, uint32_t* n, uint32_t* length,
+                uint32_t* streamLength) {
+  if (!header || headerBytes < kHuffHeaderSize || available < kHuffHeaderSize) return HUFF_ERR_SHORT_HEADER;
+  *n = readU32(header + 4);
+  *length = readU32(header + 8);
+  *streamLength = readU32(header + 12);
+  if (*n > 256) return HUFF_ERR_SYMBOL_COUNT;
+  uint32_t tableEnd = kHuffHeaderSize + kHuffRecordSize * *n;
+  if (*streamLength > available || *streamLength < tableEnd) return HUFF_ERR_STREAM_LENGTH;
+  uint64_t codeBits = uint64_t(*streamLength - tableEnd) * 8;
   // Every code takes at least one bit; a single-symbol table also needs a symbol.
-  if (length > INT_MAX || length > codeBits || (n == 0 && length > 0)) {
-    return HUFF_ERR_ABSURD_LENGTH;
-  }
+  if (*length > INT_MAX || *length > codeBits || (*n == 0 && *length > 0)) return HUFF_ERR_ABSURD_LENGTH;
+  return HUFF_OK;
+}
+
+int readLayout(const uint8_t* stream, int available, StreamLayout* layout) {
+  uint32_t n = 0, length = 0, streamLength = 0;
+  int result = checkHeader(stream, available, available, &n, &length, &streamLength);
+  if (result != HUFF_OK) return result;
   layout->symbolCount = n;
   layout->outputLength = length;
-  layout->bits = stream + tableEnd;
+  layout->bits = stream + kHuffHeaderSize + kHuffRecordSize * n;
   layout->end = stream + streamLength;
   return HUFF_OK;
 }
@@ -323,6 +331,16 @@ int huff_compress(const uint8_t* input, int length, uint8_t* output, HuffState* 
   writeU32(output + 12, uint32_t(total));
   if (streamLength) *streamLength = total;
   return total;
+}
+
+int huff_check_header(const uint8_t* header, int headerBytes, int64_t available, int* streamLength,
+                      int* uncompressedLength) {
+  uint32_t n = 0, length = 0, stored = 0;
+  int result = checkHeader(header, headerBytes, available, &n, &length, &stored);
+  if (result != HUFF_OK) return result;
+  if (streamLength) *streamLength = int(stored);
+  if (uncompressedLength) *uncompressedLength = int(length);
+  return HUFF_OK;
 }
 
 int huff_check(const uint8_t* stream, int available, int* uncompressedLength) {

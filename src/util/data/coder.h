@@ -95,6 +95,14 @@ int huff_compress(const uint8_t* input, int length, uint8_t* output, HuffState* 
 // the uncompressed length it announces. Returns HUFF_OK or a HuffError.
 int huff_check(const uint8_t* stream, int available, int* uncompressedLength);
 
+// The same checks from the stream's first `headerBytes` bytes alone (the
+// 16-byte header), for a stream of at most `available` bytes that is not yet
+// read: a reader can refuse a damaged header before it reads or allocates
+// anything of the size it claims. Reports the stored stream length and the
+// uncompressed length. Returns HUFF_OK or a HuffError.
+int huff_check_header(const uint8_t* header, int headerBytes, int64_t available, int* streamLength,
+                      int* uncompressedLength);
+
 // Decodes a stream held in `available` bytes into `output`, which must hold
 // the uncompressed length reported by huff_check. Reports the number of
 // bytes produced through `produced` and returns it; returns a HuffError

@@ -10,10 +10,12 @@
 #include <memory>
 #include <new>
 
+#include "platform/files.h"
 #include "platform/systime.h"
 #include "util/data/archive_search.h"
 #include "util/data/coder.h"
 #include "util/error.h"
+#include "util/printable.h"
 #include "util/texture/texture.h"
 
 int data_mode = DATA_MODE_DISK;
@@ -32,28 +34,6 @@ constexpr int kArchiveHeaderSize = kMagicSize + 2;
 const char kChunkTag[] = "TVLDFC";  // 6 characters and the 0 byte
 constexpr int kChunkTagSize = 7;
 constexpr int kChunkHeaderSize = kChunkTagSize + 4 + 4;
-constexpr int kLongestMessage = 5000;  // what the error box holds
-
-// A tag or header read from the file, as text fit for a message box: up to
-// its 0 byte, printable ASCII kept, every other byte (and the backslash)
-// written as \xNN.
-struct PrintableBytes {
-  char text[4 * 32 + 1];
-};
-PrintableBytes printable(const char* bytes, int size) {
-  PrintableBytes out{};
-  int at = 0;
-  for (int i = 0; i < size && bytes[i] != '\0' && at + 4 < int(sizeof out.text); ++i) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out.text[at++] = static_cast<char>(c);
-    } else {
-      at += std::snprintf(out.text + at, sizeof out.text - at, "\\x%02X", c);
-    }
-  }
-  out.text[at] = '\0';
-  return out;
-}
 
 // Temporary names whose unlink failed right after creation; removed at
 // shutdown or at the latest when the process exits.
@@ -101,12 +81,19 @@ FILE* createTempFile() {
 }
 
 // Length of an open file by seeking to its end; the stream is rewound.
-// Negative when the stream cannot seek.
-long fileLength(FILE* file, const char* name) {
+// Negative when the stream cannot seek. `release` runs before a fatal report.
+template <typename Release>
+long fileLength(FILE* file, const char* name, Release release) {
   long length = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
   std::rewind(file);
-  if (length > INT_MAX) ErrorBox("File %s is too large: %ld bytes.", name, length);
+  if (length > INT_MAX) {
+    release();
+    ErrorBox("File %s is too large: %ld bytes.", name, length);
+  }
   return length;
+}
+long fileLength(FILE* file, const char* name) {
+  return fileLength(file, name, [] {});
 }
 
 int32_t readI32(const unsigned char* p) {
@@ -155,7 +142,8 @@ void addEntry(const char* name, int size, char* data) {
   data_entries.push_back(std::make_unique<DataEntry>(name, size, data));
 }
 
-void writeArchive(const char* path) {
+// Writes the archive to `target`, naming it `path` in the log and messages.
+void writeArchive(const char* path, const char* target) {
   logLine("Writing datafile %s:\n", path);
   FILE* chunks = createTempFile();
   if (!chunks) ErrorBox("Failed to create tmpfile()");
@@ -195,7 +183,7 @@ void writeArchive(const char* path) {
   int k = 0;
   huff_compress(input, u, output, state.get(), &k);
 
-  FILE* file = std::fopen(path, "wb");
+  FILE* file = std::fopen(target, "wb");
   if (!file) ErrorBox("Failed to open data file %s for writing. Gimme permissions, bitch!\n", path);
   if (std::fwrite(kMagic, 1, kMagicSize, file) != size_t(kMagicSize)) {
     ErrorBox("Failed to write header!");
@@ -216,55 +204,117 @@ void writeArchive(const char* path) {
 
 }  // namespace
 
+namespace {
+
+// What reading an archive holds at one time. Every fatal report releases it
+// first, so a fatal read ends the process holding nothing of ours; and when
+// the report leaves by an exception (the fuzzing harness does), the
+// destructor does the same.
+struct ArchiveRead {
+  FILE* file = nullptr;
+  unsigned char* stream = nullptr;
+  unsigned char* payload = nullptr;
+
+  ArchiveRead() = default;
+  ArchiveRead(const ArchiveRead&) = delete;
+  ArchiveRead& operator=(const ArchiveRead&) = delete;
+  ~ArchiveRead() { release(); }
+
+  void closeFile() {
+    if (file) std::fclose(file);
+    file = nullptr;
+  }
+  void release() {
+    closeFile();
+    std::free(stream);
+    std::free(payload);
+    stream = payload = nullptr;
+  }
+};
+
+}  // namespace
+
 void data_read_archive(const char* path) {
-  FILE* file = std::fopen(path, "rb");
-  if (!file) ErrorBox("Failed to open data file %s for reading.\n", path);
-  long length = fileLength(file, path);
-  if (length <= 0) ErrorBox("Negative or zero file length: %i", int(length));
+  ArchiveRead held;
+  // Only a regular file: a FIFO would block here for good, a directory or
+  // device has no length to trust.
+  held.file = platform::openRegularFile(path);
+  if (!held.file) ErrorBox("Failed to open data file %s for reading.\n", path);
+  long length = fileLength(held.file, path, [&held] { held.release(); });
+  if (length <= 0) {
+    held.release();
+    ErrorBox("Negative or zero file length: %i", int(length));
+  }
 
   char header[kMagicSize + 1] = {};
-  if (std::fread(header, 1, kMagicSize, file) != size_t(kMagicSize)) ErrorBox("Failed to read header!");
-  if (std::strcmp(header, kMagic) != 0) {
-    ErrorBox("Unrecognized datafile header: %s", printable(header, kMagicSize).text);
+  if (std::fread(header, 1, kMagicSize, held.file) != size_t(kMagicSize)) {
+    held.release();
+    ErrorBox("Failed to read header!");
   }
-  int major = std::fgetc(file);
-  if (major == EOF) ErrorBox("Failed to read major version!");
-  int minor = std::fgetc(file);
-  if (minor == EOF) ErrorBox("Failed to read minor version!");
+  if (std::strcmp(header, kMagic) != 0) {
+    held.release();
+    ErrorBox("Unrecognized datafile header: %s", printableText(header, kMagicSize).c_str());
+  }
+  int major = std::fgetc(held.file);
+  if (major == EOF) {
+    held.release();
+    ErrorBox("Failed to read major version!");
+  }
+  int minor = std::fgetc(held.file);
+  if (minor == EOF) {
+    held.release();
+    ErrorBox("Failed to read minor version!");
+  }
   if (major != kMajorVersion || minor != kMinorVersion) {
+    held.release();
     ErrorBox("Expected datafile format %i.%i, got %i.%i\n", kMajorVersion, kMinorVersion, major, minor);
   }
 
-  int streamLength = int(length) - kArchiveHeaderSize;
-  unsigned char* stream = static_cast<unsigned char*>(std::malloc(size_t(streamLength) + 1));
-  if (!stream) ErrorBox("Failed to allocate memory for data buffer loading %s!", path);
-  // Every failure from here on hands the buffers back before its message, so
-  // a fatal read ends the process holding nothing of ours.
-  if (std::fread(stream, 1, size_t(streamLength), file) != size_t(streamLength)) {
-    std::free(stream);
-    ErrorBox("Failed to read %i bytes from %s.", streamLength, path);
-  }
-  std::fclose(file);
-
+  // The coder's header is checked against the file before anything of the
+  // size it claims is read or allocated.
+  const int64_t available = int64_t(length) - kArchiveHeaderSize;
+  unsigned char coderHeader[kHuffHeaderSize] = {};
+  const size_t headerBytes = std::fread(coderHeader, 1, sizeof coderHeader, held.file);
+  int streamLength = 0;
   int expected = 0;
-  int check = huff_check(stream, streamLength, &expected);
+  int check = huff_check_header(coderHeader, int(headerBytes), available, &streamLength, &expected);
   if (check != HUFF_OK) {
-    std::free(stream);
+    held.release();
     ErrorBox("Corrupt data file %s: %s.", path, huff_error_text(check));
   }
-  unsigned char* payload = static_cast<unsigned char*>(std::malloc(size_t(expected) + 1));
-  if (!payload) {
-    std::free(stream);
+  held.stream = static_cast<unsigned char*>(std::malloc(size_t(streamLength) + 1));
+  if (!held.stream) {
+    held.release();
+    ErrorBox("Failed to allocate memory for data buffer loading %s!", path);
+  }
+  std::memcpy(held.stream, coderHeader, sizeof coderHeader);
+  const size_t rest = size_t(streamLength) - sizeof coderHeader;
+  if (std::fread(held.stream + sizeof coderHeader, 1, rest, held.file) != rest) {
+    held.release();
+    ErrorBox("Failed to read %i bytes from %s.", streamLength, path);
+  }
+  held.closeFile();
+
+  check = huff_check(held.stream, streamLength, &expected);
+  if (check != HUFF_OK) {
+    held.release();
+    ErrorBox("Corrupt data file %s: %s.", path, huff_error_text(check));
+  }
+  held.payload = static_cast<unsigned char*>(std::malloc(size_t(expected) + 1));
+  if (!held.payload) {
+    held.release();
     ErrorBox("Failed to allocate memory for data buffer loading %s!", path);
   }
   int produced = 0;
-  int result = decompressArchive(stream, streamLength, payload, &produced);
-  std::free(stream);
+  int result = decompressArchive(held.stream, streamLength, held.payload, &produced);
+  std::free(held.stream);
+  held.stream = nullptr;
   if (result < 0) {
-    std::free(payload);
+    held.release();
     ErrorBox("Corrupt data file %s: %s.", path, huff_error_text(result));
   }
 
+  const unsigned char* payload = held.payload;
   int chunks = 0;
   uint32_t totalSize = 0;
   int64_t offset = 0;
@@ -272,35 +322,33 @@ void data_read_archive(const char* path) {
     const unsigned char* chunk = payload + offset;
     int64_t left = produced - offset;
     if (left < kChunkHeaderSize) {
-      std::free(payload);
+      held.release();
       ErrorBox("Corrupt data file %s: chunk %i is cut off inside its header.", path, chunks + 1);
     }
     char tag[kChunkTagSize + 1] = {};
     std::memcpy(tag, chunk, kChunkTagSize);
     if (std::strcmp(tag, kChunkTag) != 0) {
-      std::free(payload);
+      held.release();
       ErrorBox("Unrecognized chunk header: %s. \nRead %i chunks, %.1f MB before this\n",
-               printable(tag, kChunkTagSize).text, chunks, totalSize / 1048576.0);
+               printableText(tag, kChunkTagSize).c_str(), chunks, totalSize / 1048576.0);
     }
     int32_t nameLength = readI32(chunk + kChunkTagSize);
     int32_t size = readI32(chunk + kChunkTagSize + 4);
     left -= kChunkHeaderSize;
     if (nameLength < 0 || nameLength > left) {
-      std::free(payload);
-      ErrorBox("Corrupt data file %s: the name of chunk %i runs past the end of the data.", path,
-               chunks + 1);
+      held.release();
+      ErrorBox("Corrupt data file %s: the name of chunk %i runs past the end of the data.", path, chunks + 1);
     }
     const char* storedName = reinterpret_cast<const char*>(chunk + kChunkHeaderSize);
     if (size < 0 || size > left - nameLength) {
-      char shownName[kLongestMessage];
-      std::snprintf(shownName, sizeof shownName, "%.*s", int(nameLength), storedName);
-      std::free(payload);
-      ErrorBox("Corrupt data file %s: the contents of %s (chunk %i) run past the end of the data.",
-               path, shownName, chunks + 1);
+      const std::string shownName = printableText(storedName, size_t(nameLength));
+      held.release();
+      ErrorBox("Corrupt data file %s: the contents of %s (chunk %i) run past the end of the data.", path,
+               shownName.c_str(), chunks + 1);
     }
     char* name = static_cast<char*>(std::malloc(size_t(nameLength) + 1));
     if (!name) {
-      std::free(payload);
+      held.release();
       ErrorBox("Failed to allocate memory for filename string!");
     }
     std::memcpy(name, storedName, size_t(nameLength));
@@ -308,7 +356,7 @@ void data_read_archive(const char* path) {
     char* data = static_cast<char*>(std::malloc(size_t(size) + 1));
     if (!data) {
       std::free(name);
-      std::free(payload);
+      held.release();
       ErrorBox("Failed to allocate memory for data chunk!");
     }
     std::memcpy(data, chunk + kChunkHeaderSize + nameLength, size_t(size));
@@ -318,7 +366,6 @@ void data_read_archive(const char* path) {
     totalSize += uint32_t(size);
     offset += kChunkHeaderSize + int64_t(nameLength) + size;
   }
-  std::free(payload);
 }
 
 void data_open_archive() {
@@ -346,14 +393,16 @@ FILE* data_open_file(const char* name) {
     return file;
   }
 
-  FILE* file = std::fopen(name, "rb");
+  // Regular files only: a FIFO would block, a directory has no contents.
+  FILE* file = platform::openRegularFile(name);
   if (!file || data_mode != DATA_MODE_PACK || skipDuplicate(name)) return file;
   long length = fileLength(file, name);
   if (length < 0) ErrorBox("Negative file length: %i", int(length));
   char* buffer = static_cast<char*>(std::malloc(size_t(length) + 1));
   if (!buffer) ErrorBox("Failed to allocate memory for data buffer loading %s!", name);
   size_t got = std::fread(buffer, 1, size_t(length), file);
-  if (got == 0) ErrorBox("Tried to read %i bytes from %s, got %i", int(length), name, int(got));
+  // An empty file is a file; nothing read from one that claimed bytes is not.
+  if (got == 0 && length > 0) ErrorBox("Tried to read %i bytes from %s, got %i", int(length), name, int(got));
   std::rewind(file);
   addEntry(name, int(got), buffer);
   return file;
@@ -371,7 +420,7 @@ char* data_load_file(const char* name, int* size, bool terminate) {
     return buffer;
   }
 
-  FILE* file = std::fopen(name, "rb");
+  FILE* file = platform::openRegularFile(name);
   if (!file) return nullptr;
   long length = fileLength(file, name);
   if (length < 0) ErrorBox("Negative file length: %i", int(length));
@@ -379,7 +428,7 @@ char* data_load_file(const char* name, int* size, bool terminate) {
   char* buffer = static_cast<char*>(std::malloc(size_t(length) + extra + 1));
   if (!buffer) ErrorBox("Failed to allocate memory for loading %s", name);
   size_t got = std::fread(buffer, 1, size_t(length), file);
-  if (got == 0) ErrorBox("Tried to read %i bytes from %s, got %i", int(length), name, int(got));
+  if (got == 0 && length > 0) ErrorBox("Tried to read %i bytes from %s, got %i", int(length), name, int(got));
   std::fclose(file);
   if (got != size_t(length)) {
     char* copy = static_cast<char*>(std::malloc(got + extra + 1));
@@ -403,8 +452,10 @@ char* data_load_file(const char* name, int* size, bool terminate) {
 
 void data_write_archive() {
   if (data_mode != DATA_MODE_PACK) return;
-  writeArchive(kArchiveName);
+  writeArchive(kArchiveName, kArchiveName);
 }
+
+void data_write_archive_as(const char* name, const char* target) { writeArchive(name, target); }
 
 void data_remove_temp_files() { removeStillLinked(); }
 

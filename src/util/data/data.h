@@ -59,7 +59,7 @@ void data_open_archive();
 void data_read_archive(const char* path);
 
 // A stream open for binary reading at offset 0, or null when there is no such
-// file. The caller closes it with fclose.
+// file (loose files: nor a regular file of that name; an empty one is a file). The caller closes it with fclose.
 FILE* data_open_file(const char* name);
 
 // The whole file in a malloc'd buffer (the caller frees it), or null when
@@ -71,6 +71,11 @@ char* data_load_file(const char* name, int* size, bool terminate);
 // Pack mode: writes every entry to "data.tvl" in the working directory and
 // logs statistics. Other modes: returns at once.
 void data_write_archive();
+
+// Writes every entry as an archive to `target` whatever the mode (the
+// archive tool writes into a file that appears only when complete); the log
+// and messages call it `name`.
+void data_write_archive_as(const char* name, const char* target);
 
 // Deletes the temporary files still on disk. Every temporary file is
 // unlinked as soon as it is open, so normally nothing is left; a name whose

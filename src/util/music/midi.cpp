@@ -84,6 +84,22 @@ void addNoteEvent(MidiTrack& track, uint8_t pitch, uint8_t velocity, float beat)
 
 }  // namespace
 
+const ControllerTrack& ControllerSet::operator[](int number) const {
+  static const ControllerTrack kNoChanges;
+  for (const auto& entry : tracks_) {
+    if (entry.first == number) return entry.second;
+  }
+  return kNoChanges;
+}
+
+ControllerTrack& ControllerSet::track(int number) {
+  for (auto& entry : tracks_) {
+    if (entry.first == number) return entry.second;
+  }
+  tracks_.emplace_back(static_cast<uint8_t>(number), ControllerTrack());
+  return tracks_.back().second;
+}
+
 MidiTrack::MidiTrack() : name(nullptr), noteEventCount(0), volume(0.78125f), pan(0.5f) {}
 
 MidiTrack::~MidiTrack() {
@@ -95,10 +111,10 @@ MidiTrack::MidiTrack(MidiTrack&& other) noexcept
     : name(other.name),
       noteEventCount(other.noteEventCount),
       notes(std::move(other.notes)),
+      controllers(std::move(other.controllers)),
       volume(other.volume),
       pan(other.pan),
       modulators(std::move(other.modulators)) {
-  for (int i = 0; i < 128; ++i) controllers[i] = std::move(other.controllers[i]);
   other.name = nullptr;
   other.modulators.clear();
 }
@@ -110,7 +126,7 @@ MidiTrack& MidiTrack::operator=(MidiTrack&& other) noexcept {
   name = other.name;
   noteEventCount = other.noteEventCount;
   notes = std::move(other.notes);
-  for (int i = 0; i < 128; ++i) controllers[i] = std::move(other.controllers[i]);
+  controllers = std::move(other.controllers);
   volume = other.volume;
   pan = other.pan;
   modulators = std::move(other.modulators);
@@ -213,8 +229,9 @@ void MidiSong::parseTrack(const unsigned char* data, uint32_t start, uint32_t en
         } else if (number == 10) {
           track.pan = value;
         } else {
-          track.controllers[number].times.push_back(beat);
-          track.controllers[number].values.push_back(value);
+          ControllerTrack& changes = track.controllers.track(number);
+          changes.times.push_back(beat);
+          changes.values.push_back(value);
         }
         break;
       }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class Modulator;
@@ -22,6 +24,21 @@ struct ControllerTrack {
   std::vector<uint8_t> values;
 };
 
+// The controller changes of a track, held only for the controllers that
+// change: a file of many tracks must not cost 128 empty lists per track.
+class ControllerSet {
+ public:
+  // The changes of controller `number` (0..127); empty when it never changes.
+  const ControllerTrack& operator[](int number) const;
+  // The changes of controller `number`, made on first use.
+  ControllerTrack& track(int number);
+  // Controllers that change.
+  size_t used() const { return tracks_.size(); }
+
+ private:
+  std::vector<std::pair<uint8_t, ControllerTrack>> tracks_;
+};
+
 class MidiTrack {
  public:
   MidiTrack();
@@ -34,7 +51,7 @@ class MidiTrack {
   char* name;  // track name (malloc'd) or null
   int32_t noteEventCount;
   std::vector<MidiNote> notes;  // in order of each pitch's first event
-  ControllerTrack controllers[128];  // every controller but volume and pan
+  ControllerSet controllers;  // every controller but volume and pan
   float volume;  // raw value of the last controller 7 change
   float pan;     // raw value of the last controller 10 change
   std::vector<Modulator*> modulators;  // owned; bound by the sync configuration

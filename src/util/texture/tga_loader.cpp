@@ -126,7 +126,8 @@ bool load_tga(const char* fileName, Texture* texture) {
   const int width = info[0] | (info[1] << 8);
   const int height = info[2] | (info[3] << 8);
   const int bits = info[4];
-  if (width == 0 || height == 0 || (bits != 24 && bits != 32)) {
+  // The pixel cap of every decoder, before any buffer is sized.
+  if (!imageSizeAllowed(width, height) || (bits != 24 && bits != 32)) {
     std::fclose(file);
     InvalidTextureBox();
     return false;
