@@ -1,6 +1,5 @@
 #include "capture/output_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,19 +24,7 @@ std::string hiddenPrefix(const std::string& base) { return "." + base + ".unfini
 // Unfinished files of `base` in `directory` whose process is gone (killed
 // before it could clean up).
 void removeLeftoversOfGoneProcesses(const std::string& directory, const std::string& base) {
-  const std::string prefix = hiddenPrefix(base);
-  DIR* dir = ::opendir(directory.c_str());
-  if (!dir) return;
-  std::vector<std::string> stale;
-  while (dirent* entry = ::readdir(dir)) {
-    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
-    const char* digits = entry->d_name + prefix.size();
-    char* end = nullptr;
-    const long pid = std::strtol(digits, &end, 10);
-    if (end != digits && *end == '.' && processIsGone(pid)) stale.push_back(directory + "/" + entry->d_name);
-  }
-  ::closedir(dir);
-  for (const std::string& path : stale) {
+  for (const std::string& path : platform::leftoversOfGoneProcesses(directory, hiddenPrefix(base), '.')) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) ::unlink(path.c_str());
   }

@@ -39,18 +39,7 @@ void removeFlatDirectory(const std::string& directory) {
 }
 
 void removeStagingOfGoneProcesses(const std::string& parent, const std::string& prefix) {
-  DIR* dir = ::opendir(parent.c_str());
-  if (!dir) return;
-  std::vector<std::string> stale;
-  while (dirent* entry = ::readdir(dir)) {
-    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
-    const char* digits = entry->d_name + prefix.size();
-    char* end = nullptr;
-    const long pid = std::strtol(digits, &end, 10);
-    if (end != digits && *end == '-' && processIsGone(pid)) stale.push_back(parent + "/" + entry->d_name);
-  }
-  ::closedir(dir);
-  for (const std::string& path : stale) removeFlatDirectory(path);
+  for (const std::string& path : leftoversOfGoneProcesses(parent, prefix, '-')) removeFlatDirectory(path);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +41,22 @@ void removePending() {
 }  // namespace
 
 bool processIsGone(long pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+
+std::vector<std::string> leftoversOfGoneProcesses(const std::string& directory, const std::string& prefix,
+                                                  char separator) {
+  std::vector<std::string> paths;
+  DIR* dir = ::opendir(directory.c_str());
+  if (!dir) return paths;
+  while (dirent* entry = ::readdir(dir)) {
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+    const char* digits = entry->d_name + prefix.size();
+    char* end = nullptr;
+    const long pid = std::strtol(digits, &end, 10);
+    if (end != digits && *end == separator && processIsGone(pid)) paths.push_back(directory + "/" + entry->d_name);
+  }
+  ::closedir(dir);
+  return paths;
+}
 
 void removeAtExit(const std::string& path) {
   // The list is made before the handler is registered, so that it is

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -24,6 +25,11 @@ std::string outputProblem(const std::string& path, std::string* target = nullptr
 // True when no process `pid` runs any more (hidden work files carry their
 // process id, so that those of a process killed outright can be cleared).
 bool processIsGone(long pid);
+
+// Entries of `directory` named "<prefix><pid><separator>..." whose process
+// is gone, as paths.
+std::vector<std::string> leftoversOfGoneProcesses(const std::string& directory, const std::string& prefix,
+                                                  char separator);
 
 // Removes `path` at process exit unless forgotten first: fatal errors end
 // the process through exit() without unwinding. Directories are listed

@@ -37,13 +37,17 @@ listing() { ls -A "$workdir/out"; }
 mkdir "$workdir/out"
 echo "the earlier video" >"$workdir/out/show.mp4"
 
+# Ctrl-C four seconds into a recording with these arguments; `code` is its exit code.
+interrupt() {
+  (cd "$workdir" && SDL_AUDIODRIVER=dummy exec "$KESTRUNE_BIN" "$@" >"$workdir/stdout" 2>"$workdir/stderr") &
+  local pid=$!
+  sleep 4
+  kill -INT "$pid"
+  wait "$pid"; code=$?
+}
+
 # Ctrl-C in the middle: the earlier file stays, nothing else appears.
-(cd "$workdir" && SDL_AUDIODRIVER=dummy exec "$KESTRUNE_BIN" --capture out/show.mp4 --size 320x180 \
-    >"$workdir/stdout" 2>"$workdir/stderr") &
-pid=$!
-sleep 4
-kill -INT "$pid"
-wait "$pid"; code=$?
+interrupt --capture out/show.mp4 --size 320x180
 [ "$code" = 130 ] || fail "an interrupted recording ended with $code, expected 130"
 grep -q 'interrupted (SIGINT)' "$workdir/stderr" || fail "no word of the interruption: $(cat "$workdir/stderr")"
 [ "$(listing)" = show.mp4 ] || fail "left behind: $(listing)"
@@ -70,12 +74,7 @@ done
 echo "ok (no display)"
 
 # A frames directory the recording made goes again when it is interrupted.
-(cd "$workdir" && SDL_AUDIODRIVER=dummy exec "$KESTRUNE_BIN" --frames fresh --size 320x180 \
-    >"$workdir/stdout" 2>"$workdir/stderr") &
-pid=$!
-sleep 4
-kill -INT "$pid"
-wait "$pid"; code=$?
+interrupt --frames fresh --size 320x180
 [ "$code" = 130 ] || fail "an interrupted recording of frames ended with $code, expected 130"
 [ ! -e "$workdir/fresh" ] || fail "the interrupted recording left its directory: $(ls -A "$workdir/fresh")"
 echo "ok (interrupted frames)"

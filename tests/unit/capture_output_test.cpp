@@ -250,13 +250,17 @@ TEST_F(CaptureOutputTest, VideoAndFramesAreCommittedTogetherOrNotAtAll) {
   const std::string videoPath = dir + "/show.mp4";
   putEarlierFrames(frames, 3);
   put(videoPath, "old video");
-  {
-    OutputFile video;
-    FrameDirectory pictures;
+  // A finished recording of one frame, not yet named.
+  auto record = [&](OutputFile& video, FrameDirectory& pictures) {
     ASSERT_TRUE(video.create(videoPath)) << video.error();
     ASSERT_TRUE(pictures.create(frames)) << pictures.error();
     put(video.writablePath(), "new video");
     ASSERT_TRUE(pictures.write(0, 2, 2, kPicture));
+  };
+  {
+    OutputFile video;
+    FrameDirectory pictures;
+    record(video, pictures);
     // The video's name is taken by a FIFO meanwhile: nothing may move.
     ASSERT_EQ(0, std::remove(videoPath.c_str()));
     ASSERT_EQ(0, mkfifo(videoPath.c_str(), 0600));
@@ -283,10 +287,7 @@ TEST_F(CaptureOutputTest, VideoAndFramesAreCommittedTogetherOrNotAtAll) {
 
   OutputFile video;
   FrameDirectory pictures;
-  ASSERT_TRUE(video.create(videoPath)) << video.error();
-  ASSERT_TRUE(pictures.create(frames)) << pictures.error();
-  put(video.writablePath(), "new video");
-  ASSERT_TRUE(pictures.write(0, 2, 2, kPicture));
+  record(video, pictures);
   std::string error;
   ASSERT_TRUE(commitRecording(&video, &pictures, error)) << error;
   EXPECT_EQ("new video", contents(videoPath));
