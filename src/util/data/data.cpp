@@ -202,10 +202,6 @@ void writeArchive(const char* path, const char* target) {
   logLine(" ..compression rate:      %7.2f %%\n", (u - k) * 100.0 / u);
 }
 
-}  // namespace
-
-namespace {
-
 // What reading an archive holds at one time. Every fatal report releases it
 // first, so a fatal read ends the process holding nothing of ours; and when
 // the report leaves by an exception (the fuzzing harness does), the
