@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/messagebox.h"
+#include "util/error.h"
 
 std::string missingExtensionQuestion(bool hasFramebufferObject, bool hasNonPowerOfTwo) {
   std::vector<const char*> missing;
@@ -28,4 +29,8 @@ bool confirmMissingExtensions(bool hasFramebufferObject, bool hasNonPowerOfTwo) 
   const std::string question = missingExtensionQuestion(hasFramebufferObject, hasNonPowerOfTwo);
   if (question.empty()) return true;
   return platform::askOkCancel("Missing extension(s)", question.c_str());
+}
+
+void requireFramebufferObjects(bool hasFramebufferObject) {
+  if (!hasFramebufferObject) ErrorBox("This OpenGL has no framebuffer objects; the show cannot be drawn.\n");
 }

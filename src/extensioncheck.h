@@ -9,3 +9,8 @@ std::string missingExtensionQuestion(bool hasFramebufferObject, bool hasNonPower
 // Asks the viewer whether to go on despite missing extensions. True when
 // nothing is missing or the viewer chose OK.
 bool confirmMissingExtensions(bool hasFramebufferObject, bool hasNonPowerOfTwo);
+
+// Going on without framebuffer objects cannot work: every frame is drawn into
+// one. Ends the process through the error box when they are missing, before
+// the first call would jump to an entry point that does not exist.
+void requireFramebufferObjects(bool hasFramebufferObject);

@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
     ErrorBox("GLEW Error: %s\n", startError.detail.c_str());
   }
   if (!confirmMissingExtensions(gl.framebufferObjects, gl.anySizeTextures)) std::exit(1);
+  requireFramebufferObjects(gl.framebufferObjects);
   if (display_settings.videoFlags & SDL_FULLSCREEN) SDL_ShowCursor(0);
 
   data_mode = DATA_MODE_ARCHIVE;

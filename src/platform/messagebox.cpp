@@ -99,7 +99,11 @@ class DefaultPresenter : public BoxPresenter {
     }
     fl_message_title(title);
     // Button 0 is what Escape and the close box answer, so it is Cancel.
-    return fl_choice("%s", "Cancel", "OK", nullptr, wrapForDisplay(text).c_str()) == 1;
+    const bool ok = fl_choice("%s", "Cancel", "OK", nullptr, wrapForDisplay(text).c_str()) == 1;
+    // Send the box's unmapping now: the show that follows never runs FLTK's
+    // loop again, and the box would stay on the screen over it.
+    Fl::flush();
+    return ok;
   }
 };
 

@@ -3,6 +3,7 @@
 # extension) gets the missing-extension question: Cancel ends with code 1;
 # OK goes on, and the show then stops at its first framebuffer of 640 x 600,
 # which such a renderer cannot complete: the risk the question warned about.
+# Without framebuffer objects OK leads straight to the error box, not a crash.
 source "$KESTRUNE_SOURCE_DIR/tests/support/e2e_lib.sh"
 
 cp "$KESTRUNE_DATA_TVL" "$workdir/data.tvl"
@@ -30,4 +31,14 @@ sleep 1
 send_key "$box" Return
 code=$(wait_for_exit 10) || fail "the program did not end after the error box"
 [ "$code" = 1 ] || fail "exit code $code after the error box, expected 1"
-echo "ok"
+echo "ok (no textures of any size)"
+
+hide=MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_object
+answer_question Return
+box=$(wait_for_window '^Error in file src\\extensioncheck\.cpp:[0-9]+$' 30) ||
+  fail "no error box after OK without framebuffer objects (exit code $(cat "$workdir/exitcode" 2>/dev/null))"
+sleep 1
+send_key "$box" Return
+code=$(wait_for_exit 10) || fail "the program did not end after the error box"
+[ "$code" = 1 ] || fail "exit code $code after the error box, expected 1"
+echo "ok (no framebuffer objects)"
