@@ -106,7 +106,9 @@ int showSetupDialog(SetupDialogModel& model) {
   window.set_modal();
   window.show();
 
-  while (model.endValue == 0 && window.shown()) Fl::wait();
+  // SDL turns SIGINT and SIGTERM into a quit request, which ends the show;
+  // it ends the dialog the same way. The signal also cuts the wait short.
+  while (model.endValue == 0 && window.shown() && !SDL_QuitRequested()) Fl::wait(0.25);
   window.hide();
   Fl::flush();
   // Let the X server drop the dialog before the show's window opens.
