@@ -23,7 +23,7 @@ simulate=false
 
 run_packages=(
   build-essential cmake pkg-config
-  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libepoxy-dev libgl1-mesa-dri
+  libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0
   libftgl-dev libfreetype-dev libtinyxml2-dev libjpeg62-turbo-dev
   libmpg123-dev libvorbis-dev libkissfft-dev libfltk1.3-dev libpulse-dev
   libmp3lame-dev fonts-liberation zlib1g-dev console-data
@@ -35,6 +35,7 @@ test_packages=(
   pulseaudio-utils  # pactl and parec, for whichever server runs the tests
   dpkg-dev file desktop-file-utils man-db  # the Debian package and the install test
   tmux  # the show in a terminal (e2e)
+  weston xwayland  # the show on Wayland (e2e)
 )
 # The private PipeWire server of the tests: the daemon, its session manager
 # and its PulseAudio module, not pipewire-pulse (which would take over a

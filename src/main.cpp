@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 #include <SDL/SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "capture/capture_command.h"
@@ -10,6 +11,7 @@
 #include "demo.h"
 #include "extensioncheck.h"
 #include "glwindow.h"
+#include "platform/display_probe.h"
 #include "settings.h"
 #include "setupdialog_view.h"
 #include "terminal/terminal_player.h"
@@ -53,6 +55,15 @@ int main(int argc, char** argv) {
   if (commandLine.records()) return runCapture(captureRequestFrom(commandLine));
   if (commandLine.terminal) return playInTerminal({commandLine.frameRate, commandLine.holdBeats});
 
+  // Unasked, SDL falls back to drivers that show nothing; a driver the
+  // viewer names (a console's kmsdrm, say) is theirs to choose.
+  if (!std::getenv("SDL_VIDEODRIVER")) {
+    const platform::DisplayProbe displays = platform::probeDisplays();
+    if (!displays.reachable) {
+      std::fprintf(stderr, "kestrune: no display to show on: tried %s\n", displays.tried.c_str());
+      return 1;
+    }
+  }
   GlStartError startError;
   if (!startVideo(startError)) ErrorBox("Video initialization failed: %s\n", startError.detail.c_str());
   const int desktopBitsPerPixel = SDL_GetVideoInfo()->vfmt->BitsPerPixel;
