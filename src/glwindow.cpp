@@ -8,6 +8,7 @@
 
 #include "platform/gl_attributes.h"
 #include "platform/gl_loader.h"
+#include "platform/headless_gl.h"
 
 bool startVideo(GlStartError& error) {
   // SDL 1.2 on SDL 2 can redirect framebuffer 0 to a scaling buffer of its
@@ -30,7 +31,19 @@ bool openGlWindow(const GlWindowRequest& request, GlCapabilities& capabilities, 
     return false;
   }
   SDL_WM_SetCaption(request.caption, nullptr);
+  return loadGl(capabilities, error);
+}
 
+bool openHeadlessGl(platform::HeadlessGl& context, GlCapabilities& capabilities, GlStartError& error) {
+  std::string why;
+  if (!context.open(why)) {
+    error = GlStartError{GlStartError::Window, why};
+    return false;
+  }
+  return loadGl(capabilities, error);
+}
+
+bool loadGl(GlCapabilities& capabilities, GlStartError& error) {
   const std::string glError = platform::loadGlEntryPoints();
   if (!glError.empty()) {
     error = GlStartError{GlStartError::Loader, glError};

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/headless_gl.h"
+
 // Starting SDL's video and opening the window that carries the show's
 // OpenGL context: one routine for the window program and the recorder.
 
@@ -37,3 +39,11 @@ bool startVideo(GlStartError& error);
 // The window with its current context and the GL entry points loaded;
 // false with `error` set. SDL's video stays up either way.
 bool openGlWindow(const GlWindowRequest& request, GlCapabilities& capabilities, GlStartError& error);
+
+// A context with no window and no display behind it (surfaceless EGL), made
+// current in `context`, with the entry points loaded; false with `error` set
+// (stage Window: no such context to be had here).
+bool openHeadlessGl(platform::HeadlessGl& context, GlCapabilities& capabilities, GlStartError& error);
+
+// Loads the entry points of the current context and describes it.
+bool loadGl(GlCapabilities& capabilities, GlStartError& error);

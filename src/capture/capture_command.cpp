@@ -14,7 +14,8 @@
 
 namespace {
 
-// The window only carries the OpenGL context; the show draws off-screen.
+// A window, where one is needed, only carries the OpenGL context; the show
+// draws off-screen.
 constexpr int kWindowWidth = 320;
 constexpr int kWindowHeight = 180;
 
@@ -30,9 +31,11 @@ std::string clockText(double seconds) {
   return text;
 }
 
-}  // namespace
+platform::HeadlessGl headlessContext;
 
-bool openRecordingContext(int width, int height, std::string& why, std::string& renderer) {
+// Where no surfaceless EGL is to be had (a driver other than Mesa's), a small
+// window carries the context.
+bool openRecordingWindow(GlCapabilities& gl, std::string& why) {
   GlStartError error;
   if (!startVideo(error)) {
     why = "no display can be opened (" + error.detail + ")";
@@ -42,10 +45,26 @@ bool openRecordingContext(int width, int height, std::string& why, std::string& 
   window.width = kWindowWidth;
   window.height = kWindowHeight;
   window.caption = "Kestrune (recording)";
-  GlCapabilities gl;
   if (!openGlWindow(window, gl, error)) {
     why = error.stage == GlStartError::Window ? "no OpenGL window can be opened (" + error.detail + ")"
                                               : "OpenGL cannot be set up (" + error.detail + ")";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void closeRecordingContext() {
+  headlessContext.close();
+  SDL_Quit();
+}
+
+bool openRecordingContext(int width, int height, std::string& why, std::string& renderer) {
+  GlCapabilities gl;
+  GlStartError headless;
+  if (!openHeadlessGl(headlessContext, gl, headless) && !openRecordingWindow(gl, why)) {
+    why = headless.detail + "; " + why;
   } else if (!gl.framebufferObjects || !gl.anySizeTextures || !gl.pixelBuffers) {
     why = "this OpenGL cannot draw off-screen (it lacks framebuffer objects, pixel buffers or textures of any size)";
   } else if (width > gl.largestRenderbuffer || height > gl.largestRenderbuffer) {
@@ -54,7 +73,7 @@ bool openRecordingContext(int width, int height, std::string& why, std::string& 
     renderer = gl.renderer;
     return true;
   }
-  SDL_Quit();
+  closeRecordingContext();
   return false;
 }
 
@@ -70,7 +89,7 @@ int runCapture(const CaptureRequest& request) {
   std::string error;
   const bool ok = recordShow(request, RecorderTuning{}, stats, error);
   data_remove_temp_files();
-  SDL_Quit();
+  closeRecordingContext();
   if (!ok) {
     std::fprintf(stderr, "kestrune: capture failed: %s\n", error.c_str());
     return stats.signal != 0 ? 128 + stats.signal : 1;

@@ -15,11 +15,11 @@ FPS=5
 # Runs the show in a window of $1 (the picture's own 16:15 shape plus one
 # column: the letterbox arithmetic truncates) holding at the beats $2, and
 # saves the window's top left $4 pixels of each held frame as
-# $workdir/<tag>_<beat>.png. The window sits at the screen's top left, so
+# $workdir/<tag>_<beat>.png. $5 replaces the picture's aspect option. The window sits at the screen's top left, so
 # what the screen shows of it can be read.
 capture_held_frames() {
-  local size=$1 beats=$2 tag=$3 crop=$4 beat
-  kestrune_args=(--no-dialog --windowed --size "$size" --picture-aspect 16:15 --frame-rate $FPS --hold "$beats")
+  local size=$1 beats=$2 tag=$3 crop=$4 aspect=${5:---picture-aspect 16:15} beat
+  kestrune_args=(--no-dialog --windowed --size "$size" $aspect --frame-rate $FPS --hold "$beats")
   start_kestrune
   show=$(wait_for_show_window 60) || fail "the show's window did not open"
   # The program itself, the child of the shell that waits for its exit code.
@@ -66,4 +66,18 @@ for beat in ${double_beats//,/ }; do
   echo "1280 x 1200, beat $beat: worst channel difference $worst of 65535"
   awk -v w="$worst" 'BEGIN { exit !(w <= 2 * 257) }' || fail "the doubled window strays from the reference at beat $beat"
 done
-echo "ok"
+echo "ok (window)"
+
+# A recording made with no display server draws what the window shows, at
+# any size: letterboxed and magnified by a fraction, and minified.
+for size in 1280x720 400x300; do
+  capture_held_frames "$size" 20 "window$size" "$size" "--aspect 4:3"
+  (cd "$workdir" && env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy timeout 120 "$KESTRUNE_BIN" \
+      --frames "recorded$size" --size "$size" --aspect 4:3 --fps $FPS --from 20 --to 20.5 >/dev/null 2>"$workdir/stderr") ||
+    fail "the recording at $size failed"
+  # Beat 20 is 6 s in: frame 30 at 5 frames a second.
+  worst=$("$COMPARE" -metric PAE "$workdir/window${size}_20.png" "$workdir/recorded$size/frame_000030.png" null: 2>&1 | cut -d' ' -f1)
+  echo "$size, beat 20: recording and window differ by at most $worst of 65535"
+  awk -v w="$worst" 'BEGIN { exit !(w <= 2 * 257) }' || fail "the recording at $size strays from the window"
+done
+echo "ok (recordings without a display)"
