@@ -78,7 +78,11 @@ wayland_show() { start_kestrune SDL_VIDEODRIVER=wayland WAYLAND_DISPLAY=kestrune
 
 # The dialog on Xwayland, then the show in a window of the compositor.
 start_weston 1024x768 --xwayland
-xwayland=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$workdir/weston.log" | head -n 1)
+for _ in $(seq 1 100); do
+  xwayland=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$workdir/weston.log" | head -n 1)
+  [ -n "$xwayland" ] && break
+  sleep 0.1
+done
 [ -n "$xwayland" ] || fail "weston started no Xwayland: $(tail -n 3 "$workdir/weston.log")"
 kestrune_args=()
 wayland_show DISPLAY="$xwayland"
@@ -94,14 +98,15 @@ echo "ok (dialog on Xwayland, show in a Wayland window, Escape)"
 stop_weston
 
 # Full screen on an output of 641 x 600: the picture's own 16:15 shape plus
-# one column, so the letterbox is the 640 x 600 picture at the top left.
+# one column, so the letterbox is the 640 x 600 picture at the top left. No
+# X server at all this time (an empty DISPLAY): the show needs none.
 [ -x "$PREVIEW" ] || fail "no preview tool at $PREVIEW"
 beats=36,120,220,380
 (cd "$workdir" && "$PREVIEW" --data data.tvl --out preview --fps 5 --beat "$beats" >/dev/null) ||
   fail "the preview tool failed"
 start_weston 641x600
 kestrune_args=(--no-dialog --fullscreen --size 641x600 --picture-aspect 16:15 --frame-rate 5 --hold "$beats")
-wayland_show
+wayland_show DISPLAY=
 program=""
 for beat in ${beats//,/ }; do
   for _ in $(seq 1 1200); do
