@@ -43,7 +43,8 @@ void HeadlessGl::close() {
   if (display_ == nullptr) return;
   eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   eglDestroyContext(display_, context_);
-  eglTerminate(display_);
+  // The display stays initialised: it is one for the whole process, and
+  // Mesa's eglTerminate unloads its driver, losing memory on the way.
   display_ = nullptr;
   context_ = nullptr;
 }
