@@ -100,7 +100,7 @@ int main() {
     const double cpuBegin = processCpuMs();
     const Clock::time_point begin = Clock::now();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    drawScheduledScenes(scenes, readFrameTime(music), &keys, width, height, true);
+    drawScheduledScenes(scenes, readFrameTime(music), &keys, nullptr, width, height, true);
     SDL_GL_SwapBuffers();
     glFinish();
     frameCpu = processCpuMs() - cpuBegin;

@@ -94,7 +94,7 @@ int main() {
   music->play();
   KeyState keys{};
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  drawScheduledScenes(scenes, readFrameTime(*music), &keys, 1280, 720, true);
+  drawScheduledScenes(scenes, readFrameTime(*music), &keys, nullptr, 1280, 720, true);
   SDL_GL_SwapBuffers();
   watch.lap("first frame");
 

@@ -67,12 +67,13 @@ SceneList buildScheduledScenes(const SceneResources& resources, const std::funct
   return scenes;
 }
 
-void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, int width, int height,
-                         bool withGlState) {
+void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, KeyPresses* presses,
+                         int width, int height, bool withGlState) {
   for (const std::unique_ptr<Scene>& scene : scenes) {
     const float t = time.beat;
     if (scene->startTime <= t && t <= scene->endTime) {
       scene->keys = keys;
+      scene->presses = presses;
       if (withGlState) {
         scene->applyRenderDefaults();
         scene->resize(width, height);

@@ -10,6 +10,7 @@ class Music;
 class Fbo;
 class AsciiEngine;
 struct KeyState;
+struct KeyPresses;
 
 // The show's fixed running order: each scene with its slot in beats (both
 // ends inclusive). This table is the one place that knows the slots; every
@@ -81,5 +82,5 @@ SceneList buildScheduledScenes(const SceneResources& resources,
 // Runs every scene whose slot holds the frame's beat, in schedule order,
 // each with the same time. `withGlState` applies each scene's render
 // defaults and viewport first; headless callers pass false.
-void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, int width, int height,
-                         bool withGlState);
+void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, KeyPresses* presses,
+                         int width, int height, bool withGlState);

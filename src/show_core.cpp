@@ -88,7 +88,7 @@ ShownFrame Show::advance(const FrameOutput& output) {
   const ShownFrame frame = readTime();
   if (scriptedKeys_) scriptedKeys_(frame.time, keys_);
   ascii_->renderer = output.renderer;
-  drawScheduledScenes(scenes_, frame.time, &keys_, output.width, output.height,
+  drawScheduledScenes(scenes_, frame.time, &keys_, &keyPresses_, output.width, output.height,
                       output.renderer != nullptr && output.sceneGlState);
   ascii_->renderer = nullptr;
   keyFrameDrawn(keys_, keyTaps_);
@@ -102,7 +102,10 @@ void Show::keyEvent(int sdlSymbol, bool down) {
   }
   int bytes[2];
   const int count = keyStateBytes(sdlSymbol, bytes);
-  for (int i = 0; i < count; ++i) recordKey(keys_, keyTaps_, bytes[i], down);
+  for (int i = 0; i < count; ++i) {
+    recordKey(keys_, keyTaps_, bytes[i], down);
+    recordPress(keyPresses_, bytes[i], down);
+  }
 }
 
 void Show::setOutputSize(int width, int height, bool fill) {

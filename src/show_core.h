@@ -131,6 +131,7 @@ class Show {
   std::function<void(const FrameTime&, KeyState&)> scriptedKeys_;
   KeyState keys_{};
   KeyTaps keyTaps_{};
+  KeyPresses keyPresses_{};
   bool finished_ = false;
   SceneList scenes_;  // last: freed first, before what they borrow
 };

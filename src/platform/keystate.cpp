@@ -62,3 +62,19 @@ void keyFrameDrawn(KeyState& keys, KeyTaps& taps) {
   }
   std::memset(&taps, 0, sizeof taps);
 }
+
+void recordPress(KeyPresses& presses, int byte, bool down) {
+  if (!down || byte < kKeyLeft || byte > kKeyDown) return;
+  if (presses.count < 0 || presses.count >= KeyPresses::kCapacity) return;
+  presses.bytes[presses.count++] = static_cast<unsigned char>(byte);
+}
+
+int takePress(KeyPresses& presses) {
+  if (presses.count <= 0) return -1;
+  const int byte = presses.bytes[0];
+  std::memmove(presses.bytes, presses.bytes + 1, static_cast<size_t>(presses.count - 1));
+  --presses.count;
+  return byte;
+}
+
+void clearPresses(KeyPresses& presses) { presses.count = 0; }

@@ -35,3 +35,19 @@ struct KeyTaps {
 void recordKey(KeyState& keys, KeyTaps& taps, int byte, bool down);
 // After a frame: the releases held back for it take effect.
 void keyFrameDrawn(KeyState& keys, KeyTaps& taps);
+
+// Cursor presses in the order they came, each kept until a game step takes
+// it: the Snake steps about ten times a second, far slower than frames, so a
+// short tap would otherwise fall between two steps, and two taps between
+// steps would merge into one. Presses past the capacity are dropped.
+struct KeyPresses {
+  static constexpr int kCapacity = 8;
+  unsigned char bytes[kCapacity];  // KeyState bytes, oldest first
+  int count;
+};
+
+// Queues a press of KeyState byte `byte` when it is a cursor key (1..4).
+void recordPress(KeyPresses& presses, int byte, bool down);
+// The oldest queued cursor byte, removed; -1 when none is queued.
+int takePress(KeyPresses& presses);
+void clearPresses(KeyPresses& presses);

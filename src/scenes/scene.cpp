@@ -10,6 +10,7 @@ Scene::Scene()
     : startTime(-10.0f),
       endTime(5000.0f),
       keys(nullptr),
+      presses(nullptr),
       music(nullptr),
       fbo(nullptr),
       ascii(nullptr),

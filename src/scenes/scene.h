@@ -21,6 +21,7 @@ class Scene {
   float startTime;
   float endTime;
   KeyState* keys;
+  KeyPresses* presses;  // cursor presses not yet taken by a game step; may be null
   Music* music;
   Fbo* fbo;
   AsciiEngine* ascii;

@@ -144,7 +144,14 @@ int TextSnake::automaticMove() {
   return -1;
 }
 
-int TextSnake::viewerMove() const {
+int TextSnake::viewerMove(int pressed) const {
+  // A press outranks the held keys: it is the viewer's latest choice.
+  const int pressedDir = pressed == kKeyUp      ? kUp
+                         : pressed == kKeyRight ? kRight
+                         : pressed == kKeyDown  ? kDown
+                         : pressed == kKeyLeft  ? kLeft
+                                                : -1;
+  if (pressedDir >= 0 && pressedDir != (direction + 2) % 4) return pressedDir;
   int dir = requestedDirection;
   if (held(kKeyUp) && direction != kDown) dir = kUp;
   if (held(kKeyRight) && direction != kLeft) dir = kRight;
@@ -178,7 +185,7 @@ void TextSnake::step(bool automatic) {
     direction = dir;
     requestedDirection = dir;
   } else {
-    dir = viewerMove();
+    dir = viewerMove(presses != nullptr ? takePress(*presses) : -1);
     direction = dir;
     requestedDirection = dir;
     if (!freeMove(dir)) {
@@ -243,6 +250,7 @@ void TextSnake::draw(const FrameTime& time) {
   const int beat = beatNumber(time.beat);
   const uint32_t now = time.ticks;
   ascii->clear();
+  bool viewerGame = false;
 
   if (beat >= 228 && beat <= 243) {
     starfield->update(now);
@@ -265,10 +273,14 @@ void TextSnake::draw(const FrameTime& time) {
       facePicture.drawRotated(sinceTitle * 0.002, 1.0, 1.0);
       writeText(ascii, 0, 49, "( 1,2 - Snake, ESC - Quit )", kRed, kBlack);
     } else {
+      viewerGame = shared->interactionMode == kViewer;
       starfield->update(now);
-      gameFrame(shared->interactionMode == kAutomatic, true, now);
+      gameFrame(!viewerGame, true, now);
     }
   }
+  // Presses wait only for the viewer's own game: what was pressed before it
+  // runs must not steer its first steps.
+  if (!viewerGame && presses != nullptr) clearPresses(*presses);
 
   ascii->present();
 }

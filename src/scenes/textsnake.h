@@ -55,8 +55,10 @@ class TextSnake : public Scene {
   bool freeMove(int dir) const;
   // Direction chosen by the automatic player, or -1 when it finds no move.
   int automaticMove();
-  // Direction chosen from the held cursor keys; a reversal is ignored.
-  int viewerMove() const;
+  // Direction chosen by the viewer: the press a step takes (a KeyState
+  // cursor byte, -1 for none) when it is not a reversal, else the held
+  // cursor keys; a reversal is ignored.
+  int viewerMove(int pressed = -1) const;
   void step(bool automatic);
   // Catches the shared step clock up with `now`, then draws panel and snake.
   void gameFrame(bool automatic, bool menuLines, uint32_t now);

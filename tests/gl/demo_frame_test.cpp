@@ -43,9 +43,9 @@ TEST_F(DemoFrameTest, EverySceneInItsSlotGetsTheWindowSizeAndItsViewport) {
   music.setManualPosition(44.0 * 0.3);
   KeyState keys{};
 
-  drawScheduledScenes(scenes, readFrameTime(music), &keys, 1280, 1024, true);
+  drawScheduledScenes(scenes, readFrameTime(music), &keys, nullptr, 1280, 1024, true);
   // A resized window reaches the scenes in the next frame.
-  drawScheduledScenes(scenes, readFrameTime(music), &keys, 1920, 1080, true);
+  drawScheduledScenes(scenes, readFrameTime(music), &keys, nullptr, 1920, 1080, true);
 
   for (SizedScene* scene : {&early, &late}) {
     ASSERT_EQ(2u, scene->sizes.size());

@@ -45,7 +45,7 @@ struct Show {
   void drawAtBeat(double beat) {
     log.clear();
     music.setManualPosition(beat * 0.3);
-    drawScheduledScenes(scenes, readFrameTime(music), &keys, 640, 480, false);
+    drawScheduledScenes(scenes, readFrameTime(music), &keys, nullptr, 640, 480, false);
   }
 };
 

@@ -180,6 +180,56 @@ TEST(TextSnakeGame, ViewerKeysTurnEveryStepButNeverReverse) {
   EXPECT_EQ(snake.segments[0].x, x - 1);
 }
 
+// Taps shorter than a step: each press is taken by one step, in the order
+// pressed, and outranks the held keys; a reversal falls back to them.
+TEST(TextSnakeGame, PressesTurnOnTheNextStepsInOrder) {
+  KeyState keys{};
+  KeyPresses presses{};
+  TextSnake snake;
+  snake.keys = &keys;
+  snake.presses = &presses;
+  platform::srand(1);
+  snake.reset(5);  // heading up from (24, 24)
+
+  // Right then down, both released before the next step.
+  recordPress(presses, kKeyRight, true);
+  recordPress(presses, kKeyRight, false);
+  recordPress(presses, kKeyDown, true);
+  snake.step(false);
+  EXPECT_EQ(snake.direction, TextSnake::kRight);
+  snake.step(false);
+  EXPECT_EQ(snake.direction, TextSnake::kDown);
+  EXPECT_EQ(snake.segments[0].x, 25);
+  EXPECT_EQ(snake.segments[0].y, 25);
+  snake.step(false);  // nothing queued or held: straight on
+  EXPECT_EQ(snake.direction, TextSnake::kDown);
+  EXPECT_EQ(presses.count, 0);
+
+  // A queued press beats a held key; a reversing press is used up and the
+  // held key decides.
+  keys.down[kKeyRight] = 1;
+  recordPress(presses, kKeyLeft, true);
+  snake.step(false);
+  EXPECT_EQ(snake.direction, TextSnake::kLeft);
+  recordPress(presses, kKeyRight, true);  // reverses the move to the left
+  keys.down[kKeyRight] = 0;
+  keys.down[kKeyUp] = 1;
+  snake.step(false);
+  EXPECT_EQ(snake.direction, TextSnake::kUp);
+  EXPECT_EQ(presses.count, 0);
+}
+
+TEST(KeyPressQueue, KeepsCursorPressesOnlyAndDropsPastItsCapacity) {
+  KeyPresses presses{};
+  recordPress(presses, kKeyDigit1, true);
+  recordPress(presses, kKeyUp, false);
+  EXPECT_EQ(-1, takePress(presses));
+  for (int i = 0; i < KeyPresses::kCapacity + 3; ++i) recordPress(presses, kKeyLeft + i % 4, true);
+  EXPECT_EQ(KeyPresses::kCapacity, presses.count);
+  for (int i = 0; i < KeyPresses::kCapacity; ++i) EXPECT_EQ(kKeyLeft + i % 4, takePress(presses));
+  EXPECT_EQ(-1, takePress(presses));
+}
+
 TEST(TextSnakeGame, BlockedMovesEndTheGameWithANewSnakeOfLengthOne) {
   KeyState keys{};
   TextSnake snake;
@@ -414,6 +464,12 @@ TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
   EXPECT_EQ(snake_.stepRate, 50);
   EXPECT_EQ(snake_.score, 3);
   rig_.keys = KeyState{};
+  // The automatic game leaves no press behind for the viewer's next steps.
+  KeyPresses presses{};
+  snake_.presses = &presses;
+  recordPress(presses, kKeyLeft, true);
+  frameAt(561.5, 60700);
+  EXPECT_EQ(presses.count, 0);
   frameAt(100.0, 61000);
   EXPECT_EQ(TextSnake::shared->interactionMode, TextSnake::kAutomatic);
   EXPECT_EQ(rig_.text(61, 3, 5), "SIZE:");
