@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "audio_io.h"
 #include "score.h"
 #include "synth.h"
+#include "truepeak.h"
 
 namespace {
 
@@ -78,6 +80,9 @@ TEST(ChiptuneSong, Mp3PlaysOnTheBeatGridWithHeadroom) {
   ASSERT_EQ(pcm.size(), decoded.size());
   EXPECT_GE(decoded.size() / 2, size_t(576 * 13230));
   EXPECT_LT(chiptune::peakDbfs(decoded), -1.0);
+  // Between the samples too, with room for a second lossy coding (the
+  // recorder's AAC).
+  EXPECT_LE(chiptune::truePeakDbtp(decoded), -1.5);
 
   const std::vector<float> ref = chiptune::monoMix(pcm), mono = chiptune::monoMix(decoded);
   EXPECT_EQ(0, chiptune::bestLag(mono, ref, 108 * 13230, 22050, 1500));
@@ -94,6 +99,24 @@ TEST(ChiptuneSong, Mp3PlaysOnTheBeatGridWithHeadroom) {
   EXPECT_GT(rmsDb(mono, 0, 1), -45.0);
   EXPECT_LT(rmsDb(mono, 388, 557), rmsDb(mono, 44, 388) - 2.0);
   EXPECT_LT(rmsDb(mono, 576, s.lengthBeats), -70.0);
+}
+
+// A tone at a quarter of the sample rate, sampled 45 degrees off its
+// crests: every sample sits 3 dB below the peak the waveform reaches. (It
+// fades in and out, since a cut tone rings past its own peak.)
+TEST(ChiptuneTruePeak, FindsThePeaksBetweenTheSamples) {
+  std::vector<int16_t> pcm;
+  const double amplitude = 0.5, pi = 3.141592653589793;
+  for (int n = 0; n < 4410; ++n) {
+    const double fade = std::min(1.0, std::min(n, 4409 - n) / 400.0);
+    const double envelope = amplitude * (0.5 - 0.5 * std::cos(pi * fade));
+    const int16_t s = int16_t(std::lround(envelope * 32768.0 * std::sin(pi * (n / 2.0 + 0.25))));
+    pcm.push_back(s);
+    pcm.push_back(int16_t(s / 2));
+  }
+  EXPECT_NEAR(chiptune::peakDbfs(pcm), 20 * std::log10(amplitude) - 3.01, 0.05);
+  EXPECT_NEAR(chiptune::truePeakDbtp(pcm), 20 * std::log10(amplitude), 0.1);
+  EXPECT_EQ(chiptune::truePeakDbtp(std::vector<int16_t>(200, 0)), -200.0);
 }
 
 }  // namespace

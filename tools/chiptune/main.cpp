@@ -20,6 +20,7 @@
 #include "smf.h"
 #include "synth.h"
 #include "syncxml.h"
+#include "truepeak.h"
 
 using namespace chiptune;
 
@@ -174,6 +175,12 @@ int check(int argc, char** argv) {
   std::printf("peak            %.2f dBFS\n", peak);
   if (peak >= -1.0) {
     std::printf("FAIL: peak not below -1 dBFS\n");
+    ok = false;
+  }
+  const double truePeak = truePeakDbtp(pcm);
+  std::printf("true peak       %.2f dBTP\n", truePeak);
+  if (truePeak > -1.5) {
+    std::printf("FAIL: true peak above -1.5 dBTP\n");
     ok = false;
   }
   std::vector<float> mono = monoMix(pcm);

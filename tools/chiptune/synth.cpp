@@ -1,4 +1,5 @@
 #include "synth.h"
+#include "truepeak.h"
 
 #include <algorithm>
 #include <cmath>
@@ -202,15 +203,17 @@ void renderVoiceInto(const Score& score, int v, std::vector<float>& dry, std::ve
 }
 
 // Gain of a look-ahead peak limiter for a mix scaled by `gain`: 1 where the
-// mix stays under `ceiling`, less where a peak would pass it. The gain slides
-// down over up to 5 ms before a peak (no step, so no click) and recovers
-// with an 80 ms release, so loud hits are held down gently.
+// mix stays under `ceiling`, less where a peak would pass it. Peaks are true
+// peaks, between the samples too, since that is what a decoder plays back.
+// The gain slides down over up to 5 ms before a peak (no step, so no click)
+// and recovers with an 80 ms release, so loud hits are held down gently.
 std::vector<double> limiterGains(const std::vector<double>& left, const std::vector<double>& right, double gain,
                                  double ceiling) {
   const size_t frames = left.size();
+  const std::vector<double> leftPeaks = truePeakLevels(left), rightPeaks = truePeakLevels(right);
   std::vector<double> g(frames, 1.0);
   for (size_t n = 0; n < frames; ++n) {
-    const double level = std::max(std::fabs(left[n]), std::fabs(right[n])) * gain;
+    const double level = std::max(leftPeaks[n], rightPeaks[n]) * gain;
     if (level > ceiling) g[n] = ceiling / level;
   }
   const double slope = 1.0 / (0.005 * kSampleRate);
