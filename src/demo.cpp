@@ -23,7 +23,7 @@ void releaseHold(int) { g_holdReleased = 1; }
 
 }  // namespace
 
-Demo::Demo(float aspect, int frameRate, std::vector<double> holdBeats)
+Demo::Demo(float aspect, int frameRate, std::vector<double> holdBeats, bool reduceFlashing)
     : width_(display_settings.screenWidth), height_(display_settings.screenHeight) {
   font_.reset(new BufferFont("data/common/fonts/courier_new.ttf"));
   fbo_.reset(new Fbo(512, 512));
@@ -33,6 +33,7 @@ Demo::Demo(float aspect, int frameRate, std::vector<double> holdBeats)
   options.steppedFps = frameRate;
   options.stopBeats = std::move(holdBeats);
   options.fbo = fbo_.get();
+  options.reduceFlashing = reduceFlashing;
   show_.reset(new Show(options));
   if (frameRate > 0) std::signal(SIGUSR1, releaseHold);
 }

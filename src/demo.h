@@ -18,8 +18,9 @@ class Demo {
  public:
   // With a frame rate above 0 the show does not follow the audio device:
   // frame n stands at n / frameRate seconds (no sound), and the show holds
-  // after drawing each of `holdBeats` until released (see run()).
-  explicit Demo(float aspect, int frameRate = 0, std::vector<double> holdBeats = {});
+  // after drawing each of `holdBeats` until released (see run()). With
+  // `reduceFlashing` the flash limiter holds the flashing down.
+  explicit Demo(float aspect, int frameRate = 0, std::vector<double> holdBeats = {}, bool reduceFlashing = false);
   ~Demo();
 
   void start();

@@ -43,6 +43,7 @@ CaptureRequest captureRequestFrom(const CommandLine& line) {
   request.fps = line.fps.value_or(60);
   request.fromBeat = line.fromBeat.value_or(0.0);
   request.toBeat = line.toBeat.value_or(-1.0);
+  request.reduceFlashing = line.reduceFlashing;
   return request;
 }
 
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
   const int commandLineExit = reportCommandLine(commandLine, stdout, stderr);
   if (commandLineExit >= 0) return commandLineExit;
   if (commandLine.records()) return runCapture(captureRequestFrom(commandLine));
-  if (commandLine.terminal) return playInTerminal({commandLine.frameRate, commandLine.holdBeats});
+  if (commandLine.terminal) return playInTerminal({commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing});
 
   // Unasked, SDL falls back to drivers that show nothing; a driver the
   // viewer names (a console's kmsdrm, say) is theirs to choose.
@@ -98,7 +99,7 @@ int main(int argc, char** argv) {
 
   Demo* demo = new Demo(static_cast<float>(display_settings.aspectNumerator) /
                         static_cast<float>(display_settings.aspectDenominator),
-                        commandLine.frameRate, commandLine.holdBeats);
+                        commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing);
   data_write_archive();
 
   demo->resizeWindow(display_settings.screenWidth, display_settings.screenHeight);

@@ -10,6 +10,7 @@
 #include "platform/ticks.h"
 #include "steppedclock.h"
 #include "util/ascii/asciiengine.h"
+#include "util/ascii/flash_limiter.h"
 #include "util/music/music.h"
 #include "util/timing/classwide.h"
 
@@ -23,6 +24,7 @@ Show::Show(const ShowOptions& options) : aspect_(options.aspect), scriptedKeys_(
   // start() seeds it: from where a new process has it.
   platform::srand(platform::kFirstSeed);
   ascii_.reset(new AsciiEngine(nullptr));
+  if (options.reduceFlashing) flashLimiter_ = FlashLimiter::forShow(nullptr);
   if (steppedClock_) {
     music_.reset(new Music(Music::Manual{}));
     const char* song = options.spectrumSong ? options.spectrumSong : music_file;
@@ -88,6 +90,11 @@ ShownFrame Show::advance(const FrameOutput& output) {
   const ShownFrame frame = readTime();
   if (scriptedKeys_) scriptedKeys_(frame.time, keys_);
   ascii_->renderer = output.renderer;
+  if (flashLimiter_ && output.renderer) {
+    flashLimiter_->next = output.renderer;
+    flashLimiter_->beginFrame(frame.time.ticks);
+    ascii_->renderer = flashLimiter_.get();
+  }
   drawScheduledScenes(scenes_, frame.time, &keys_, &keyPresses_, output.width, output.height,
                       output.renderer != nullptr && output.sceneGlState);
   ascii_->renderer = nullptr;

@@ -10,6 +10,7 @@
 #include "schedule.h"
 
 class AsciiEngine;
+class FlashLimiter;
 class FrameSteps;
 class Fbo;
 class Music;
@@ -39,6 +40,9 @@ struct ShowOptions {
   // Lent to the scenes for their whole life (the window's off-screen
   // buffer); none when there is no GL.
   Fbo* fbo = nullptr;
+  // Every output gets the screens through the flash limiter: at most three
+  // general and three red flashes a second on any third of the screen.
+  bool reduceFlashing = false;
 };
 
 // Where one frame goes.
@@ -126,6 +130,7 @@ class Show {
   std::unique_ptr<SteppedClock> steppedClock_;
   std::unique_ptr<Music> music_;
   std::unique_ptr<AsciiEngine> ascii_;
+  std::unique_ptr<FlashLimiter> flashLimiter_;  // null: screens go out as drawn
   std::unique_ptr<FrameSteps> frameSteps_;
   std::vector<double> stopBeats_;  // asked for and not reached yet
   std::function<void(const FrameTime&, KeyState&)> scriptedKeys_;

@@ -14,6 +14,7 @@ struct CaptureRequest {
   int fps = 60;
   double fromBeat = 0.0;
   double toBeat = -1.0;  // negative: the end of the song plus kTailSeconds
+  bool reduceFlashing = false;
 };
 
 // The frames a request covers, on the show's time line: frame n shows the

@@ -129,6 +129,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   ShowOptions options;
   options.aspect = captureAspect(request);
   options.steppedFps = request.fps;
+  options.reduceFlashing = request.reduceFlashing;
   Show show(options);
   show.start();
   CapturePlan plan;

@@ -211,6 +211,7 @@ int playInTerminal(const TerminalPlayOptions& options) {
   ShowOptions showOptions;
   showOptions.steppedFps = options.frameRate;
   showOptions.stopBeats = options.holdBeats;
+  showOptions.reduceFlashing = options.reduceFlashing;
   std::unique_ptr<Show> show(new Show(showOptions));
   std::signal(SIGUSR1, releaseHold);
 

@@ -13,5 +13,6 @@ struct TerminalPlayOptions {
   // error) until SIGUSR1.
   int frameRate = 0;
   std::vector<double> holdBeats;
+  bool reduceFlashing = false;  // through the flash limiter
 };
 int playInTerminal(const TerminalPlayOptions& options);

@@ -1,0 +1,128 @@
+// The reduce-flashing mode end to end on the CPU: screens through the flash
+// limiter, rendered as the renderers draw them, measured by the flash
+// analyser tool.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "flash_scan.h"
+#include "util/ascii/flash_limiter.h"
+#include "util/ascii/reference_renderer.h"
+
+namespace {
+
+// A chart in which every glyph is a full block of its foreground colour.
+ChartPixels solidChart() {
+  std::vector<unsigned char> rgb(640 * 120 * 3, 0);
+  std::fill(rgb.begin(), rgb.begin() + 640 * 48 * 3, 255);
+  return chartFromTopDownRgb(640, 120, rgb.data());
+}
+
+// Hands what reaches it to the scan as the renderers draw it with the solid
+// chart: each cell one colour, here one pixel per cell.
+class ScanningRenderer : public ScreenRenderer {
+ public:
+  explicit ScanningRenderer(FlashScan* scan) : scan_(scan) {}
+  void present(const AsciiEngine& engine) override {
+    std::vector<unsigned char> rgb(AsciiEngine::kCells * 3);
+    for (int i = 0; i < AsciiEngine::kCells; ++i)
+      for (int c = 0; c < 3; ++c) rgb[static_cast<size_t>(i) * 3 + c] = static_cast<unsigned char>(maskedLevel(engine.colour(engine.fg[i])[c], 255));
+    scan_->addFrame(rgb.data(), AsciiEngine::kColumns, AsciiEngine::kRows);
+  }
+
+ private:
+  FlashScan* scan_;
+};
+
+// Runs `seconds` of 60 frames a second; `paint` colours the screen of frame n.
+struct Playback {
+  FlashScan scan{80, 50, 60};
+  int64_t changed = 0;
+};
+Playback play(bool limit, double seconds, const std::function<void(AsciiEngine&, int)>& paint) {
+  Playback run;
+  ScanningRenderer renderer(&run.scan);
+  FlashLimiter limiter(&renderer, buildGlyphAtlas(solidChart()));
+  AsciiEngine engine(limit ? static_cast<ScreenRenderer*>(&limiter) : &renderer);
+  for (int n = 0; n < static_cast<int>(seconds * 60); ++n) {
+    limiter.beginFrame(100000 + (n * 1000 + 30) / 60);
+    engine.clear();
+    paint(engine, n);
+    engine.present();
+  }
+  run.changed = limiter.changedTotal;
+  return run;
+}
+
+void fill(AsciiEngine& engine, int colour, int x0 = 0, int y0 = 0, int x1 = 80, int y1 = 50) {
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) engine.setCell(x, y, kFullBlock, colour, kBlack);
+}
+
+}  // namespace
+
+TEST(FlashLimiter, StrobesAreHeldToThreeFlashesASecond) {
+  // White on every fourth frame: 15 flashes a second over the whole screen.
+  const auto strobe = [](AsciiEngine& e, int n) { fill(e, n % 4 == 0 ? kWhite : kDarkGrey); };
+  EXPECT_GE(play(false, 3, strobe).scan.worstGeneral(), 10.0);
+  Playback limited = play(true, 3, strobe);
+  EXPECT_LE(limited.scan.worstGeneral(), 3.0);
+  EXPECT_LE(limited.scan.worstRed(), 3.0);
+  EXPECT_GT(limited.changed, 0);
+
+  // Saturated red against black, 6 flashes a second: the red rule.
+  const auto red = [](AsciiEngine& e, int n) { fill(e, n % 10 < 5 ? kLightRed : kBlack); };
+  EXPECT_GE(play(false, 3, red).scan.worstRed(), 5.0);
+  Playback limitedRed = play(true, 3, red);
+  EXPECT_LE(limitedRed.scan.worstRed(), 3.0);
+  EXPECT_LE(limitedRed.scan.worstGeneral(), 3.0);
+}
+
+TEST(FlashLimiter, LeavesSlowFlashesAndSmallFlickerAlone) {
+  // Three flashes a second over everything are allowed as they are.
+  const auto slow = [](AsciiEngine& e, int n) { fill(e, n % 20 < 10 ? kWhite : kBlack); };
+  EXPECT_EQ(0, play(true, 3, slow).changed);
+  // Fast flicker on a block a tenth of a window's size is no hazard.
+  const auto small = [](AsciiEngine& e, int n) { fill(e, n % 4 < 2 ? kWhite : kBlack, 40, 20, 49, 25); };
+  Playback run = play(true, 3, small);
+  EXPECT_EQ(0, run.changed);
+  EXPECT_EQ(0.0, run.scan.worstGeneral());
+  // Swings too small to count, and swings among bright colours only.
+  const auto gentle = [](AsciiEngine& e, int n) {
+    fill(e, n % 2 ? kWhite : kYellow, 0, 0, 40, 50);
+    fill(e, n % 2 ? kBlue : kBlack, 40, 0, 80, 50);
+  };
+  EXPECT_EQ(0, play(true, 2, gentle).changed);
+}
+
+TEST(FlashLimiter, ThinsLargeFlickerOnlyAsFarAsTheAreaRuleNeeds) {
+  // Half the screen flickering 7.5 times a second: the analyser finds it,
+  // and the limiter leaves some of it (up to a fifth of each window).
+  const auto half = [](AsciiEngine& e, int n) { fill(e, n % 8 < 4 ? kLightGrey : kBlack, 0, 0, 40, 50); };
+  Playback raw = play(false, 3, half);
+  EXPECT_GE(raw.scan.worstGeneral(), 7.0);
+  Playback limited = play(true, 3, half);
+  EXPECT_LE(limited.scan.worstGeneral(), 3.0);
+  EXPECT_LT(limited.changed, 3 * 60 * 40 * 50);
+}
+
+TEST(FlashMeasure, CountsSwingsBetweenTurningPoints) {
+  SwingTracker t;
+  std::vector<int> turns;
+  const float values[] = {0.0f, 0.05f, 0.09f, 0.12f, 0.5f, 0.45f, 0.41f, 0.39f, 0.2f, 0.85f, 0.9f, 1.0f, 0.85f, 0.95f};
+  for (int i = 0; i < static_cast<int>(sizeof values / sizeof values[0]); ++i)
+    if (t.feed(values[i], kLuminanceSwing, kDarkerBelow)) turns.push_back(i);
+  // Up at 0.12 (once, though it goes on to 0.5), down at 0.39, up at 0.85;
+  // 1.0 to 0.85 and back are too bright to count.
+  EXPECT_EQ((std::vector<int>{3, 7, 9}), turns);
+
+  TransitionLog log;
+  for (int64_t time = 0; time < 40; ++time) log.add(time * 10);
+  log.add(390);  // the same frame again
+  EXPECT_EQ(10, log.countAfter(290));
+  EXPECT_EQ(TransitionLog::kKept, log.countAfter(-1));
+  EXPECT_EQ(0.0f, redLevel(0.5f, 0.2f, 0.0f));  // too little red in the light
+  EXPECT_GT(redLevel(0.5f, 0.02f, 0.02f), kRedSwing);
+}
