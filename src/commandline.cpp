@@ -12,7 +12,13 @@
 
 namespace {
 
-constexpr long kLargestSide = 16384;  // beyond any OpenGL texture the show could draw into
+// A frame of W x H pixels costs about 48 bytes a pixel while it is recorded
+// (the off-screen target with its depth, two read-back buffers, the encoder's
+// three, the PNG rows) and about 17 in a window: 16384 x 16384 took 12.7 GB.
+// 8K UHD is the largest picture worth making, 1.6 GB to record; a side of
+// 8192 is within every GL the show runs on.
+constexpr long kLargestSide = 8192;
+constexpr long kLargestArea = 7680L * 4320;
 
 // Stores the option's value in the command line; returns what a valid value
 // looks like when `value` is not one, else an empty string.
@@ -43,8 +49,8 @@ std::string applySize(CommandLine& line, const char* value) {
   long width = 0, height = 0;
   const char* text = value;
   if (!readNumber(text, 1, kLargestSide, width) || (*text != 'x' && *text != 'X') ||
-      !readNumber(++text, 1, kLargestSide, height) || *text != '\0') {
-    return "WIDTHxHEIGHT in pixels, each 1 to " + std::to_string(kLargestSide);
+      !readNumber(++text, 1, kLargestSide, height) || *text != '\0' || width * height > kLargestArea) {
+    return "WIDTHxHEIGHT in pixels, each 1 to " + std::to_string(kLargestSide) + ", at most 7680x4320 in all";
   }
   line.presets.size = DisplayPresets::Size{int(width), int(height)};
   return "";
@@ -126,7 +132,7 @@ std::string applyPath(std::string& path, const char* value) {
 }
 
 const Option kOptions[] = {
-    {"--size", "WxH", "window or screen size in pixels, e.g. 1280x720", applySize},
+    {"--size", "WxH", "size in pixels, e.g. 1280x720; at most 8192 a side, 7680x4320 in all", applySize},
     {"--aspect", "RATIO", "aspect ratio of the picture: 4:3, 16:9 or 16:10", applyAspect},
     {"--windowed", nullptr, "run in a window",
      [](CommandLine& line, const char*) { line.presets.fullscreen = false; return std::string(); }},

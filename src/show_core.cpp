@@ -11,8 +11,29 @@
 #include "steppedclock.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/flash_limiter.h"
+#include "util/error.h"
 #include "util/music/music.h"
 #include "util/timing/classwide.h"
+
+namespace {
+
+// The beat clock is the song's position and stops with the song: a song that
+// ends before the last slot begins would hold the show in an earlier scene
+// for good, without a word. Such a song is refused before it plays. (A
+// stream that failed to load is left to play(), which reports it.)
+void requireSongReachesLastScene(const Music& music) {
+  if (music.stream == 0 || music.lengthBytes == platform::audio::kLengthError) return;
+  const double seconds = platform::audio::bytesToSeconds(music.stream, music.lengthBytes);
+  const double endBeat = seconds * (1.0 / 60) * music.bpm + music.beatOffset;
+  const ScheduleSlot& last = kShowSchedule[kScheduleLength - 1];
+  if (endBeat >= last.startTime) return;
+  const double neededSeconds = (last.startTime - music.beatOffset) * 60.0 / music.bpm;
+  ErrorBox("The song %s ends at beat %.1f (%.1f s), before the show's last scene begins at beat %.0f: "
+           "it needs a song of at least %.1f s.",
+           music_file, endBeat, seconds, static_cast<double>(last.startTime), neededSeconds);
+}
+
+}  // namespace
 
 Show::Show(const ShowOptions& options) : aspect_(options.aspect), scriptedKeys_(options.scriptedKeys) {
   // The stepped clock is the tick source before any scene reads the ticks.
@@ -50,6 +71,7 @@ void Show::start() {
   // Hidden hook for long runs (bench/soak.sh): start the beat clock at a
   // later beat, so the show opens in a later scene.
   if (const char* beat = std::getenv("KESTRUNE_START_BEAT")) music_->beatOffset = std::strtof(beat, nullptr);
+  requireSongReachesLastScene(*music_);
   music_->play();
   // Busy wait: only a negative beat offset makes this loop at all.
   while (music_->beatTime() < 0.0f) {

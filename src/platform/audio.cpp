@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -112,6 +113,13 @@ int64_t lastHandedNs = 0;
 uint32_t callbackFrames = 0; // size of the latest device buffer
 uint64_t outputBaseFrame = 0;  // deviceHanded when the output was opened
 uint32_t underrunsBefore = 0;  // of the outputs closed since init(); under deviceMutex
+
+// What the latest failed call of the main thread ran into.
+std::string failure;
+bool failed(const std::string& reason) {
+  failure = reason;
+  return false;
+}
 
 // Device-thread scratch.
 std::vector<int16_t> decodeScratch;
@@ -466,8 +474,13 @@ int64_t clockNs() {
 
 uint32_t version() { return kContractVersion; }
 
+const char* failureReason() { return failure.c_str(); }
+
 bool init(int device, uint32_t rate) {
-  if ((device != -1 && device != 1) || rate != kOutputRate) return false;
+  if (device != -1 && device != 1) return failed("no audio device " + std::to_string(device));
+  if (rate != kOutputRate)
+    return failed("unsupported rate " + std::to_string(rate) + " Hz: the output plays " +
+                  std::to_string(kOutputRate) + " Hz only");
   std::lock_guard<std::mutex> lock(deviceMutex);
   if (deviceOpen.load()) return true;
   // Sized for the largest buffer the device asks for: the callback never
@@ -481,7 +494,8 @@ bool init(int device, uint32_t rate) {
     playbackClock = PlaybackClock(kOutputRate);
   }
   underrunsBefore = 0;
-  if (!openOutput()) return false;
+  // The SDL output is the last one tried: its error is the reason.
+  if (!openOutput()) return failed(SDL_GetError());
   deviceOpen.store(true);
   keeperStop.store(false);
   keeper = std::thread(keep, deviceFrames);
@@ -527,11 +541,20 @@ DeviceTiming deviceTiming() {
 }
 
 Handle createStream(const void* data, uint64_t offset, uint64_t length, uint32_t flags) {
-  if (!data || length == 0 || length > SIZE_MAX) return 0;
+  if (!data || length == 0 || length > SIZE_MAX) {
+    failed("no audio data");
+    return 0;
+  }
   const uint8_t* bytes = static_cast<const uint8_t*>(data) + offset;
-  std::unique_ptr<PcmSource> source = openPcmSource(bytes, static_cast<size_t>(length));
-  if (!source) return 0;
-  return publish(std::move(source), flags);
+  std::string why;
+  std::unique_ptr<PcmSource> source = openPcmSource(bytes, static_cast<size_t>(length), &why);
+  if (!source) {
+    failed(why);
+    return 0;
+  }
+  const Handle handle = publish(std::move(source), flags);
+  if (handle == 0) failed("too many streams");
+  return handle;
 }
 
 Handle createManualStream() { return publish(nullptr, 0); }
@@ -579,7 +602,7 @@ uint32_t flags(Handle handle, uint32_t newFlags, uint32_t mask) {
 
 bool play(Handle handle, bool restart) {
   Stream* s = lookup(handle);
-  if (!s) return false;
+  if (!s) return failed("no such stream");
   // Read before the stream's lock: the device lock comes first in the order.
   const bool device = deviceOpen.load();
   std::lock_guard<std::mutex> lock(s->stateMutex);
@@ -587,7 +610,7 @@ bool play(Handle handle, bool restart) {
     s->playing = true;
     return true;
   }
-  if (!device) return false;
+  if (!device) return failed("no audio device is open");
   if (s->history.size() != kHistoryFrames) s->history.assign(kHistoryFrames, 0.0f);
   // A stream that has played to its end starts again from the beginning.
   if (restart || s->finished) {

@@ -47,6 +47,11 @@ constexpr int kPlaying = 1;
 
 uint32_t version();
 
+// Why the latest init(), createStream() or play() that failed did so, in the
+// words of the audio driver or the decoder ("" before any failure). Main
+// thread.
+const char* failureReason();
+
 // Opens the output device: device -1 is the default one; the only rate
 // offered is 44100. Succeeds again when the device is already open. False
 // when neither a sound server nor an SDL driver can play.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/audio.h"
@@ -14,6 +15,28 @@ namespace platform {
 namespace audio {
 
 namespace {
+
+bool fail(std::string& why, const std::string& reason) {
+  why = reason;
+  return false;
+}
+
+const char* vorbisErrorText(int code) {
+  switch (code) {
+    case OV_EREAD:
+      return "a read from the Ogg data failed";
+    case OV_ENOTVORBIS:
+      return "not Ogg Vorbis data";
+    case OV_EVERSION:
+      return "unsupported Vorbis version";
+    case OV_EBADHEADER:
+      return "invalid Vorbis bitstream header";
+    case OV_EFAULT:
+      return "internal fault of the Vorbis decoder";
+    default:
+      return "the Ogg Vorbis data cannot be decoded";
+  }
+}
 
 // A read cursor over the caller's bytes, shared by both decoders' I/O hooks.
 struct MemoryReader {
@@ -60,13 +83,14 @@ class Mp3Source : public PcmSource {
     }
   }
 
-  bool open(const uint8_t* data, size_t size) {
+  // False with the decoder's own words in `why`.
+  bool open(const uint8_t* data, size_t size, std::string& why) {
     static std::once_flag once;
     std::call_once(once, [] { mpg123_init(); });
     reader_ = {data, size, 0};
     int err = MPG123_OK;
     handle_ = mpg123_new(nullptr, &err);
-    if (!handle_) return false;
+    if (!handle_) return fail(why, mpg123_plain_strerror(err));
     // Gapless: the encoder delay and padding recorded in the LAME tag are cut,
     // so the length is the number of frames that were encoded.
     mpg123_param(handle_, MPG123_FLAGS, MPG123_GAPLESS | MPG123_FORCE_STEREO | MPG123_QUIET, 0.0);
@@ -78,17 +102,20 @@ class Mp3Source : public PcmSource {
     mpg123_rates(&rates, &rateCount);
     for (size_t i = 0; i < rateCount; ++i)
       mpg123_format(handle_, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    if (mpg123_replace_reader_handle(handle_, mp3Read, mp3Seek, nullptr) != MPG123_OK) return false;
-    if (mpg123_open_handle(handle_, &reader_) != MPG123_OK) return false;
+    if (mpg123_replace_reader_handle(handle_, mp3Read, mp3Seek, nullptr) != MPG123_OK ||
+        mpg123_open_handle(handle_, &reader_) != MPG123_OK)
+      return fail(why, mpg123_strerror(handle_));
     long rate = 0;
     int channels = 0, encoding = 0;
-    if (mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK) return false;
+    if (mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK)
+      return fail(why, "no MPEG audio found: " + std::string(mpg123_strerror(handle_)));
     if (rate != static_cast<long>(kOutputRate) || channels != 2 || encoding != MPG123_ENC_SIGNED_16)
-      return false;
+      return fail(why, "unsupported rate: the MP3 is " + std::to_string(rate) + " Hz, the output plays " +
+                           std::to_string(kOutputRate) + " Hz only");
     // Walks the frame headers only (no decoding) to count the frames.
-    if (mpg123_scan(handle_) != MPG123_OK) return false;
+    if (mpg123_scan(handle_) != MPG123_OK) return fail(why, mpg123_strerror(handle_));
     off_t samples = mpg123_length(handle_);
-    if (samples <= 0) return false;
+    if (samples <= 0) return fail(why, "the MP3 holds no audio frames");
     length_ = static_cast<uint64_t>(samples);
     return rewind();
   }
@@ -143,23 +170,27 @@ class OggSource : public PcmSource {
     if (opened_) ov_clear(&file_);
   }
 
-  bool open(const uint8_t* data, size_t size) {
+  // False with the decoder's own words in `why`.
+  bool open(const uint8_t* data, size_t size, std::string& why) {
     reader_ = {data, size, 0};
     ov_callbacks callbacks = {oggRead, oggSeek, nullptr, oggTell};
-    if (ov_open_callbacks(&reader_, &file_, nullptr, 0, callbacks) != 0) return false;
+    const int opened = ov_open_callbacks(&reader_, &file_, nullptr, 0, callbacks);
+    if (opened != 0) return fail(why, vorbisErrorText(opened));
     opened_ = true;
-    if (!ov_seekable(&file_)) return false;
+    if (!ov_seekable(&file_)) return fail(why, "the Ogg stream cannot seek");
     // Every logical stream of a chained file must be playable as it stands.
     long links = ov_streams(&file_);
     for (long i = 0; i < links; ++i) {
       vorbis_info* info = ov_info(&file_, static_cast<int>(i));
-      if (!info || info->rate != static_cast<long>(kOutputRate) ||
-          (info->channels != 1 && info->channels != 2))
-        return false;
+      if (!info) return fail(why, "an Ogg Vorbis stream without its header");
+      if (info->rate != static_cast<long>(kOutputRate) || (info->channels != 1 && info->channels != 2))
+        return fail(why, "unsupported format: the Ogg Vorbis stream is " + std::to_string(info->rate) + " Hz with " +
+                             std::to_string(info->channels) + " channels, the output plays " +
+                             std::to_string(kOutputRate) + " Hz, one or two channels");
     }
     // From the granule positions: exact, since the decoder trims to them.
     ogg_int64_t total = ov_pcm_total(&file_, -1);
-    if (total <= 0) return false;
+    if (total <= 0) return fail(why, "the Ogg Vorbis stream holds no audio");
     length_ = static_cast<uint64_t>(total);
     return true;
   }
@@ -232,21 +263,23 @@ Container detectContainer(const uint8_t* data, size_t size) {
   return Container::kMp3;
 }
 
-std::unique_ptr<PcmSource> openPcmSource(const uint8_t* data, size_t size) {
+std::unique_ptr<PcmSource> openPcmSource(const uint8_t* data, size_t size, std::string* why) {
+  std::string reason = "no audio data";
   switch (detectContainer(data, size)) {
     case Container::kOgg: {
       auto source = std::make_unique<OggSource>();
-      if (source->open(data, size)) return source;
-      return nullptr;
+      if (source->open(data, size, reason)) return source;
+      break;
     }
     case Container::kMp3: {
       auto source = std::make_unique<Mp3Source>();
-      if (source->open(data, size)) return source;
-      return nullptr;
+      if (source->open(data, size, reason)) return source;
+      break;
     }
     case Container::kUnknown:
       break;
   }
+  if (why) *why = reason;
   return nullptr;
 }
 

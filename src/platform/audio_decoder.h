@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace platform {
 namespace audio {
@@ -27,8 +28,9 @@ enum class Container { kUnknown, kOgg, kMp3 };
 // which finds frames after ID3 tags and junk by itself.
 Container detectContainer(const uint8_t* data, size_t size);
 
-// Null when the bytes hold no playable audio in a supported format.
-std::unique_ptr<PcmSource> openPcmSource(const uint8_t* data, size_t size);
+// Null when the bytes hold no playable audio in a supported format; `why`
+// (when given) then receives the decoder's reason.
+std::unique_ptr<PcmSource> openPcmSource(const uint8_t* data, size_t size, std::string* why = nullptr);
 
 }  // namespace audio
 }  // namespace platform

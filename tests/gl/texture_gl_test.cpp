@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "support/gl_window.h"
 #include "support/test_archive.h"
 #include "support/test_images.h"
+#include "util/texture/png_writer.h"
 #include "util/texture/texture.h"
 
 namespace {
@@ -168,6 +170,58 @@ TEST_F(TextureGlTest, FormatsOutsideTheTableStopInDecimal) {
         t.create();
       },
       ExitedWithCode(1), "texture\\.cpp:[0-9]+\n\nUnrecognized texture format 32849!");
+}
+
+// GL makes nothing of a texture beyond its limit and says nothing: every
+// frame drawn with such a chart was black.
+TEST_F(TextureGlTest, TexturesBeyondTheLimitOrRefusedByGlAreFatal) {
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+  ASSERT_GT(largest, 0);
+  const std::string wide = ::testing::TempDir() + "wide_chart.png";
+  ASSERT_TRUE(writePng(wide, largest + 1, 2, 3, std::vector<uint8_t>(size_t(largest + 1) * 2 * 3, 200)));
+  TestArchive archive({{"data/common/images/asciichart.png", readTestFile(wide)}});
+  std::remove(wide.c_str());
+  const std::string limit = std::to_string(largest);
+  const std::string side = std::to_string(largest + 1);
+  EXPECT_EXIT(
+      {
+        Texture chart;
+        chart.load("data/common/images/asciichart.png", GL_NEAREST, GL_NEAREST, false);
+      },
+      ExitedWithCode(1),
+      "texture\\.cpp:[0-9]+\n\nImage data/common/images/asciichart\\.png of " + side +
+          "x2 pixels is larger than this OpenGL allows \\(at most " + limit + " pixels a side\\)\\.");
+  EXPECT_EXIT(
+      {
+        Texture target;
+        target.internalFormat = GL_RGBA8;
+        target.format = GL_RGBA;
+        target.width = 4;
+        target.height = largest + 1;
+        target.create();
+      },
+      ExitedWithCode(1), "\n\nA texture of 4x" + side + " pixels is larger than this OpenGL allows");
+  // What GL refuses for any other reason is named as well.
+  EXPECT_EXIT(
+      {
+        Texture target;
+        target.internalFormat = GL_RGBA8;
+        target.format = GL_RGBA;
+        target.width = -1;
+        target.height = 4;
+        target.create();
+      },
+      ExitedWithCode(1), "\n\nCould not create a texture of -1x4 pixels: invalid value \\(GL error 0x0501\\)\\.");
+  // The largest size GL allows is still made.
+  Texture edge;
+  edge.internalFormat = GL_RGBA8;
+  edge.format = GL_RGBA;
+  edge.width = largest;
+  edge.height = 1;
+  ASSERT_TRUE(edge.create());
+  EXPECT_EQ(largest, levelWidth(edge.texID, 0));
+  edge.release();
 }
 
 TEST_F(TextureGlTest, ResizeReleaseAndCreateAgain) {

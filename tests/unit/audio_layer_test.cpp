@@ -131,11 +131,21 @@ TEST(AudioDecoderTest, OtherRatesAndNonAudioAreRefused) {
   auto pcm48 = sine(0.3, 440, 0.5, 2, 48000);
   auto mp3 = encodeMp3(pcm48);
   auto ogg = encodeOgg(pcm48);
-  EXPECT_FALSE(openPcmSource(mp3.data(), mp3.size()));
-  EXPECT_FALSE(openPcmSource(ogg.data(), ogg.size()));
+  std::string why;
+  EXPECT_FALSE(openPcmSource(mp3.data(), mp3.size(), &why));
+  EXPECT_EQ("unsupported rate: the MP3 is 48000 Hz, the output plays 44100 Hz only", why);
+  EXPECT_FALSE(openPcmSource(ogg.data(), ogg.size(), &why));
+  EXPECT_EQ("unsupported format: the Ogg Vorbis stream is 48000 Hz with 2 channels, the output plays 44100 Hz, "
+            "one or two channels",
+            why);
   const uint8_t text[] = "<?xml version=\"1.0\"?><sync/>";
-  EXPECT_FALSE(openPcmSource(text, sizeof text));
-  EXPECT_FALSE(openPcmSource(text, 0));
+  EXPECT_FALSE(openPcmSource(text, sizeof text, &why));
+  EXPECT_EQ(0u, why.find("no MPEG audio found: ")) << why;
+  EXPECT_FALSE(openPcmSource(text, 0, &why));
+  EXPECT_EQ("no audio data", why);
+  // What the stream maker refuses carries the same words.
+  EXPECT_EQ(0u, createStream(mp3.data(), 0, mp3.size(), 0));
+  EXPECT_STREQ("unsupported rate: the MP3 is 48000 Hz, the output plays 44100 Hz only", failureReason());
   EXPECT_EQ(Container::kOgg, detectContainer(ogg.data(), ogg.size()));
   EXPECT_EQ(Container::kMp3, detectContainer(mp3.data(), mp3.size()));
 }
@@ -281,7 +291,9 @@ using AudioDeviceTest = AudioPlaybackTest;
 
 TEST_F(AudioDeviceTest, OnlyTheDefaultDeviceAt44100) {
   EXPECT_FALSE(init(-1, 48000));
+  EXPECT_STREQ("unsupported rate 48000 Hz: the output plays 44100 Hz only", failureReason());
   EXPECT_FALSE(init(7, 44100));
+  EXPECT_STREQ("no audio device 7", failureReason());
   ASSERT_TRUE(init(-1, 44100));
   EXPECT_TRUE(init(-1, 44100));  // already open
   EXPECT_EQ(0x0204u, version() >> 16);

@@ -53,7 +53,8 @@ TEST(CommandLineTest, WrongArgumentsFailWithALineNamingThem) {
       {{"--size"}, "option '--size' needs a value (WxH)"},
       {{"--windowed=yes"}, "option '--windowed' takes no value"},
       {{"--aspect", "21:9"}, "invalid value '21:9' for --aspect: expected 4:3, 16:9 or 16:10"},
-      {{"--size", "800"}, "invalid value '800' for --size: expected WIDTHxHEIGHT in pixels, each 1 to 16384"},
+      {{"--size", "800"}, "invalid value '800' for --size: expected WIDTHxHEIGHT in pixels, each 1 to 8192, "
+       "at most 7680x4320 in all"},
   };
   for (const auto& c : cases) {
     const CommandLine line = parse(c.arguments);
@@ -65,7 +66,12 @@ TEST(CommandLineTest, WrongArgumentsFailWithALineNamingThem) {
                            "800 x600", "16385x600", "800x99999999999999999999", ""}) {
     EXPECT_EQ(CommandLine::Action::Fail, parse({"--size", size}).action) << "'" << size << "'";
   }
-  EXPECT_EQ(CommandLine::Action::Run, parse({"--size", "16384x1"}).action);
+  // What memory allows: 16384x16384 once took 12.7 GB to record. A side up
+  // to 8192, the pixels of 8K UHD in all, whichever shape.
+  for (const char* size : {"8193x1", "1x8193", "16384x16384", "8192x4051", "7681x4320", "4321x7680"})
+    EXPECT_EQ(CommandLine::Action::Fail, parse({"--size", size}).action) << "'" << size << "'";
+  for (const char* size : {"8192x1", "1x8192", "8192x4050", "7680x4320", "4320x7680"})
+    EXPECT_EQ(CommandLine::Action::Run, parse({"--size", size}).action) << "'" << size << "'";
 }
 
 // Test and capture runs: any picture aspect, a fixed frame rate, beats to
@@ -167,6 +173,7 @@ TEST(CommandLineTest, HelpVersionAndFaultsPrintToTheirStreamsWithTheirExitCodes)
   EXPECT_EQ(0, reportCommandLine(parse({"--help"}), out, err));
   const std::string help = readBack(out);
   EXPECT_EQ(0u, help.find("Usage: kestrune [OPTION]...\n"));
+  EXPECT_NE(std::string::npos, help.find("size in pixels, e.g. 1280x720; at most 8192 a side, 7680x4320 in all\n"));
   for (const char* option : {"--size WxH", "--aspect RATIO", "--windowed", "--fullscreen", "--vsync",
                              "--no-vsync", "--no-dialog", "--help", "--version", "Exit status"}) {
     EXPECT_NE(std::string::npos, help.find(option)) << option;

@@ -443,9 +443,18 @@ TEST_F(DataTest, StreamsUseFreshTemporaryFilesThatNeverOutliveTheProcess) {
     EXPECT_TRUE(dirEntries(tmp_).empty()) << "after way " << way;
   }
 
-  // Without a usable temporary directory a stream cannot be made.
+  // Without a usable temporary directory a stream cannot be made, and the
+  // message says so rather than leaving the caller to blame its file.
   setenv("TMPDIR", (tmp_ + "/missing").c_str(), 1);
-  EXPECT_EQ(data_open_file("pic.raw"), nullptr);
+  EXPECT_EXIT(data_open_file("pic.raw"), ::testing::ExitedWithCode(1),
+              "\nFailed to create a temporary file for pic\\.raw in .*/missing \\(TMPDIR\\): "
+              "No such file or directory\n");
+  // Unusable in another way, with the system's own reason.
+  writeFile(tmp_ + "/a-file", "");
+  setenv("TMPDIR", (tmp_ + "/a-file").c_str(), 1);
+  EXPECT_EXIT(data_open_file("pic.raw"), ::testing::ExitedWithCode(1),
+              "\nFailed to create a temporary file for pic\\.raw in .*/a-file \\(TMPDIR\\): Not a directory\n");
+  std::remove((tmp_ + "/a-file").c_str());
 }
 
 TEST_F(DataTest, WritingFailuresAreFatal) {

@@ -70,14 +70,27 @@ TEST_F(MusicFiles, UnknownExtensionsAndMissingFilesAreFatal) {
   EXPECT_EXIT(Music("data/SYNC.XML"), ExitedWithCode(1), "Could not load data/SYNC\\.XML");
 }
 
-TEST_F(MusicFiles, UnplayableDataFailsWhenTheShowStarts) {
+// The box keeps its words; standard error tells why, in the decoder's.
+TEST_F(MusicFiles, UnplayableDataFailsWhenTheShowStartsAndSaysWhy) {
   auto truncated = encodeOgg(sine(0.5, 440, 0.4));
   truncated.resize(50);
-  TestArchive archive({{"data/text.ogg", std::string(4000, 'x')}, {"data/cut.ogg", asString(truncated)}});
-  for (const char* name : {"data/text.ogg", "data/cut.ogg"}) {
-    Music music(name);
+  TestArchive archive({{"data/text.ogg", std::string(4000, 'x')},
+                       {"data/cut.ogg", asString(truncated)},
+                       {"data/48k.mp3", asString(encodeMp3(sine(0.5, 440, 0.4, 2, 48000)))}});
+  const struct {
+    const char* name;
+    const char* cause;
+  } cases[] = {
+      {"data/text.ogg", "no MPEG audio found: .+"},
+      {"data/cut.ogg", "(not Ogg Vorbis data|invalid Vorbis bitstream header|a read from the Ogg data failed)"},
+      {"data/48k.mp3", "unsupported rate: the MP3 is 48000 Hz, the output plays 44100 Hz only"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Music music(c.name);
     EXPECT_EQ(0u, music.stream);
-    EXPECT_EXIT(music.play(), ExitedWithCode(1), fatal("Failed to start the music!"));
+    EXPECT_EXIT(music.play(), ExitedWithCode(1),
+                std::string("Failed to start the music: ") + c.cause + "\n" + fatal("Failed to start the music!"));
   }
 }
 
@@ -89,7 +102,7 @@ TEST(MusicDeviceTest, DeviceThatCannotOpenIsFatal) {
         setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
         Music music("data/any.mp3");
       },
-      ExitedWithCode(1), fatal("Can't initialize device"));
+      ExitedWithCode(1), "Can't initialize device: [^\n]*no-such-driver[^\n]*\n" + fatal("Can't initialize device"));
 }
 
 TEST_F(MusicFiles, PlayingStartsFlatAndEndsAtTheSongsEnd) {

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdint>
@@ -61,9 +62,14 @@ void logLine(const char* format, ...) {
 // A new temporary file open with "wb+", made and named in one step in
 // $TMPDIR (or /tmp) and unlinked at once: the stream works until fclose and
 // nothing stays behind, whichever way the process ends. Null on failure.
-FILE* createTempFile() {
+// The directory temporary files go to: $TMPDIR, or /tmp when it is not set.
+const char* tempDirectory() {
   const char* dir = std::getenv("TMPDIR");
-  if (!dir || !*dir) dir = "/tmp";
+  return dir && *dir ? dir : "/tmp";
+}
+
+FILE* createTempFile() {
+  const char* dir = tempDirectory();
   std::string pattern = std::string(dir) + "/kestrune-XXXXXX";
   std::vector<char> path(pattern.begin(), pattern.end());
   path.push_back('\0');
@@ -76,7 +82,11 @@ FILE* createTempFile() {
     still_linked.emplace_back(path.data());
   }
   FILE* file = fdopen(fd, "wb+");
-  if (!file) close(fd);
+  if (!file) {
+    const int cause = errno;  // for the caller's message
+    close(fd);
+    errno = cause;
+  }
   return file;
 }
 
@@ -380,7 +390,13 @@ FILE* data_open_file(const char* name) {
     DataEntry* entry = findEntry(name);
     if (!entry) return nullptr;
     FILE* file = createTempFile();
-    if (!file) return nullptr;
+    // Not a missing file: the caller's own message would blame the file.
+    if (!file) {
+      const int cause = errno;
+      const char* fromEnvironment = std::getenv("TMPDIR");
+      ErrorBox("Failed to create a temporary file for %s in %s%s: %s", name, tempDirectory(),
+               fromEnvironment && *fromEnvironment ? " (TMPDIR)" : "", std::strerror(cause));
+    }
     if (std::fwrite(entry->data, 1, size_t(entry->size), file) != size_t(entry->size) ||
         std::fflush(file) != 0) {
       ErrorBox("Failed to write %i bytes of %s to a temporary file.", entry->size, name);

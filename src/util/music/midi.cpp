@@ -30,16 +30,23 @@ uint32_t readBigEndian(const unsigned char* data, uint32_t& pos, uint32_t end, i
   return value;
 }
 
-// Variable-length quantity: seven bits a byte, the last byte without its top bit.
-uint32_t readDeltaTime(const unsigned char* data, uint32_t& pos, uint32_t end) {
-  uint32_t value = 0;
+// Variable-length quantity: seven bits a byte, the last byte without its top
+// bit, at most four bytes. False when the fourth byte still has its top bit.
+bool readVariableLength(const unsigned char* data, uint32_t& pos, uint32_t end, const char* what, uint32_t& value) {
+  value = 0;
   for (int i = 0; i < 4; ++i) {
-    need(pos, end, 1, "a delta time");
+    need(pos, end, 1, what);
     const unsigned char b = data[pos++];
     value = (value << 7) | (b & 0x7Fu);
-    if ((b & 0x80u) == 0) return value;
+    if ((b & 0x80u) == 0) return true;
   }
-  ErrorBox("Found 4 bytes of delta time without a 0 MSB");
+  return false;
+}
+
+uint32_t readDeltaTime(const unsigned char* data, uint32_t& pos, uint32_t end) {
+  uint32_t value = 0;
+  if (!readVariableLength(data, pos, end, "a delta time", value)) ErrorBox("Found 4 bytes of delta time without a 0 MSB");
+  return value;
 }
 
 char* copyText(const unsigned char* from, uint32_t length) {
@@ -235,8 +242,7 @@ void MidiSong::parseTrack(const unsigned char* data, uint32_t start, uint32_t en
         }
         break;
       }
-      case 0xC:  // program change
-        LocationErrorBox();
+      case 0xC:  // program change: the instrument is the sync configuration's business
       case 0xD:  // channel aftertouch
         need(pos, end, 1, "a channel event");
         pos += 1;
@@ -253,10 +259,12 @@ void MidiSong::parseTrack(const unsigned char* data, uint32_t start, uint32_t en
 }
 
 void MidiSong::parseMeta(const unsigned char* data, uint32_t& pos, uint32_t end, MidiTrack& track) {
-  need(pos, end, 2, "a meta event");
-  const unsigned char type = data[pos];
-  const uint32_t length = data[pos + 1];  // one byte: longer texts are not supported
-  pos += 2;
+  need(pos, end, 1, "a meta event");
+  const unsigned char type = data[pos++];
+  // A variable-length quantity like the delta times; below 128 it is one byte.
+  uint32_t length = 0;
+  if (!readVariableLength(data, pos, end, "a meta event", length))
+    ErrorBox("  Meta event 0x%02X has a length of more than 4 bytes, corrupt MIDI file? Panicking!", type);
 
   switch (type) {
     case 0x01:
@@ -303,15 +311,21 @@ void MidiSong::parseMeta(const unsigned char* data, uint32_t& pos, uint32_t end,
       keySharps = static_cast<int8_t>(data[pos]);
       keyMinor = data[pos + 1] == 1;
       break;
+    // Common in files from any sequencer and of no use to the show: skipped
+    // whole, by their length.
     case 0x00:  // sequence number
     case 0x04:  // instrument name
     case 0x05:  // lyric
     case 0x06:  // marker
     case 0x07:  // cue point
+    case 0x08:  // program name
+    case 0x09:  // device name
     case 0x20:  // channel prefix
+    case 0x21:  // port
     case 0x54:  // SMPTE offset
     case 0x7F:  // sequencer-specific
-      LocationErrorBox();
+      need(pos, end, length, "a meta event");
+      break;
     default:
       ErrorBox("  Unknown meta event, panicking!");
   }

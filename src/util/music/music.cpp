@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +13,17 @@
 #include "util/music/syncconfig.h"
 
 namespace audio = platform::audio;
+
+namespace {
+
+// The box keeps its own words; what the driver or the decoder said goes to
+// standard error beside it.
+void reportCause(const char* what, const char* cause) {
+  std::fprintf(stderr, "%s: %s\n", what, cause && *cause ? cause : "no reason given");
+  std::fflush(stderr);
+}
+
+}  // namespace
 
 const char* const music_file = "data/common/music/chipcore5.mp3";
 
@@ -66,7 +78,10 @@ void Music::resetFields() {
 
 void Music::loadStream(const char* name) {
   if ((audio::version() >> 16) != 0x0204) ErrorBox("An incorrect version of BASS was loaded");
-  if (!audio::init(-1, 44100)) ErrorBox("Can't initialize device");
+  if (!audio::init(-1, 44100)) {
+    reportCause("Can't initialize device", audio::failureReason());
+    ErrorBox("Can't initialize device");
+  }
 
   // The stream plays from this buffer: it stays allocated while the stream lives.
   int size = 0;
@@ -80,6 +95,7 @@ void Music::loadStream(const char* name) {
     if (lengthBytes != audio::kLengthError)
       lengthSeconds = static_cast<int32_t>(audio::bytesToSeconds(stream, lengthBytes));
   } else {
+    streamFailure_ = audio::failureReason();
     free(data);  // nothing plays from it; play() reports the failure
   }
 }
@@ -93,8 +109,12 @@ void Music::play() {
   posStep = 0;
   // Once through, then the stream stops.
   audio::flags(stream, 0, audio::kFlagLoop);
-  audio::play(stream, false);
-  if (audio::isActive(stream) != audio::kPlaying) ErrorBox("Failed to start the music!");
+  const bool started = audio::play(stream, false);
+  if (audio::isActive(stream) != audio::kPlaying) {
+    const std::string cause = stream == 0 ? streamFailure_ : started ? "the stream ended at once" : audio::failureReason();
+    reportCause("Failed to start the music", cause.c_str());
+    ErrorBox("Failed to start the music!");
+  }
 }
 
 void Music::update() {

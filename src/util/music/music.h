@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class MidiSong;
 
@@ -51,5 +52,6 @@ class Music {
  private:
   void resetFields();
   char* streamBytes_;  // malloc'd; the stream plays from it
+  std::string streamFailure_;  // why loadStream made no stream
 
 };

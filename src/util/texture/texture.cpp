@@ -57,6 +57,33 @@ Upload uploadKind(GLint internalFormat, GLenum* type) {
   }
 }
 
+// GL refuses a texture larger than its limit without a word, and everything
+// drawn with it is black: such a size is fatal here instead. `what` names the
+// picture in the message.
+void checkTextureSize(int width, int height, const char* what) {
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+  if (largest > 0 && (width > largest || height > largest)) {
+    ErrorBox("%s of %ix%i pixels is larger than this OpenGL allows (at most %i pixels a side).", what, width,
+             height, largest);
+  }
+}
+
+const char* glErrorName(GLenum error) {
+  switch (error) {
+    case GL_OUT_OF_MEMORY:
+      return "out of memory";
+    case GL_INVALID_VALUE:
+      return "invalid value";
+    case GL_INVALID_ENUM:
+      return "invalid enum";
+    case GL_INVALID_OPERATION:
+      return "invalid operation";
+    default:
+      return "error";
+  }
+}
+
 }  // namespace
 
 bool texture_vendor_is_ati(const char* vendor) {
@@ -107,6 +134,8 @@ bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn,
   if (!decoded) ErrorBox("Failed to load image %s!", fileName);
 
   internalFormat = bpp / 8;
+  const std::string picture = std::string("Image ") + fileName;
+  checkTextureSize(width, height, picture.c_str());
   return create();
 }
 
@@ -135,6 +164,12 @@ bool Texture::create() {
   if (kind == Upload::kUnknown) ErrorBox("Unrecognized texture format %i!", internalFormat);
   if (samples > 0 && !glTexImage2DMultisample) ErrorBox("Multisample textures are not supported by this renderer");
 
+  checkTextureSize(width, height, "A texture");
+  // Errors left by earlier calls must not be taken for the upload's (a few
+  // at most: without a context the query itself keeps failing).
+  for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+
   // Rows are tightly packed, whatever their length.
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -152,6 +187,11 @@ bool Texture::create() {
     glTexImage2D(target, 0, internalFormat, width, height, 0, format, type, imageData);
   }
   glPopClientAttrib();
+  const GLenum uploadError = glGetError();
+  if (uploadError != GL_NO_ERROR) {
+    ErrorBox("Could not create a texture of %ix%i pixels: %s (GL error 0x%04X).", width, height,
+             glErrorName(uploadError), uploadError);
+  }
 
   const char* vendor = texture_vendor_override;
   if (!vendor) vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
