@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A renderer without non-power-of-two textures (Mesa told to hide the
 # extension) gets the missing-extension question: Cancel ends with code 1;
-# OK goes on, and the show then stops at its first framebuffer of 640 x 600,
-# which such a renderer cannot complete: the risk the question warned about.
+# OK goes on, and the show then stops at its first texture whose sides are
+# not powers of two, which such a renderer refuses: the risk the question
+# warned about.
 # Without framebuffer objects OK leads straight to the error box, not a crash.
 source "$KESTRUNE_SOURCE_DIR/tests/support/e2e_lib.sh"
 
@@ -25,7 +26,7 @@ code=$(wait_for_exit 10) || fail "the program did not end after Cancel"
 [ "$code" = 1 ] || fail "exit code $code after Cancel, expected 1"
 
 answer_question Return
-box=$(wait_for_window '^Error in file src\\util\\fbo\\fbo\.cpp:[0-9]+$' 30) ||
+box=$(wait_for_window '^Error in file src\\util\\texture\\texture\.cpp:[0-9]+$' 30) ||
   fail "the program did not go on after OK: $(cat "$workdir/stderr")"
 sleep 1
 send_key "$box" Return
