@@ -145,7 +145,7 @@ const Option kOptions[] = {
      [](CommandLine& line, const char*) { line.noDialog = true; return std::string(); }},
     {"--terminal", nullptr, "play the show in this text terminal (80 x 50 for the full picture)",
      [](CommandLine& line, const char*) { line.terminal = true; return std::string(); }},
-    {"--reduce-flashing", nullptr, "at most 3 flashes (3 red ones) a second on any third of the screen",
+    {"--reduce-flashing", nullptr, "damp flashes to at most 3 (3 red ones) a second on any third of the screen",
      [](CommandLine& line, const char*) { line.reduceFlashing = true; return std::string(); }},
     // Hidden: deterministic runs for tests and captures.
     {"--picture-aspect", "W:H", nullptr, applyPictureAspect},
