@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "util/data/data.h"
@@ -153,10 +154,11 @@ MidiSong::MidiSong(const char* name)
       keySharps(0),
       keyMinor(false) {
   int size = 0;
-  char* data = data_load_file(name, &size, true);
+  // Owned here so that a report that does not end the process (the fuzz
+  // harness turns them into exceptions) still frees the file.
+  const std::unique_ptr<char, void (*)(void*)> data(data_load_file(name, &size, true), std::free);
   if (data == nullptr) ErrorBox("NULL-buffer specified");
-  parse(reinterpret_cast<const unsigned char*>(data), static_cast<uint32_t>(size));
-  std::free(data);
+  parse(reinterpret_cast<const unsigned char*>(data.get()), static_cast<uint32_t>(size));
 }
 
 MidiSong::~MidiSong() {
