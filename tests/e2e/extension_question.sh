@@ -25,21 +25,23 @@ answer_question Escape
 code=$(wait_for_exit 10) || fail "the program did not end after Cancel"
 [ "$code" = 1 ] || fail "exit code $code after Cancel, expected 1"
 
+# The fatal box whose title matches $1 appears (else: fail, saying $2 and
+# what the program printed); OK on it ends the program with code 1.
+expect_fatal_box() {
+  local box code
+  box=$(wait_for_window "$1" 30) ||
+    fail "$2 (exit code $(cat "$workdir/exitcode" 2>/dev/null)): $(cat "$workdir/stderr")"
+  sleep 1
+  send_key "$box" Return
+  code=$(wait_for_exit 10) || fail "the program did not end after the error box"
+  [ "$code" = 1 ] || fail "exit code $code after the error box, expected 1"
+}
+
 answer_question Return
-box=$(wait_for_window '^Error in file src\\util\\texture\\texture\.cpp:[0-9]+$' 30) ||
-  fail "the program did not go on after OK: $(cat "$workdir/stderr")"
-sleep 1
-send_key "$box" Return
-code=$(wait_for_exit 10) || fail "the program did not end after the error box"
-[ "$code" = 1 ] || fail "exit code $code after the error box, expected 1"
+expect_fatal_box '^Error in file src\\util\\texture\\texture\.cpp:[0-9]+$' "the program did not go on after OK"
 echo "ok (no textures of any size)"
 
 hide=MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_object
 answer_question Return
-box=$(wait_for_window '^Error in file src\\extensioncheck\.cpp:[0-9]+$' 30) ||
-  fail "no error box after OK without framebuffer objects (exit code $(cat "$workdir/exitcode" 2>/dev/null))"
-sleep 1
-send_key "$box" Return
-code=$(wait_for_exit 10) || fail "the program did not end after the error box"
-[ "$code" = 1 ] || fail "exit code $code after the error box, expected 1"
+expect_fatal_box '^Error in file src\\extensioncheck\.cpp:[0-9]+$' "no error box after OK without framebuffer objects"
 echo "ok (no framebuffer objects)"
