@@ -78,13 +78,24 @@ TEST(ChartTest, BlocksAndShadesFillTheirShareOfTheCellAndTile) {
   for (int code = 176; code <= 178; ++code) {
     const Glyph g = rule(code);
     EXPECT_EQ(count(g), expected[code - 176]) << code;
-    // Periods 4 across and 2 down divide the cell: side by side and stacked
-    // cells continue the pattern without a seam.
+    // The pattern repeats 4 across and 2 down, and 4 down; both steps divide
+    // the cell, so cells side by side and stacked continue it without a seam.
     for (int y = 0; y < 12; ++y) {
       for (int x = 0; x < 8; ++x) {
-        EXPECT_EQ(pixel(g, x, y), pixel(g, (x + 4) % 8, y)) << code;
-        EXPECT_EQ(pixel(g, x, y), pixel(g, x, (y + 2) % 12)) << code;
+        EXPECT_EQ(pixel(g, x, y), pixel(g, (x + 4) % 8, (y + 2) % 12)) << code;
+        EXPECT_EQ(pixel(g, x, y), pixel(g, x, (y + 4) % 12)) << code;
       }
+    }
+  }
+  // The light shade's pixels come in dots, not alone: a lone pixel fades to
+  // a dim wash when the picture is scaled.
+  const Glyph light = rule(176);
+  for (int y = 0; y < 12; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      if (!pixel(light, x, y)) continue;
+      const bool across = pixel(light, (x + 1) % 8, y) || pixel(light, (x + 7) % 8, y);
+      const bool down = pixel(light, x, (y + 1) % 12) || pixel(light, x, (y + 11) % 12);
+      EXPECT_TRUE(across && down) << x << "," << y;
     }
   }
   for (int blank : {0, 32, 255}) EXPECT_EQ(count(rule(blank)), 0) << blank;
