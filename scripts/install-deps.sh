@@ -28,6 +28,7 @@ run_packages=(
   libmpg123-dev libvorbis-dev libkissfft-dev libfltk1.3-dev libpulse-dev
   libmp3lame-dev fonts-liberation zlib1g-dev console-data
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  libdecor-0-plugin-1-cairo  # title bar and borders for the window on Wayland
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
