@@ -34,7 +34,6 @@ inline uint8_t sampleDown(int low, int high, int weight) {
 PictureScaler::PictureScaler(int pictureWidth, int pictureHeight, int frameWidth, int frameHeight, int x, int y,
                              int width, int height)
     : pictureWidth_(pictureWidth),
-      pictureHeight_(pictureHeight),
       frameWidth_(frameWidth),
       frameHeight_(frameHeight),
       viewX_(x),

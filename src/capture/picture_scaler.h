@@ -54,7 +54,7 @@ class PictureScaler {
   // The two picture rows a frame row blends, sampled across.
   void sampledRows(const uint8_t* picture, int low, int high, const int16_t** lowRow, const int16_t** highRow);
 
-  int pictureWidth_, pictureHeight_, frameWidth_, frameHeight_;
+  int pictureWidth_, frameWidth_, frameHeight_;  // rows come through down_
   int viewX_, viewY_;
   int firstColumn_, endColumn_, firstRow_, endRow_;  // the viewport's part inside the frame
   std::vector<Tap> across_, down_;
