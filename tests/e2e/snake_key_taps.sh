@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Short taps of the cursor keys steer the viewer's Snake, each one: real key
 # presses of 12 ms and of 50 ms (8 of each) sent to the window turn the snake
-# on its next step, 8 times in 8, and a held key still steers at every step.
+# on its next step, 8 times in 8; two taps between two steps turn it on the
+# next two, in order; and a held key still steers at every step.
 #
 # The show runs on the stepped clock and holds at chosen beats, so machine
 # load changes nothing the game sees. Each tap is sent while the show is
@@ -22,17 +23,14 @@ release_keys() {
 trap release_keys EXIT
 
 # Holds: the title screen (key 2), two looks at the running game, then per
-# tap a look (tap sent there) and the frame at the same millisecond; the
-# last look is followed by the held-key case, 2 beats long.
+# tap a look (tap sent there) and the frame at the same millisecond; from
+# the last look on, two cases of two presses, looked at 1 and 2 beats later.
 taps=16
-holds=(557.5 558)
-for i in $(seq 0 $taps); do
-  beat=$(awk -v i="$i" 'BEGIN { printf "%.1f", 558.5 + 0.5 * i }')
-  holds+=("$beat" "${beat}01")
-done
-held_key_end=$(awk -v b="${holds[-1]}" 'BEGIN { printf "%.1f", b + 2 }')
-holds+=("$held_key_end")
-hold_list=$(IFS=,; echo "${holds[*]}")
+hold_list=$(awk -v taps=$taps 'BEGIN {
+  printf "557.5,558"
+  for (i = 0; i <= taps; ++i) { look = 558.5 + 0.5 * i; printf ",%.1f,%.1f01", look, look }
+  look += 1; printf ",%.1f,%.1f01,%.1f\n", look, look, look + 2 }')
+IFS=, read -ra holds <<<"$hold_list"
 
 # 2 frames a second up to the Snake title: the game's frames are all holds.
 kestrune_args=(--no-dialog --windowed --size 641x600 --picture-aspect 16:15 --frame-rate 2 --hold "$hold_list")
@@ -101,15 +99,18 @@ x=$nx y=$ny
 # towards the middle column, and always the same way along the rows, so
 # the snake never comes back to a cell it has left.
 if [ "$y" -le 24 ]; then rows_key=Down; else rows_key=Up; fi
+turn_key() {
+  if [ "$heading" = Up ] || [ "$heading" = Down ]; then
+    if [ "$x" -le 24 ]; then echo Right; else echo Left; fi
+  else
+    echo $rows_key
+  fi
+}
 echo "the viewer's game runs: head at ($x, $y), heading $heading"
 
 turned_12=0 turned_50=0
 for i in $(seq 0 $((taps - 1))); do
-  if [ "$heading" = Up ] || [ "$heading" = Down ]; then
-    if [ "$x" -le 24 ]; then key=Right; else key=Left; fi
-  else
-    key=$rows_key
-  fi
+  key=$(turn_key)
   if [ "$i" -lt 8 ]; then ms=12; else ms=50; fi
   xdotool keydown "$key" sleep "0.0$(printf %02d $ms)" keyup "$key" || fail "xdotool could not tap $key"
   release
@@ -131,30 +132,33 @@ for i in $(seq 0 $((taps - 1))); do
 done
 echo "12 ms taps: $turned_12 of 8 turned; 50 ms taps: $turned_50 of 8 turned"
 
-# A held key steers at every step: hold one key sideways and tap the
-# heading's own key. The held key turns the snake, the tap then takes one
-# step straight on, and the held key turns it again for the rest.
-if [ "$heading" = Up ] || [ "$heading" = Down ]; then
-  if [ "$x" -le 24 ]; then held=Right; else held=Left; fi
-else
-  held=$rows_key
-fi
-xdotool keydown "$held" || fail "xdotool could not press $held"
-xdotool key "$heading"
-release
-next_hold
-release
-next_hold
-head_cell
-nx=$hx ny=$hy
-xdotool keyup "$held"
-straight=$(along $((nx - x)) $((ny - y)) "$heading")
-sideways=$(along $((nx - x)) $((ny - y)) "$held")
-echo "held $held over 600 ms, tapped $heading: from ($x, $y) to ($nx, $ny), $straight straight on, $sideways sideways"
+# Two presses between two steps: the turn sideways, then back to the
+# heading; they are taken in order on the next two steps. Then the same
+# with the sideways key held: it turns the snake again after the second.
+# Sets first, second (cells moved along $1 and along $2) and the head.
+two_presses() {
+  if [ "$3" = held ]; then xdotool keydown "$1"; else xdotool key "$1"; fi || fail "xdotool could not press $1"
+  xdotool key "$2"
+  release
+  next_hold
+  release
+  next_hold
+  head_cell
+  [ "$3" = held ] && xdotool keyup "$1"
+  first=$(along $((hx - x)) $((hy - y)) "$1")
+  second=$(along $((hx - x)) $((hy - y)) "$2")
+  echo "$3 $1 then tapped $2: from ($x, $y) to ($hx, $hy), $first along $1, $second along $2"
+  x=$hx y=$hy
+}
+side=$(turn_key)
+two_presses "$side" "$heading" tapped
+[ "$first" = 1 ] && [ "$second" -ge 2 ] && taps_in_order=1 || taps_in_order=0
+two_presses "$side" "$heading" held
 release
 expect_escape_ends_show "$show"
 
 [ "$turned_12" = 8 ] && [ "$turned_50" = 8 ] || fail "short taps were lost"
-[ "$straight" = 1 ] && [ "$sideways" -ge 2 ] ||
-  fail "the held key did not steer after the tap (expected 1 straight on, then sideways)"
+[ "$taps_in_order" = 1 ] || fail "two taps between steps were not taken in order (expected 1 sideways, then on)"
+[ "$second" = 1 ] && [ "$first" -ge 2 ] ||
+  fail "the held key did not steer after the tap (expected 1 along the tapped key, the rest along the held one)"
 echo "ok"
