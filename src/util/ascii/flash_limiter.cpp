@@ -1,6 +1,7 @@
 #include "util/ascii/flash_limiter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "util/error.h"
@@ -12,11 +13,24 @@ namespace {
 // one from rounded frame times).
 constexpr int64_t kWindowMs = 992;
 
-// Tighter than the measure, so that sums taken in another order by an
-// analyser of the rendered pictures never find a swing the limiter missed.
-constexpr float kLimiterLuminanceSwing = kLuminanceSwing - 0.005f;
-constexpr float kLimiterDarkerBelow = kDarkerBelow + 0.005f;
-constexpr float kLimiterRedSwing = kRedSwing - 0.5f;
+// Held areas move on four times a second: each cell can swing no more
+// often, and has room left for swings from before it was held.
+constexpr int64_t kStepMs = 250;
+
+// Tighter than the measure: an analyser sums the rendered pixels in
+// another order, and a scaled picture blends each cell's edge with its
+// neighbours', so a swing the limiter lets pass must stay clear of the
+// thresholds.
+constexpr float kLimiterLuminanceSwing = kLuminanceSwing - 0.02f;
+constexpr float kLimiterDarkerBelow = kDarkerBelow + 0.03f;
+constexpr float kLimiterRedSwing = kRedSwing - 2.0f;
+
+// Whether one more transition, rising or not, spends more than the budget:
+// a rise (the usual start of a flash) needs room for the fall after it, or
+// the cell would be caught bright.
+bool beyondBudget(int transitions, bool rising) {
+  return transitions >= kSafeTransitionsPerSecond || (rising && transitions + 1 >= kSafeTransitionsPerSecond);
+}
 
 int cellCount() { return AsciiEngine::kCells; }
 
@@ -29,57 +43,66 @@ float distance(const FlashLimiter::CellLook& a, const FlashLimiter::CellLook& b)
 
 }  // namespace
 
-FlashArea::FlashArea() : windows_(kAcross * kDown), over_(AsciiEngine::kCells) {}
+FlashArea::FlashArea()
+    : grownSums_((AsciiEngine::kColumns + 1) * (AsciiEngine::kRows + 1)),
+      crowdedSums_((kAcross + 1) * (kDown + 1)),
+      held_(AsciiEngine::kCells) {}
 
-void FlashArea::startFrame(const std::vector<unsigned char>& overLimit) {
-  over_ = overLimit;
-  std::fill(windows_.begin(), windows_.end(), 0);
-  for (int cell = 0; cell < AsciiEngine::kCells; ++cell) {
-    if (over_[static_cast<size_t>(cell)]) {
-      over_[static_cast<size_t>(cell)] = 0;
-      take(cell);
+void FlashArea::judge(const std::vector<unsigned char>& tooOften) {
+  constexpr int kColumns = AsciiEngine::kColumns, kRows = AsciiEngine::kRows;
+  const auto marked = [&](int x, int y) {
+    return x >= 0 && x < kColumns && y >= 0 && y < kRows && tooOften[static_cast<size_t>(y * kColumns + x)] != 0;
+  };
+  // Each flashing cell with its eight neighbours, summed over areas.
+  const int stride = kColumns + 1;
+  for (int y = 0; y < kRows; ++y) {
+    int rowSum = 0;
+    for (int x = 0; x < kColumns; ++x) {
+      bool grown = false;
+      for (int dy = -1; dy <= 1 && !grown; ++dy)
+        for (int dx = -1; dx <= 1 && !grown; ++dx) grown = marked(x + dx, y + dy);
+      rowSum += grown ? 1 : 0;
+      grownSums_[static_cast<size_t>((y + 1) * stride + x + 1)] = grownSums_[static_cast<size_t>(y * stride + x + 1)] + rowSum;
     }
   }
-}
-
-bool FlashArea::allows(int cell) const {
-  if (over_[static_cast<size_t>(cell)]) return true;
-  const int column = cell % AsciiEngine::kColumns, row = cell / AsciiEngine::kColumns;
-  for (int y = std::max(0, row - kWindowRows + 1); y <= std::min(kDown - 1, row); ++y)
-    for (int x = std::max(0, column - kWindowColumns + 1); x <= std::min(kAcross - 1, column); ++x)
-      if (windows_[static_cast<size_t>(y * kAcross + x)] >= kMostPerWindow) return false;
-  return true;
-}
-
-void FlashArea::take(int cell) {
-  if (over_[static_cast<size_t>(cell)]) return;
-  over_[static_cast<size_t>(cell)] = 1;
-  const int column = cell % AsciiEngine::kColumns, row = cell / AsciiEngine::kColumns;
-  for (int y = std::max(0, row - kWindowRows + 1); y <= std::min(kDown - 1, row); ++y)
-    for (int x = std::max(0, column - kWindowColumns + 1); x <= std::min(kAcross - 1, column); ++x)
-      ++windows_[static_cast<size_t>(y * kAcross + x)];
+  const auto grownIn = [&](int x0, int y0, int x1, int y1) {  // x1, y1 exclusive
+    return grownSums_[static_cast<size_t>(y1 * stride + x1)] - grownSums_[static_cast<size_t>(y0 * stride + x1)] -
+           grownSums_[static_cast<size_t>(y1 * stride + x0)] + grownSums_[static_cast<size_t>(y0 * stride + x0)];
+  };
+  // The crowded windows, by their top left cell, summed again.
+  const int windowStride = kAcross + 1;
+  for (int y = 0; y < kDown; ++y) {
+    int rowSum = 0;
+    for (int x = 0; x < kAcross; ++x) {
+      rowSum += grownIn(x, y, x + kWindowColumns, y + kWindowRows) > kMostPerWindow ? 1 : 0;
+      crowdedSums_[static_cast<size_t>((y + 1) * windowStride + x + 1)] =
+          crowdedSums_[static_cast<size_t>(y * windowStride + x + 1)] + rowSum;
+    }
+  }
+  // A cell is held when a crowded window covers it or a neighbour.
+  for (int y = 0; y < kRows; ++y) {
+    const int y0 = std::max(0, y - kWindowRows), y1 = std::min(kDown, y + 2);
+    for (int x = 0; x < kColumns; ++x) {
+      const int x0 = std::max(0, x - kWindowColumns), x1 = std::min(kAcross, x + 2);
+      const int crowded = crowdedSums_[static_cast<size_t>(y1 * windowStride + x1)] -
+                          crowdedSums_[static_cast<size_t>(y0 * windowStride + x1)] -
+                          crowdedSums_[static_cast<size_t>(y1 * windowStride + x0)] +
+                          crowdedSums_[static_cast<size_t>(y0 * windowStride + x0)];
+      held_[static_cast<size_t>(y * kColumns + x)] = crowded > 0 ? 1 : 0;
+    }
+  }
 }
 
 FlashLimiter::FlashLimiter(ScreenRenderer* nextRenderer, GlyphAtlas atlas)
     : next(nextRenderer),
       atlas_(std::move(atlas)),
-      order_(static_cast<size_t>(cellCount())),
       luminanceCounts_(static_cast<size_t>(cellCount())),
       redCounts_(static_cast<size_t>(cellCount())),
+      wanted_(static_cast<size_t>(cellCount())),
       looks_(256),
       state_(AsciiEngine::kCells),
-      before_(AsciiEngine::kCells),
       history_(AsciiEngine::kCells),
-      limited_(nullptr) {
-  // A fixed shuffle with a generator of its own: the show's random sequence
-  // stays untouched.
-  uint32_t seed = 0x2545F491u;
-  for (int i = 0; i < cellCount(); ++i) order_[static_cast<size_t>(i)] = i;
-  for (int i = cellCount() - 1; i > 0; --i) {
-    seed = seed * 1664525u + 1013904223u;
-    std::swap(order_[static_cast<size_t>(i)], order_[static_cast<size_t>((seed >> 8) % static_cast<uint32_t>(i + 1))]);
-  }
-}
+      limited_(nullptr) {}
 
 FlashLimiter::~FlashLimiter() = default;
 
@@ -145,92 +168,112 @@ void FlashLimiter::beginFrame(int64_t milliseconds) {
 }
 
 void FlashLimiter::present(const AsciiEngine& engine) {
-  // A second screen in the same frame is limited against the frames before,
-  // like the first.
-  if (presentsThisFrame_++ == 0) {
-    before_ = state_;
-  } else {
-    state_ = before_;
+  // On the frame where one slot hands over to the next both scenes draw,
+  // and the GL renderers would add their pictures into a double exposure
+  // that no cell's look describes: that frame shows the first scene alone.
+  if (presentsThisFrame_++ > 0) {
+    ++droppedScreens;
+    return;
   }
   limited_ = engine;
   limited_.renderer = nullptr;
   changedCells = 0;
-  std::vector<unsigned char> luminanceOver(static_cast<size_t>(cellCount())), redOver(luminanceOver.size());
-  for (size_t i = 0; i < luminanceOver.size(); ++i) {
-    luminanceCounts_[i] = history_[i].luminance.countAfter(now_ - kWindowMs);
-    redCounts_[i] = history_[i].red.countAfter(now_ - kWindowMs);
-    luminanceOver[i] = luminanceCounts_[i] > kSafeTransitionsPerSecond;
-    redOver[i] = redCounts_[i] > kSafeTransitionsPerSecond;
+  // Which cells would flash too often as drawn; the area rule decides
+  // where they must not.
+  std::vector<unsigned char> luminanceTooOften(static_cast<size_t>(cellCount())), redTooOften(luminanceTooOften.size());
+  for (int i = 0; i < cellCount(); ++i) {
+    const size_t k = static_cast<size_t>(i);
+    luminanceCounts_[k] = history_[k].luminance.countAfter(now_ - kWindowMs);
+    redCounts_[k] = history_[k].red.countAfter(now_ - kWindowMs);
+    wanted_[k] = tryLook(i, look(engine.chars[i], engine.fg[i], engine.bg[i], engine));
+    luminanceTooOften[k] = luminanceCounts_[k] > kSafeTransitionsPerSecond ||
+                           (wanted_[k].luminanceTurn && luminanceBeyond(i, wanted_[k]));
+    redTooOften[k] = redCounts_[k] > kSafeTransitionsPerSecond || (wanted_[k].redTurn && redBeyond(i, wanted_[k]));
   }
-  luminanceArea_.startFrame(luminanceOver);
-  redArea_.startFrame(redOver);
-  for (int i : order_) limitCell(i, engine);
+  luminanceArea_.judge(luminanceTooOften);
+  redArea_.judge(redTooOften);
+  // Where the area rule holds cells the whole picture moves on in steps, a
+  // few times a second: no cell swings more often than that, and the
+  // picture stays whole, without a seam between held and free parts.
+  // It keeps stepping for a second after the last held cell: running free
+  // in between would spend the budget that the steps leave for the cells.
+  bool held = false;
+  for (int i = 0; i < cellCount() && !held; ++i) held = luminanceArea_.holds(i) || redArea_.holds(i);
+  if (held) lastHeld_ = now_;
+  const bool stepping = now_ - lastHeld_ < kWindowMs;
+  const bool step = stepping && now_ - lastStep_ >= kStepMs;
+  if (step) lastStep_ = now_;
+  frozen_ = stepping && !step;
+  for (int i = 0; i < cellCount(); ++i) limitCell(i, engine);
   changedTotal += changedCells;
   if (next != nullptr) next->present(limited_);
 }
 
+FlashLimiter::Outcome FlashLimiter::tryLook(int i, const CellLook& l) const {
+  Outcome o{state_[static_cast<size_t>(i)], false, false};
+  o.luminanceTurn = o.after.luminance.feed(l.luminance, kLimiterLuminanceSwing, kLimiterDarkerBelow);
+  o.redTurn = o.after.red.feed(l.red, kLimiterRedSwing, kNoDarkLimit);
+  return o;
+}
+
+bool FlashLimiter::luminanceBeyond(int i, const Outcome& o) const {
+  return beyondBudget(luminanceCounts_[static_cast<size_t>(i)], o.after.luminance.trend() > 0);
+}
+
+bool FlashLimiter::redBeyond(int i, const Outcome& o) const {
+  return beyondBudget(redCounts_[static_cast<size_t>(i)], o.after.red.trend() > 0);
+}
+
 void FlashLimiter::limitCell(int i, const AsciiEngine& engine) {
-  CellState& state = state_[static_cast<size_t>(i)];
-  CellHistory& history = history_[static_cast<size_t>(i)];
-  const int glyph = engine.chars[i];
-  // One more transition in a second than is safe: only where the area rule
-  // leaves room.
-  const bool luminanceSpent = luminanceCounts_[static_cast<size_t>(i)] >= kSafeTransitionsPerSecond;
-  const bool redSpent = redCounts_[static_cast<size_t>(i)] >= kSafeTransitionsPerSecond;
-  const bool luminanceFree = !luminanceSpent || luminanceArea_.allows(i);
-  const bool redFree = !redSpent || redArea_.allows(i);
-
-  // Feeds a look to copies of the cell's trackers: whether it is allowed,
-  // and the trackers and transitions it leaves.
-  struct Outcome {
-    bool allowed;
-    CellState after;
-    bool luminanceTurn, redTurn;
-  };
-  auto tryLook = [&](const CellLook& l) {
-    Outcome o{true, state, false, false};
-    o.luminanceTurn = o.after.luminance.feed(l.luminance, kLimiterLuminanceSwing, kLimiterDarkerBelow);
-    o.redTurn = o.after.red.feed(l.red, kLimiterRedSwing, kNoDarkLimit);
-    o.allowed = !(o.luminanceTurn && !luminanceFree) && !(o.redTurn && !redFree);
-    return o;
+  const size_t k = static_cast<size_t>(i);
+  CellHistory& history = history_[k];
+  const bool luminanceHeld = luminanceArea_.holds(i), redHeld = redArea_.holds(i);
+  const auto allowed = [&](const Outcome& o) {
+    return !(luminanceHeld && o.luminanceTurn && luminanceBeyond(i, o)) &&
+           !(redHeld && o.redTurn && redBeyond(i, o));
   };
 
-  const CellLook wanted = look(glyph, engine.fg[i], engine.bg[i], engine);
-  Outcome chosen = tryLook(wanted);
-  if (!chosen.allowed) {
-    // The nearest look of the same glyph that keeps within the budget; the
-    // cell as shown last is always one (it changes nothing).
-    const CellLook shown = look(history.chars, history.fg, history.bg, engine);
-    float best = distance(wanted, shown);
-    int bestFg = history.fg, bestBg = history.bg, bestGlyph = history.chars;
-    chosen = tryLook(shown);
+  const auto keepShown = [&] {
+    limited_.chars[i] = history.chars;
+    limited_.fg[i] = history.fg;
+    limited_.bg[i] = history.bg;
+    return tryLook(i, look(history.chars, history.fg, history.bg, engine));
+  };
+  Outcome chosen = wanted_[k];
+  if (frozen_) {
+    chosen = keepShown();
+  } else if (!allowed(chosen)) {
+    // The nearest look within the budget: what the cell showed last (it
+    // changes nothing, so it is always there) or the glyph drawn in other
+    // colours, so that a flash shows as a dim pulse of itself.
+    const int glyph = engine.chars[i];
+    const CellLook wanted = look(glyph, engine.fg[i], engine.bg[i], engine);
+    float best = distance(wanted, look(history.chars, history.fg, history.bg, engine));
+    int bestPair = -1;
     const GlyphLooks& looks = *looks_[static_cast<size_t>(glyph)];
     for (unsigned char pair : looks.distinct) {
       const CellLook& candidate = looks.byColours[pair];
       const float d = distance(wanted, candidate);
       if (d >= best) continue;
-      const Outcome o = tryLook(candidate);
-      if (!o.allowed) continue;
+      const Outcome o = tryLook(i, candidate);
+      if (!allowed(o)) continue;
       best = d;
+      bestPair = pair;
       chosen = o;
-      bestGlyph = glyph;
-      bestFg = pair / 16;
-      bestBg = pair % 16;
     }
-    limited_.chars[i] = static_cast<unsigned char>(bestGlyph);
-    limited_.fg[i] = static_cast<unsigned char>(bestFg);
-    limited_.bg[i] = static_cast<unsigned char>(bestBg);
-    ++changedCells;
+    if (bestPair >= 0) {
+      limited_.fg[i] = static_cast<unsigned char>(bestPair / 16);
+      limited_.bg[i] = static_cast<unsigned char>(bestPair % 16);
+    } else {
+      chosen = keepShown();
+    }
   }
-  state = chosen.after;
-  if (chosen.luminanceTurn) {
-    history.luminance.add(now_);
-    if (luminanceSpent) luminanceArea_.take(i);
-  }
-  if (chosen.redTurn) {
-    history.red.add(now_);
-    if (redSpent) redArea_.take(i);
-  }
+  const bool changed = limited_.chars[i] != engine.chars[i] || limited_.fg[i] != engine.fg[i] ||
+                       limited_.bg[i] != engine.bg[i];
+  changedCells += changed ? 1 : 0;
+  state_[k] = chosen.after;
+  if (chosen.luminanceTurn) history.luminance.add(now_);
+  if (chosen.redTurn) history.red.add(now_);
   history.chars = limited_.chars[i];
   history.fg = limited_.fg[i];
   history.bg = limited_.bg[i];

@@ -9,9 +9,13 @@
 #include "util/ascii/flash_measure.h"
 #include "util/ascii/reference_renderer.h"
 
-// Which cells may flash more than three times a second: as many as leave
-// every window a third of the screen wide and high at most a fifth covered
-// by such cells (a quarter is the limit; the rest is margin).
+// Which cells must keep to three flashes a second. Flashing more often is
+// left alone only well away from any window (a third of the screen wide and
+// high) in which more than a fifth of the cells would flash too often, each
+// such cell counted with its neighbours: a scaled picture spreads a cell's
+// light into the cells around it, and a quarter is the limit. Everything in
+// and next to a crowded window is held alike, so that a large flashing area
+// dims evenly instead of breaking into speckles.
 class FlashArea {
  public:
   static constexpr int kWindowColumns = (AsciiEngine::kColumns + 2) / 3;
@@ -19,26 +23,24 @@ class FlashArea {
   static constexpr int kMostPerWindow = kWindowColumns * kWindowRows / 5;
 
   FlashArea();
-  // `overLimit` marks the cells already flashing too often in the last second.
-  void startFrame(const std::vector<unsigned char>& overLimit);
-  // Whether cell i may flash too often (it does already, or there is room).
-  bool allows(int cell) const;
-  // Cell i now flashes too often.
-  void take(int cell);
+  // `tooOften` marks the cells that flash, or would flash, too often.
+  void judge(const std::vector<unsigned char>& tooOften);
+  bool holds(int cell) const { return held_[static_cast<size_t>(cell)] != 0; }
 
  private:
   static constexpr int kAcross = AsciiEngine::kColumns - kWindowColumns + 1;
   static constexpr int kDown = AsciiEngine::kRows - kWindowRows + 1;
-  std::vector<int> windows_;  // cells flashing too often in each window
-  std::vector<unsigned char> over_;
+  std::vector<int> grownSums_, crowdedSums_;  // summed-area tables
+  std::vector<unsigned char> held_;
 };
 
 // The reduce-flashing mode: sits between the text engine and any renderer
 // and holds the screen to at most three general and three red flashes in
 // any second on any third of it. A cell keeps its picture until a swing
-// would be one too many where too much of the screen flashes already; then
-// only that cell's colours change, to the pair (same glyph) nearest in look
-// whose light stays within the swing, or the cell keeps what it showed last.
+// would be one too many (a swing away from dark needs room for the swing
+// back) where FlashArea holds it; then its colours change to the pair of
+// the same glyph nearest in look whose light stays within the swing, so the
+// flash shows as a dim pulse in its own colours.
 class FlashLimiter : public ScreenRenderer {
  public:
   // `next` gets the limited screens; `atlas` is the chart the renderers
@@ -51,8 +53,8 @@ class FlashLimiter : public ScreenRenderer {
   static std::unique_ptr<FlashLimiter> forShow(ScreenRenderer* next);
 
   // Screens presented until the next call are the frame at `milliseconds`
-  // (the show's tick count); several of them (scenes sharing a frame) are
-  // each limited against the frames before.
+  // (the show's tick count); of several (scenes sharing a frame) only the
+  // first is passed on.
   void beginFrame(int64_t milliseconds);
   void present(const AsciiEngine& engine) override;
 
@@ -60,6 +62,8 @@ class FlashLimiter : public ScreenRenderer {
   // Cells whose colours were changed: in the last screen, and in all.
   int changedCells = 0;
   int64_t changedTotal = 0;
+  // Later screens of a frame that were not passed on.
+  int64_t droppedScreens = 0;
 
   // How a cell's picture looks, averaged over its pixels.
   struct CellLook {
@@ -77,21 +81,32 @@ class FlashLimiter : public ScreenRenderer {
     TransitionLog luminance, red;
     unsigned char chars = 0, fg = 0, bg = 0;  // shown last
   };
+  // The trackers and transitions a look would leave a cell with.
+  struct Outcome {
+    CellState after;
+    bool luminanceTurn, redTurn;
+  };
+  Outcome tryLook(int i, const CellLook& look) const;
+  // Whether the turns of `o` would take cell i past its budget.
+  bool luminanceBeyond(int i, const Outcome& o) const;
+  bool redBeyond(int i, const Outcome& o) const;
   void limitCell(int i, const AsciiEngine& engine);
 
   GlyphAtlas atlas_;
   FlashArea luminanceArea_, redArea_;
-  std::vector<int> order_;  // cells in a scattered order, so that a flash
-                            // thinned out by the area rule is thinned evenly
-  std::vector<int> luminanceCounts_, redCounts_;
+  std::vector<int> luminanceCounts_, redCounts_;  // transitions in the last second
+  std::vector<Outcome> wanted_;                    // of each cell's picture as drawn
   struct GlyphLooks {
     std::array<CellLook, 256> byColours;  // by fg * 16 + bg
     std::vector<unsigned char> distinct;  // one colour pair per different look
   };
   std::vector<std::unique_ptr<GlyphLooks>> looks_;  // per glyph, made when first needed
-  std::vector<CellState> state_, before_;
+  std::vector<CellState> state_;
   std::vector<CellHistory> history_;
   AsciiEngine limited_;
   int64_t now_ = 0;
+  int64_t lastStep_ = INT64_MIN / 2;  // when a held picture last moved on
+  int64_t lastHeld_ = INT64_MIN / 2;  // when the area rule last held a cell
+  bool frozen_ = false;               // and the picture stays as it was
   int presentsThisFrame_ = 0;
 };
