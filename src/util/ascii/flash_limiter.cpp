@@ -25,13 +25,6 @@ constexpr float kLimiterLuminanceSwing = kLuminanceSwing - 0.02f;
 constexpr float kLimiterDarkerBelow = kDarkerBelow + 0.03f;
 constexpr float kLimiterRedSwing = kRedSwing - 2.0f;
 
-// Whether one more transition, rising or not, spends more than the budget:
-// a rise (the usual start of a flash) needs room for the fall after it, or
-// the cell would be caught bright.
-bool beyondBudget(int transitions, bool rising) {
-  return transitions >= kSafeTransitionsPerSecond || (rising && transitions + 1 >= kSafeTransitionsPerSecond);
-}
-
 int cellCount() { return AsciiEngine::kCells; }
 
 float distance(const FlashLimiter::CellLook& a, const FlashLimiter::CellLook& b) {
@@ -185,18 +178,25 @@ void FlashLimiter::present(const AsciiEngine& engine) {
     const size_t k = static_cast<size_t>(i);
     luminanceCounts_[k] = history_[k].luminance.countAfter(now_ - kWindowMs);
     redCounts_[k] = history_[k].red.countAfter(now_ - kWindowMs);
-    wanted_[k] = tryLook(i, look(engine.chars[i], engine.fg[i], engine.bg[i], engine));
-    luminanceTooOften[k] = luminanceCounts_[k] > kSafeTransitionsPerSecond ||
-                           (wanted_[k].luminanceTurn && luminanceBeyond(i, wanted_[k]));
-    redTooOften[k] = redCounts_[k] > kSafeTransitionsPerSecond || (wanted_[k].redTurn && redBeyond(i, wanted_[k]));
+    const CellLook& drawn = look(engine.chars[i], engine.fg[i], engine.bg[i], engine);
+    wanted_[k] = tryLook(i, drawn);
+    // The picture as drawn is followed too: where it flashes too often the
+    // area stays held even while the steps keep what is shown within the
+    // budget.
+    CellHistory& h = history_[k];
+    if (h.drawnLuminance.feed(drawn.luminance, kLimiterLuminanceSwing, kLimiterDarkerBelow)) h.drawnLuminanceTurns.add(now_);
+    if (h.drawnRed.feed(drawn.red, kLimiterRedSwing, kNoDarkLimit)) h.drawnRedTurns.add(now_);
+    luminanceTooOften[k] = luminanceCounts_[k] > kSafeTransitionsPerSecond || luminanceBeyond(i, wanted_[k]) ||
+                           h.drawnLuminanceTurns.countAfter(now_ - kWindowMs) > kSafeTransitionsPerSecond;
+    redTooOften[k] = redCounts_[k] > kSafeTransitionsPerSecond || redBeyond(i, wanted_[k]) ||
+                     h.drawnRedTurns.countAfter(now_ - kWindowMs) > kSafeTransitionsPerSecond;
   }
   luminanceArea_.judge(luminanceTooOften);
   redArea_.judge(redTooOften);
   // Where the area rule holds cells the whole picture moves on in steps, a
   // few times a second: no cell swings more often than that, and the
   // picture stays whole, without a seam between held and free parts.
-  // It keeps stepping for a second after the last held cell: running free
-  // in between would spend the budget that the steps leave for the cells.
+  // It keeps stepping for a second after the last held cell.
   bool held = false;
   for (int i = 0; i < cellCount() && !held; ++i) held = luminanceArea_.holds(i) || redArea_.holds(i);
   if (held) lastHeld_ = now_;
@@ -217,11 +217,11 @@ FlashLimiter::Outcome FlashLimiter::tryLook(int i, const CellLook& l) const {
 }
 
 bool FlashLimiter::luminanceBeyond(int i, const Outcome& o) const {
-  return beyondBudget(luminanceCounts_[static_cast<size_t>(i)], o.after.luminance.trend() > 0);
+  return o.luminanceTurn && luminanceCounts_[static_cast<size_t>(i)] >= kSafeTransitionsPerSecond;
 }
 
 bool FlashLimiter::redBeyond(int i, const Outcome& o) const {
-  return beyondBudget(redCounts_[static_cast<size_t>(i)], o.after.red.trend() > 0);
+  return o.redTurn && redCounts_[static_cast<size_t>(i)] >= kSafeTransitionsPerSecond;
 }
 
 void FlashLimiter::limitCell(int i, const AsciiEngine& engine) {
@@ -229,8 +229,7 @@ void FlashLimiter::limitCell(int i, const AsciiEngine& engine) {
   CellHistory& history = history_[k];
   const bool luminanceHeld = luminanceArea_.holds(i), redHeld = redArea_.holds(i);
   const auto allowed = [&](const Outcome& o) {
-    return !(luminanceHeld && o.luminanceTurn && luminanceBeyond(i, o)) &&
-           !(redHeld && o.redTurn && redBeyond(i, o));
+    return !(luminanceHeld && luminanceBeyond(i, o)) && !(redHeld && redBeyond(i, o));
   };
 
   const auto keepShown = [&] {

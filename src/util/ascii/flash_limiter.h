@@ -36,11 +36,12 @@ class FlashArea {
 
 // The reduce-flashing mode: sits between the text engine and any renderer
 // and holds the screen to at most three general and three red flashes in
-// any second on any third of it. A cell keeps its picture until a swing
-// would be one too many (a swing away from dark needs room for the swing
-// back) where FlashArea holds it; then its colours change to the pair of
-// the same glyph nearest in look whose light stays within the swing, so the
-// flash shows as a dim pulse in its own colours.
+// any second on any third of it. Where the scenes' picture flashes too often
+// over too much of a window (FlashArea), the whole picture moves on in
+// steps, four a second, so that it stays whole and no cell swings more
+// often. A cell that would still swing once too often shows the pair of
+// colours of its glyph nearest in look whose light stays within the swing
+// (a flash becomes a dim pulse of itself), or what it showed last.
 class FlashLimiter : public ScreenRenderer {
  public:
   // `next` gets the limited screens; `atlas` is the chart the renderers
@@ -80,6 +81,9 @@ class FlashLimiter : public ScreenRenderer {
   struct CellHistory {
     TransitionLog luminance, red;
     unsigned char chars = 0, fg = 0, bg = 0;  // shown last
+    // The cell as the scenes draw it, before any limiting.
+    SwingTracker drawnLuminance, drawnRed;
+    TransitionLog drawnLuminanceTurns, drawnRedTurns;
   };
   // The trackers and transitions a look would leave a cell with.
   struct Outcome {
@@ -87,7 +91,7 @@ class FlashLimiter : public ScreenRenderer {
     bool luminanceTurn, redTurn;
   };
   Outcome tryLook(int i, const CellLook& look) const;
-  // Whether the turns of `o` would take cell i past its budget.
+  // Whether `o` turns cell i once more than its budget allows.
   bool luminanceBeyond(int i, const Outcome& o) const;
   bool redBeyond(int i, const Outcome& o) const;
   void limitCell(int i, const AsciiEngine& engine);

@@ -34,8 +34,6 @@ float redLevel(float r, float g, float b);
 class SwingTracker {
  public:
   bool feed(float value, float swing, float darkerBelow);
-  // +1 after a rise, -1 after a fall, 0 before the first swing.
-  int trend() const { return trend_; }
 
  private:
   bool started_ = false;
