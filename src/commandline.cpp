@@ -145,7 +145,7 @@ const Option kOptions[] = {
      [](CommandLine& line, const char*) { line.noDialog = true; return std::string(); }},
     {"--terminal", nullptr, "play the show in this text terminal (80 x 50 for the full picture)",
      [](CommandLine& line, const char*) { line.terminal = true; return std::string(); }},
-    {"--reduce-flashing", nullptr, "damp flashes to at most 3 (3 red ones) a second on any third of the screen",
+    {"--reduce-flashing", nullptr, "at most 3 flashes (3 red ones) a second on any third of the screen",
      [](CommandLine& line, const char*) { line.reduceFlashing = true; return std::string(); }},
     // Hidden: deterministic runs for tests and captures.
     {"--picture-aspect", "W:H", nullptr, applyPictureAspect},
@@ -224,6 +224,9 @@ const char kHelpOutro[] =
     "when the recording is complete.\n"
     "\n--terminal plays the show with its music in the terminal it runs in, no\n"
     "display needed; a terminal smaller than 80 x 50 gets a reduced picture.\n"
+    "\n--reduce-flashing (window, terminal and recordings): while a large part\n"
+    "of the picture flashes more often, the picture moves on in steps, four a\n"
+    "second, and a flash that would still be one too many shows dimmed.\n"
     "\nExit status: 0 when the show or the dialog is left, 1 after a fatal error,\n"
     "2 for a wrong command line or a terminal --terminal cannot use, 128 + the\n"
     "signal for an interrupted recording or terminal show (Ctrl-C: 130).\n";

@@ -85,7 +85,8 @@ void TransitionLog::add(int64_t time) {
 }
 
 int TransitionLog::countAfter(int64_t since) const {
+  // Newest first, up to the first one that is too old.
   int n = 0;
-  for (int i = 0; i < count_; ++i) n += times_[i] > since ? 1 : 0;
+  while (n < count_ && times_[(next_ + kKept - 1 - n) % kKept] > since) ++n;
   return n;
 }

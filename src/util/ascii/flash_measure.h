@@ -45,6 +45,7 @@ class SwingTracker {
 };
 
 // Times of the last transitions of one area, to count those within a second.
+// Transitions are added in the order they happen.
 class TransitionLog {
  public:
   static constexpr int kKept = 32;
