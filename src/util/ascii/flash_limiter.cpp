@@ -1,7 +1,7 @@
 #include "util/ascii/flash_limiter.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cmath>
 #include <utility>
 
 #include "util/error.h"
@@ -13,9 +13,11 @@ namespace {
 // one from rounded frame times).
 constexpr int64_t kWindowMs = 992;
 
-// Held areas move on four times a second: each cell can swing no more
-// often, and has room left for swings from before it was held.
-constexpr int64_t kStepMs = 250;
+// A held picture moves on five times a second: no cell swings more often,
+// and each has room left for a swing from before the picture was held.
+constexpr int64_t kStepMs = 200;
+// A step put off while a flash passes is taken after this at the latest.
+constexpr int64_t kLongestStepMs = 600;
 
 // Tighter than the measure: an analyser sums the rendered pixels in
 // another order, and a scaled picture blends each cell's edge with its
@@ -174,6 +176,7 @@ void FlashLimiter::present(const AsciiEngine& engine) {
   // Which cells would flash too often as drawn; the area rule decides
   // where they must not.
   std::vector<unsigned char> luminanceTooOften(static_cast<size_t>(cellCount())), redTooOften(luminanceTooOften.size());
+  double drawnLight = 0.0, stepLight = 0.0;
   for (int i = 0; i < cellCount(); ++i) {
     const size_t k = static_cast<size_t>(i);
     luminanceCounts_[k] = history_[k].luminance.countAfter(now_ - kWindowMs);
@@ -184,6 +187,8 @@ void FlashLimiter::present(const AsciiEngine& engine) {
     // area stays held even while the steps keep what is shown within the
     // budget.
     CellHistory& h = history_[k];
+    drawnLight += drawn.luminance;
+    stepLight += look(h.stepChars, h.stepFg, h.stepBg, engine).luminance;
     if (h.drawnLuminance.feed(drawn.luminance, kLimiterLuminanceSwing, kLimiterDarkerBelow)) h.drawnLuminanceTurns.add(now_);
     if (h.drawnRed.feed(drawn.red, kLimiterRedSwing, kNoDarkLimit)) h.drawnRedTurns.add(now_);
     luminanceTooOften[k] = luminanceCounts_[k] > kSafeTransitionsPerSecond || luminanceBeyond(i, wanted_[k]) ||
@@ -201,9 +206,14 @@ void FlashLimiter::present(const AsciiEngine& engine) {
   for (int i = 0; i < cellCount() && !held; ++i) held = luminanceArea_.holds(i) || redArea_.holds(i);
   if (held) lastHeld_ = now_;
   const bool stepping = now_ - lastHeld_ < kWindowMs;
-  const bool step = stepping && now_ - lastStep_ >= kStepMs;
+  // A step waits while the picture as drawn is much brighter than the last
+  // step's: that is a flash, and a step would hold it for a whole step. It
+  // shows as a dim pulse meanwhile.
+  flashPassing_ = (drawnLight - stepLight) / cellCount() >= kLimiterLuminanceSwing;
+  const bool step = stepping && now_ - lastStep_ >= (flashPassing_ ? kLongestStepMs : kStepMs);
   if (step) lastStep_ = now_;
   frozen_ = stepping && !step;
+  heldFrames += frozen_ ? 1 : 0;
   for (int i = 0; i < cellCount(); ++i) limitCell(i, engine);
   changedTotal += changedCells;
   if (next != nullptr) next->present(limited_);
@@ -232,39 +242,47 @@ void FlashLimiter::limitCell(int i, const AsciiEngine& engine) {
     return !(luminanceHeld && luminanceBeyond(i, o)) && !(redHeld && redBeyond(i, o));
   };
 
-  const auto keepShown = [&] {
-    limited_.chars[i] = history.chars;
-    limited_.fg[i] = history.fg;
-    limited_.bg[i] = history.bg;
-    return tryLook(i, look(history.chars, history.fg, history.bg, engine));
+  // Between steps the cell keeps the picture of the last step.
+  const auto keepStep = [&] {
+    limited_.chars[i] = history.stepChars;
+    limited_.fg[i] = history.stepFg;
+    limited_.bg[i] = history.stepBg;
+    return tryLook(i, look(history.stepChars, history.stepFg, history.stepBg, engine));
   };
   Outcome chosen = wanted_[k];
-  if (frozen_) {
-    chosen = keepShown();
-  } else if (!allowed(chosen)) {
-    // The nearest look within the budget: what the cell showed last (it
+  if (frozen_ && !flashPassing_) {
+    chosen = keepStep();
+  } else if (frozen_ || !allowed(chosen)) {
+    // The nearest look that keeps within the budget (while a flash passes
+    // a held picture: that makes no swing at all): the step's picture (it
     // changes nothing, so it is always there) or the glyph drawn in other
     // colours, so that a flash shows as a dim pulse of itself.
+    const CellLook stepLook = look(history.stepChars, history.stepFg, history.stepBg, engine);
     const int glyph = engine.chars[i];
     const CellLook wanted = look(glyph, engine.fg[i], engine.bg[i], engine);
-    float best = distance(wanted, look(history.chars, history.fg, history.bg, engine));
-    int bestPair = -1;
+    // A pulse lights up towards the flash but stays within a swing of the
+    // step's picture, so that going back to it is no swing either.
+    const auto fits = [&](const CellLook& l, const Outcome& o) {
+      if (!frozen_) return allowed(o);
+      const float rise = l.luminance - stepLook.luminance;
+      return !o.luminanceTurn && !o.redTurn && rise < kLimiterLuminanceSwing &&
+             rise >= std::min(0.0f, wanted.luminance - stepLook.luminance) &&
+             std::fabs(l.red - stepLook.red) < kLimiterRedSwing;
+    };
+    chosen = keepStep();
+    float best = distance(wanted, stepLook);
     const GlyphLooks& looks = *looks_[static_cast<size_t>(glyph)];
     for (unsigned char pair : looks.distinct) {
       const CellLook& candidate = looks.byColours[pair];
       const float d = distance(wanted, candidate);
       if (d >= best) continue;
       const Outcome o = tryLook(i, candidate);
-      if (!allowed(o)) continue;
+      if (!fits(candidate, o)) continue;
       best = d;
-      bestPair = pair;
       chosen = o;
-    }
-    if (bestPair >= 0) {
-      limited_.fg[i] = static_cast<unsigned char>(bestPair / 16);
-      limited_.bg[i] = static_cast<unsigned char>(bestPair % 16);
-    } else {
-      chosen = keepShown();
+      limited_.chars[i] = static_cast<unsigned char>(glyph);
+      limited_.fg[i] = static_cast<unsigned char>(pair / 16);
+      limited_.bg[i] = static_cast<unsigned char>(pair % 16);
     }
   }
   const bool changed = limited_.chars[i] != engine.chars[i] || limited_.fg[i] != engine.fg[i] ||
@@ -273,7 +291,9 @@ void FlashLimiter::limitCell(int i, const AsciiEngine& engine) {
   state_[k] = chosen.after;
   if (chosen.luminanceTurn) history.luminance.add(now_);
   if (chosen.redTurn) history.red.add(now_);
-  history.chars = limited_.chars[i];
-  history.fg = limited_.fg[i];
-  history.bg = limited_.bg[i];
+  if (!frozen_) {
+    history.stepChars = limited_.chars[i];
+    history.stepFg = limited_.fg[i];
+    history.stepBg = limited_.bg[i];
+  }
 }

@@ -38,7 +38,7 @@ class FlashArea {
 // and holds the screen to at most three general and three red flashes in
 // any second on any third of it. Where the scenes' picture flashes too often
 // over too much of a window (FlashArea), the whole picture moves on in
-// steps, four a second, so that it stays whole and no cell swings more
+// steps, five a second, so that it stays whole and no cell swings more
 // often. A cell that would still swing once too often shows the pair of
 // colours of its glyph nearest in look whose light stays within the swing
 // (a flash becomes a dim pulse of itself), or what it showed last.
@@ -65,6 +65,8 @@ class FlashLimiter : public ScreenRenderer {
   int64_t changedTotal = 0;
   // Later screens of a frame that were not passed on.
   int64_t droppedScreens = 0;
+  // Frames that showed the picture before again, between steps.
+  int64_t heldFrames = 0;
 
   // How a cell's picture looks, averaged over its pixels.
   struct CellLook {
@@ -80,7 +82,7 @@ class FlashLimiter : public ScreenRenderer {
   };
   struct CellHistory {
     TransitionLog luminance, red;
-    unsigned char chars = 0, fg = 0, bg = 0;  // shown last
+    unsigned char stepChars = 0, stepFg = 0, stepBg = 0;  // shown at the last step
     // The cell as the scenes draw it, before any limiting.
     SwingTracker drawnLuminance, drawnRed;
     TransitionLog drawnLuminanceTurns, drawnRedTurns;
@@ -112,5 +114,6 @@ class FlashLimiter : public ScreenRenderer {
   int64_t lastStep_ = INT64_MIN / 2;  // when a held picture last moved on
   int64_t lastHeld_ = INT64_MIN / 2;  // when the area rule last held a cell
   bool frozen_ = false;               // and the picture stays as it was
+  bool flashPassing_ = false;         // the drawn picture is much brighter
   int presentsThisFrame_ = 0;
 };
