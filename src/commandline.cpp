@@ -225,7 +225,7 @@ const char kHelpOutro[] =
     "\n--terminal plays the show with its music in the terminal it runs in, no\n"
     "display needed; a terminal smaller than 80 x 50 gets a reduced picture.\n"
     "\n--reduce-flashing (window, terminal and recordings): while a large part\n"
-    "of the picture flashes more often, the picture moves on in steps, five a\n"
+    "of the picture flashes more often, that part moves on in steps, five a\n"
     "second, and a flash that would still be one too many shows dimmed.\n"
     "\nExit status: 0 when the show or the dialog is left, 1 after a fatal error,\n"
     "2 for a wrong command line or a terminal --terminal cannot use, 128 + the\n"

@@ -143,6 +143,37 @@ TEST(FlashLimiter, LargeFlickerMovesOnInWholeStepsWithoutSpeckles) {
   EXPECT_LE(steps, 10);
 }
 
+TEST(FlashLimiter, AStrobeOverAHeldPictureShowsAsADimPulse) {
+  // Flicker on the left holds the picture; a white flash over everything
+  // on every 18th frame (three frames long) would be held a whole step.
+  struct Last : ScreenRenderer {
+    AsciiEngine screen{nullptr};
+    void present(const AsciiEngine& e) override { std::memcpy(screen.chars, e.chars, AsciiEngine::kCells * 3); }
+  } last;
+  FlashLimiter limiter(&last, buildGlyphAtlas(solidChart()));
+  AsciiEngine engine(&limiter);
+  int pulses = 0, whiteOnTheRight = 0;
+  for (int n = 0; n < 360; ++n) {
+    limiter.beginFrame(100000 + (n * 1000 + 30) / 60);
+    const bool strobe = n % 18 < 3;
+    fill(engine, strobe ? kWhite : kBlue, 40, 0, 80, 50);
+    for (int y = 0; y < 50; ++y)
+      for (int x = 0; x < 40; ++x) engine.setCell(x, y, kFullBlock, strobe || (x + n) % 5 < 2 ? kWhite : kBlack, kBlack);
+    engine.present();
+    if (n < 120) continue;
+    const int right = 25 * 80 + 60;
+    whiteOnTheRight += last.screen.fg[right] == kWhite;
+    // Lit towards the flash, within a swing of blue.
+    if (strobe && last.screen.fg[right] != kBlue) {
+      ++pulses;
+      EXPECT_GE(limiter.look(kFullBlock, last.screen.fg[right], kBlack, last.screen).luminance,
+                limiter.look(kFullBlock, kBlue, kBlack, last.screen).luminance);
+    }
+  }
+  EXPECT_EQ(0, whiteOnTheRight);
+  EXPECT_GE(pulses, 20);
+}
+
 TEST(FlashLimiter, PassesOnOneScreenPerFrame) {
   struct Counting : ScreenRenderer {
     int screens = 0;

@@ -94,6 +94,7 @@ FlashLimiter::FlashLimiter(ScreenRenderer* nextRenderer, GlyphAtlas atlas)
       luminanceCounts_(static_cast<size_t>(cellCount())),
       redCounts_(static_cast<size_t>(cellCount())),
       wanted_(static_cast<size_t>(cellCount())),
+      stepping_(static_cast<size_t>(cellCount())),
       looks_(256),
       state_(AsciiEngine::kCells),
       history_(AsciiEngine::kCells),
@@ -175,45 +176,72 @@ void FlashLimiter::present(const AsciiEngine& engine) {
   changedCells = 0;
   // Which cells would flash too often as drawn; the area rule decides
   // where they must not.
-  std::vector<unsigned char> luminanceTooOften(static_cast<size_t>(cellCount())), redTooOften(luminanceTooOften.size());
-  double drawnLight = 0.0, stepLight = 0.0;
+  const size_t cells = static_cast<size_t>(cellCount());
+  std::vector<unsigned char> luminanceTooOften(cells), redTooOften(cells), drawnTooOften(cells);
   for (int i = 0; i < cellCount(); ++i) {
     const size_t k = static_cast<size_t>(i);
-    luminanceCounts_[k] = history_[k].luminance.countAfter(now_ - kWindowMs);
-    redCounts_[k] = history_[k].red.countAfter(now_ - kWindowMs);
+    CellHistory& h = history_[k];
+    luminanceCounts_[k] = h.luminance.countAfter(now_ - kWindowMs);
+    redCounts_[k] = h.red.countAfter(now_ - kWindowMs);
     const CellLook& drawn = look(engine.chars[i], engine.fg[i], engine.bg[i], engine);
     wanted_[k] = tryLook(i, drawn);
     // The picture as drawn is followed too: where it flashes too often the
     // area stays held even while the steps keep what is shown within the
     // budget.
-    CellHistory& h = history_[k];
-    drawnLight += drawn.luminance;
-    stepLight += look(h.stepChars, h.stepFg, h.stepBg, engine).luminance;
     if (h.drawnLuminance.feed(drawn.luminance, kLimiterLuminanceSwing, kLimiterDarkerBelow)) h.drawnLuminanceTurns.add(now_);
     if (h.drawnRed.feed(drawn.red, kLimiterRedSwing, kNoDarkLimit)) h.drawnRedTurns.add(now_);
-    luminanceTooOften[k] = luminanceCounts_[k] > kSafeTransitionsPerSecond || luminanceBeyond(i, wanted_[k]) ||
-                           h.drawnLuminanceTurns.countAfter(now_ - kWindowMs) > kSafeTransitionsPerSecond;
-    redTooOften[k] = redCounts_[k] > kSafeTransitionsPerSecond || redBeyond(i, wanted_[k]) ||
-                     h.drawnRedTurns.countAfter(now_ - kWindowMs) > kSafeTransitionsPerSecond;
+    const bool drawnLuminanceTooOften = h.drawnLuminanceTurns.countAfter(now_ - kWindowMs) > kSafeTransitionsPerSecond;
+    const bool drawnRedTooOften = h.drawnRedTurns.countAfter(now_ - kWindowMs) > kSafeTransitionsPerSecond;
+    drawnTooOften[k] = drawnLuminanceTooOften || drawnRedTooOften;
+    luminanceTooOften[k] =
+        luminanceCounts_[k] > kSafeTransitionsPerSecond || luminanceBeyond(i, wanted_[k]) || drawnLuminanceTooOften;
+    redTooOften[k] = redCounts_[k] > kSafeTransitionsPerSecond || redBeyond(i, wanted_[k]) || drawnRedTooOften;
   }
   luminanceArea_.judge(luminanceTooOften);
   redArea_.judge(redTooOften);
-  // Where the area rule holds cells the whole picture moves on in steps, a
-  // few times a second: no cell swings more often than that, and the
-  // picture stays whole, without a seam between held and free parts.
-  // It keeps stepping for a second after the last held cell.
-  bool held = false;
-  for (int i = 0; i < cellCount() && !held; ++i) held = luminanceArea_.holds(i) || redArea_.holds(i);
-  if (held) lastHeld_ = now_;
-  const bool stepping = now_ - lastHeld_ < kWindowMs;
+
+  // Where the area rule holds cells, those that flash as drawn (and their
+  // neighbours) move on in steps, a few times a second, all at once: no
+  // cell there swings more often, and the flashing picture stays whole.
+  // The rest, a game beside a spinning picture say, runs on as drawn. A cell
+  // keeps stepping for a second after it was last held.
+  int steppingCells = 0;
+  double drawnLight = 0.0, stepLight = 0.0;
+  for (int y = 0; y < AsciiEngine::kRows; ++y) {
+    for (int x = 0; x < AsciiEngine::kColumns; ++x) {
+      const int i = y * AsciiEngine::kColumns + x;
+      CellHistory& h = history_[static_cast<size_t>(i)];
+      bool nearFlashing = false;
+      for (int dy = -1; dy <= 1 && !nearFlashing; ++dy)
+        for (int dx = -1; dx <= 1 && !nearFlashing; ++dx) {
+          const int nx = x + dx, ny = y + dy;
+          nearFlashing = nx >= 0 && nx < AsciiEngine::kColumns && ny >= 0 && ny < AsciiEngine::kRows &&
+                         drawnTooOften[static_cast<size_t>(ny * AsciiEngine::kColumns + nx)] != 0;
+        }
+      if (nearFlashing && (luminanceArea_.holds(i) || redArea_.holds(i))) h.lastHeld = now_;
+      stepping_[static_cast<size_t>(i)] = now_ - h.lastHeld < kWindowMs;
+      steppingCells += stepping_[static_cast<size_t>(i)];
+    }
+  }
+  // Where most of the screen steps, all of it does: a picture that moves as
+  // a whole (a rotating background) would otherwise break into patches.
+  if (steppingCells * 3 > cellCount()) lastWhole_ = now_;
+  if (now_ - lastWhole_ < kWindowMs) std::fill(stepping_.begin(), stepping_.end(), 1);
+  steppingCells = 0;
+  for (int i = 0; i < cellCount(); ++i) {
+    if (!stepping_[static_cast<size_t>(i)]) continue;
+    const CellHistory& h = history_[static_cast<size_t>(i)];
+    ++steppingCells;
+    drawnLight += look(engine.chars[i], engine.fg[i], engine.bg[i], engine).luminance;
+    stepLight += look(h.stepChars, h.stepFg, h.stepBg, engine).luminance;
+  }
   // A step waits while the picture as drawn is much brighter than the last
   // step's: that is a flash, and a step would hold it for a whole step. It
   // shows as a dim pulse meanwhile.
-  flashPassing_ = (drawnLight - stepLight) / cellCount() >= kLimiterLuminanceSwing;
-  const bool step = stepping && now_ - lastStep_ >= (flashPassing_ ? kLongestStepMs : kStepMs);
-  if (step) lastStep_ = now_;
-  frozen_ = stepping && !step;
-  heldFrames += frozen_ ? 1 : 0;
+  flashPassing_ = steppingCells > 0 && (drawnLight - stepLight) / steppingCells >= kLimiterLuminanceSwing;
+  stepNow_ = now_ - lastStep_ >= (flashPassing_ ? kLongestStepMs : kStepMs);
+  if (steppingCells > 0 && stepNow_) lastStep_ = now_;
+  heldFrames += steppingCells > 0 && !stepNow_ ? 1 : 0;
   for (int i = 0; i < cellCount(); ++i) limitCell(i, engine);
   changedTotal += changedCells;
   if (next != nullptr) next->present(limited_);
@@ -249,10 +277,11 @@ void FlashLimiter::limitCell(int i, const AsciiEngine& engine) {
     limited_.bg[i] = history.stepBg;
     return tryLook(i, look(history.stepChars, history.stepFg, history.stepBg, engine));
   };
+  const bool frozen = stepping_[k] && !stepNow_;
   Outcome chosen = wanted_[k];
-  if (frozen_ && !flashPassing_) {
+  if (frozen && !flashPassing_) {
     chosen = keepStep();
-  } else if (frozen_ || !allowed(chosen)) {
+  } else if (frozen || !allowed(chosen)) {
     // The nearest look that keeps within the budget (while a flash passes
     // a held picture: that makes no swing at all): the step's picture (it
     // changes nothing, so it is always there) or the glyph drawn in other
@@ -263,7 +292,7 @@ void FlashLimiter::limitCell(int i, const AsciiEngine& engine) {
     // A pulse lights up towards the flash but stays within a swing of the
     // step's picture, so that going back to it is no swing either.
     const auto fits = [&](const CellLook& l, const Outcome& o) {
-      if (!frozen_) return allowed(o);
+      if (!frozen) return allowed(o);
       const float rise = l.luminance - stepLook.luminance;
       return !o.luminanceTurn && !o.redTurn && rise < kLimiterLuminanceSwing &&
              rise >= std::min(0.0f, wanted.luminance - stepLook.luminance) &&
@@ -291,7 +320,7 @@ void FlashLimiter::limitCell(int i, const AsciiEngine& engine) {
   state_[k] = chosen.after;
   if (chosen.luminanceTurn) history.luminance.add(now_);
   if (chosen.redTurn) history.red.add(now_);
-  if (!frozen_) {
+  if (!frozen) {
     history.stepChars = limited_.chars[i];
     history.stepFg = limited_.fg[i];
     history.stepBg = limited_.bg[i];

@@ -15,7 +15,7 @@
 // such cell counted with its neighbours: a scaled picture spreads a cell's
 // light into the cells around it, and a quarter is the limit. Everything in
 // and next to a crowded window is held alike, so that a large flashing area
-// dims evenly instead of breaking into speckles.
+// is treated as one instead of breaking into speckles.
 class FlashArea {
  public:
   static constexpr int kWindowColumns = (AsciiEngine::kColumns + 2) / 3;
@@ -37,11 +37,12 @@ class FlashArea {
 // The reduce-flashing mode: sits between the text engine and any renderer
 // and holds the screen to at most three general and three red flashes in
 // any second on any third of it. Where the scenes' picture flashes too often
-// over too much of a window (FlashArea), the whole picture moves on in
-// steps, five a second, so that it stays whole and no cell swings more
-// often. A cell that would still swing once too often shows the pair of
-// colours of its glyph nearest in look whose light stays within the swing
-// (a flash becomes a dim pulse of itself), or what it showed last.
+// over too much of a window (FlashArea), the flashing part (all of the
+// picture when that is most of it) moves on in steps, five a second, so
+// that it stays whole and no cell swings more often. A step waits while a flash passes; the flash shows meanwhile as a
+// dim pulse: each cell in the colours of its glyph nearest to the flash
+// whose light stays within a swing of the step's picture. A cell that would
+// still swing once too often gets the same treatment against its budget.
 class FlashLimiter : public ScreenRenderer {
  public:
   // `next` gets the limited screens; `atlas` is the chart the renderers
@@ -65,7 +66,7 @@ class FlashLimiter : public ScreenRenderer {
   int64_t changedTotal = 0;
   // Later screens of a frame that were not passed on.
   int64_t droppedScreens = 0;
-  // Frames that showed the picture before again, between steps.
+  // Frames in which a stepping part kept the picture of the last step.
   int64_t heldFrames = 0;
 
   // How a cell's picture looks, averaged over its pixels.
@@ -83,6 +84,7 @@ class FlashLimiter : public ScreenRenderer {
   struct CellHistory {
     TransitionLog luminance, red;
     unsigned char stepChars = 0, stepFg = 0, stepBg = 0;  // shown at the last step
+    int64_t lastHeld = INT64_MIN / 2;                     // when it was last made to step
     // The cell as the scenes draw it, before any limiting.
     SwingTracker drawnLuminance, drawnRed;
     TransitionLog drawnLuminanceTurns, drawnRedTurns;
@@ -102,6 +104,7 @@ class FlashLimiter : public ScreenRenderer {
   FlashArea luminanceArea_, redArea_;
   std::vector<int> luminanceCounts_, redCounts_;  // transitions in the last second
   std::vector<Outcome> wanted_;                    // of each cell's picture as drawn
+  std::vector<unsigned char> stepping_;            // cells that move on in steps
   struct GlyphLooks {
     std::array<CellLook, 256> byColours;  // by fg * 16 + bg
     std::vector<unsigned char> distinct;  // one colour pair per different look
@@ -112,8 +115,8 @@ class FlashLimiter : public ScreenRenderer {
   AsciiEngine limited_;
   int64_t now_ = 0;
   int64_t lastStep_ = INT64_MIN / 2;  // when a held picture last moved on
-  int64_t lastHeld_ = INT64_MIN / 2;  // when the area rule last held a cell
-  bool frozen_ = false;               // and the picture stays as it was
-  bool flashPassing_ = false;         // the drawn picture is much brighter
+  int64_t lastWhole_ = INT64_MIN / 2;  // when most of the screen last stepped
+  bool stepNow_ = false;               // stepping cells move on in this frame
+  bool flashPassing_ = false;          // the drawn picture is much brighter there
   int presentsThisFrame_ = 0;
 };
