@@ -174,6 +174,34 @@ TEST(FlashLimiter, AStrobeOverAHeldPictureShowsAsADimPulse) {
   EXPECT_GE(pulses, 20);
 }
 
+TEST(FlashLimiter, AGameBesideAFlashingPictureRunsOn) {
+  // A block flickering at the top left, and a dot moving along the bottom
+  // row a cell a frame, as a snake would.
+  struct Last : ScreenRenderer {
+    AsciiEngine screen{nullptr};
+    void present(const AsciiEngine& e) override { std::memcpy(screen.chars, e.chars, AsciiEngine::kCells * 3); }
+  } last;
+  FlashLimiter limiter(&last, buildGlyphAtlas(solidChart()));
+  AsciiEngine engine(&limiter);
+  int dotShown = 0, blockMoved = 0;
+  unsigned char blockBefore = 0;
+  for (int n = 0; n < 240; ++n) {
+    limiter.beginFrame(100000 + (n * 1000 + 30) / 60);
+    engine.clear();
+    fill(engine, n % 4 < 2 ? kWhite : kBlack, 0, 0, 20, 16);
+    const int dot = 49 * 80 + 20 + n % 60;
+    engine.setCell(dot % 80, dot / 80, kFullBlock, kYellow, kBlack);
+    engine.present();
+    if (n < 60) continue;
+    dotShown += last.screen.fg[dot] == kYellow;
+    blockMoved += last.screen.fg[0] != blockBefore;
+    blockBefore = last.screen.fg[0];
+  }
+  EXPECT_EQ(180, dotShown);
+  EXPECT_LE(blockMoved, 3 * 5);
+  EXPECT_GT(limiter.heldFrames, 100);
+}
+
 TEST(FlashLimiter, PassesOnOneScreenPerFrame) {
   struct Counting : ScreenRenderer {
     int screens = 0;
