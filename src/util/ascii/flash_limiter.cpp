@@ -45,6 +45,10 @@ FlashArea::FlashArea()
 
 void FlashArea::judge(const std::vector<unsigned char>& tooOften) {
   constexpr int kColumns = AsciiEngine::kColumns, kRows = AsciiEngine::kRows;
+  if (std::find(tooOften.begin(), tooOften.end(), 1) == tooOften.end()) {
+    std::fill(held_.begin(), held_.end(), 0);
+    return;
+  }
   const auto marked = [&](int x, int y) {
     return x >= 0 && x < kColumns && y >= 0 && y < kRows && tooOften[static_cast<size_t>(y * kColumns + x)] != 0;
   };
@@ -211,14 +215,15 @@ void FlashLimiter::present(const AsciiEngine& engine) {
     for (int x = 0; x < AsciiEngine::kColumns; ++x) {
       const int i = y * AsciiEngine::kColumns + x;
       CellHistory& h = history_[static_cast<size_t>(i)];
+      const bool held = luminanceArea_.holds(i) || redArea_.holds(i);
       bool nearFlashing = false;
-      for (int dy = -1; dy <= 1 && !nearFlashing; ++dy)
+      for (int dy = -1; dy <= 1 && held && !nearFlashing; ++dy)
         for (int dx = -1; dx <= 1 && !nearFlashing; ++dx) {
           const int nx = x + dx, ny = y + dy;
           nearFlashing = nx >= 0 && nx < AsciiEngine::kColumns && ny >= 0 && ny < AsciiEngine::kRows &&
                          drawnTooOften[static_cast<size_t>(ny * AsciiEngine::kColumns + nx)] != 0;
         }
-      if (nearFlashing && (luminanceArea_.holds(i) || redArea_.holds(i))) h.lastHeld = now_;
+      if (nearFlashing) h.lastHeld = now_;
       stepping_[static_cast<size_t>(i)] = now_ - h.lastHeld < kWindowMs;
       steppingCells += stepping_[static_cast<size_t>(i)];
     }
