@@ -22,6 +22,12 @@ ChartPixels solidChart() {
   return chartFromTopDownRgb(640, 120, rgb.data());
 }
 
+// Keeps the last screen that reached it.
+struct LastScreen : ScreenRenderer {
+  AsciiEngine screen{nullptr};
+  void present(const AsciiEngine& e) override { std::memcpy(screen.chars, e.chars, AsciiEngine::kCells * 3); }
+};
+
 // Hands what reaches it to the scan as the renderers draw it with the solid
 // chart: each cell one colour, here one pixel per cell.
 class ScanningRenderer : public ScreenRenderer {
@@ -146,10 +152,7 @@ TEST(FlashLimiter, LargeFlickerMovesOnInWholeStepsWithoutSpeckles) {
 TEST(FlashLimiter, AStrobeOverAHeldPictureShowsAsADimPulse) {
   // Flicker on the left holds the picture; a white flash over everything
   // on every 18th frame (three frames long) would be held a whole step.
-  struct Last : ScreenRenderer {
-    AsciiEngine screen{nullptr};
-    void present(const AsciiEngine& e) override { std::memcpy(screen.chars, e.chars, AsciiEngine::kCells * 3); }
-  } last;
+  LastScreen last;
   FlashLimiter limiter(&last, buildGlyphAtlas(solidChart()));
   AsciiEngine engine(&limiter);
   int pulses = 0, whiteOnTheRight = 0;
@@ -177,10 +180,7 @@ TEST(FlashLimiter, AStrobeOverAHeldPictureShowsAsADimPulse) {
 TEST(FlashLimiter, AGameBesideAFlashingPictureRunsOn) {
   // A block flickering at the top left, and a dot moving along the bottom
   // row a cell a frame, as a snake would.
-  struct Last : ScreenRenderer {
-    AsciiEngine screen{nullptr};
-    void present(const AsciiEngine& e) override { std::memcpy(screen.chars, e.chars, AsciiEngine::kCells * 3); }
-  } last;
+  LastScreen last;
   FlashLimiter limiter(&last, buildGlyphAtlas(solidChart()));
   AsciiEngine engine(&limiter);
   int dotShown = 0, blockMoved = 0;

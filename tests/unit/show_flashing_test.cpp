@@ -11,7 +11,7 @@
 
 #include "flash_scan.h"
 #include "show_core.h"
-#include "support/test_archive.h"
+#include "support/show_archive_test.h"
 #include "util/ascii/reference_renderer.h"
 
 namespace {
@@ -73,15 +73,7 @@ std::vector<Measured> measure(bool reduceFlashing, const std::vector<Stretch>& s
   return results;
 }
 
-class ShowFlashing : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* tvl = std::getenv("KESTRUNE_DATA_TVL");
-    if (!tvl) GTEST_SKIP() << "KESTRUNE_DATA_TVL names no archive";
-    archive_.reset(new TestArchive(CopyOfArchive{}, tvl));
-  }
-  std::unique_ptr<TestArchive> archive_;
-};
+using ShowFlashing = ShowArchiveTest;
 
 }  // namespace
 

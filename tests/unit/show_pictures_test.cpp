@@ -14,7 +14,7 @@
 #include "audit_support.h"
 #include "scenes/textraster.h"
 #include "scenes/texttalkingv.h"
-#include "support/test_archive.h"
+#include "support/show_archive_test.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/banners.h"
 #include "util/ascii/rawpicture.h"
@@ -78,14 +78,8 @@ double isolatedShare(const AsciiEngine& engine) {
   return isolated / double(kCols * kRows);
 }
 
-class ShowPictures : public ::testing::Test {
+class ShowPictures : public ShowArchiveTest {
  protected:
-  void SetUp() override {
-    const char* tvl = std::getenv("KESTRUNE_DATA_TVL");
-    if (!tvl) GTEST_SKIP() << "KESTRUNE_DATA_TVL names no archive";
-    archive_.reset(new TestArchive(CopyOfArchive{}, tvl));
-  }
-  std::unique_ptr<TestArchive> archive_;
   AsciiEngine engine_{nullptr};
 };
 
