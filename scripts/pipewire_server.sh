@@ -7,7 +7,8 @@
 # The same contract as scripts/pulse_server.sh: null sinks out44 (44100 Hz,
 # the default) and out48 (48000 Hz), the command gets PULSE_SERVER pointing
 # at the server's own socket (and PIPEWIRE_RUNTIME_DIR at its native one),
-# and the exit code is the command's. --rate
+# and the exit code is the command's; the file SOUND_SERVER_PIDFILE names
+# holds the server's process id. --rate
 # fixes the rate the graph runs at (48000 unless given; 44100 lets out44 run
 # without resampling). Everything lives in a fresh private folder: its own
 # runtime, config, state and home directories, so the user's own PipeWire or
@@ -108,6 +109,10 @@ private=(env -u PIPEWIRE_REMOTE DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/runtime
   DISABLE_RTKIT=1)
 "${private[@]}" pipewire -c "$dir/pipewire.conf" >"$dir/pipewire.log" 2>&1 &
 pids+=($!)
+# The process that serves the pulse protocol, for tests that stop it for a
+# moment (SIGSTOP).
+echo $! >"$dir/server.pid"
+export SOUND_SERVER_PIDFILE=$dir/server.pid
 for _ in $(seq 1 50); do [ -S "$dir/runtime/pipewire-0" ] && break; sleep 0.1; done
 "${private[@]}" wireplumber >"$dir/wireplumber.log" 2>&1 &
 pids+=($!)

@@ -10,7 +10,9 @@
 # there; SDL_AUDIODRIVER=pulseaudio makes SDL play through it. The exit code
 # is the command's. For tests of a server that goes away, the command also
 # gets SOUND_SERVER_CONTROL, this script's process id: SIGUSR1 to it stops
-# the server, SIGUSR2 starts it again on the same socket.
+# the server, SIGUSR2 starts it again on the same socket. The file
+# SOUND_SERVER_PIDFILE names holds the running server's process id (for tests
+# that stop it for a moment with SIGSTOP).
 set -euo pipefail
 
 [ "${1:-}" = run ] && [ "${2:-}" = -- ] && [ $# -ge 3 ] || {
@@ -56,6 +58,7 @@ start_server() {
     --load="module-null-sink sink_name=out48 rate=48000" \
     --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/pa.sock" &
   pid=$!
+  echo "$pid" >"$dir/server.pid"
   for _ in $(seq 1 100); do
     pactl info >/dev/null 2>&1 && return 0
     kill -0 "$pid" 2>/dev/null || break
@@ -72,6 +75,7 @@ start_server || exit 1
 trap stop_server USR1
 trap 'start_server || true' USR2
 export SOUND_SERVER_CONTROL=$$
+export SOUND_SERVER_PIDFILE=$dir/server.pid
 "$@" <&0 &
 command_pid=$!
 status=0

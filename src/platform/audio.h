@@ -3,11 +3,15 @@
 #include <cstdint>
 
 // The program's audio layer: streams decoded from memory (MP3 or Ogg Vorbis,
-// told apart by their content) and played through a stream of its own on a
-// sound server that speaks the PulseAudio protocol (PulseAudio, PipeWire),
-// or through SDL audio where none answers or SDL_AUDIODRIVER names another
-// driver. A device that is lost is reopened: meanwhile positions go on at
-// the pace of the clock, and stderr says so.
+// told apart by their content) and played through the first output that
+// opens: a stream of its own on a sound server that speaks the PulseAudio
+// protocol (PulseAudio, PipeWire), else SDL audio (ALSA, or the driver
+// SDL_AUDIODRIVER names). Each attempt has a deadline, so a server that
+// never answers cannot hold the start. A device that is lost is reopened:
+// meanwhile positions go on at the pace of the clock, and stderr says so.
+// A device that takes audio faster than it plays it (ALSA's null device)
+// gives way to the wall clock, silent; setMuted() chooses that from the
+// start.
 //
 // Every stream is 44100 Hz stereo signed 16-bit PCM, whatever the source, so a
 // byte position is a position in that PCM (176400 bytes a second) and the
@@ -54,13 +58,19 @@ const char* failureReason();
 
 // Opens the output device: device -1 is the default one; the only rate
 // offered is 44100. Succeeds again when the device is already open. False
-// when neither a sound server nor an SDL driver can play.
+// when neither a sound server nor an SDL driver can play; failureReason()
+// then names each attempt and its cause, "; " between them, within three
+// seconds.
 bool init(int device, uint32_t rate);
 
 // Frames in one device buffer for the next init() (1024 unless set): SDL's
 // buffer, or what our server stream asks for at a time; for measurements
 // and tests of other buffer sizes.
 void setDeviceFrames(uint32_t frames);
+
+// Plays without sound, on the wall clock (positions, spectrum and ends as on
+// a device), from the next init() on.
+void setMuted(bool muted);
 
 // Closes the device (the process's exit does it too). Streams keep their
 // state; positions stop advancing until init() and play() again.
@@ -117,7 +127,7 @@ bool setManualSpectrum(Handle handle, const float* magnitudes512);
 
 // How the open device plays, for measurements and tests.
 struct DeviceTiming {
-  char driver[32];        // "pulseaudio" (our server stream), else SDL's driver; "" when closed
+  char driver[32];        // "pulseaudio" (our server stream), SDL's driver, "silent"; "" when closed
   uint32_t bufferFrames;  // frames in one device buffer, at 44100 Hz
   double delayMs;         // from handing a buffer over to hearing its end
   bool delayMeasured;     // told by the sound server rather than estimated

@@ -37,10 +37,19 @@ double PlaybackClock::handedLine(int64_t ns) const {
 
 void PlaybackClock::handed(int64_t ns, uint64_t handedFrames) {
   handed_ = handedFrames;
+  moveLine(ns, static_cast<double>(handedFrames));
+}
+
+void PlaybackClock::follow(int64_t ns, double heardFrames) {
+  moveLine(ns, heardFrames);
+  heardAt(ns, heardFrames);
+}
+
+void PlaybackClock::moveLine(int64_t ns, double handedFrames) {
   if (locked_) {
     const double dt = (ns - lineNs_) * 1e-9;
     const double predicted = handedLine(ns);
-    const double error = static_cast<double>(handedFrames) - predicted;
+    const double error = handedFrames - predicted;
     if (std::fabs(error) <= kRelockSeconds * rate_) {
       ++updates_;
       lineFrames_ = predicted + std::max(kAlpha, 1.0 / updates_) * error;
@@ -53,7 +62,7 @@ void PlaybackClock::handed(int64_t ns, uint64_t handedFrames) {
   locked_ = true;
   updates_ = 1;
   lineNs_ = ns;
-  lineFrames_ = static_cast<double>(handedFrames);
+  lineFrames_ = handedFrames;
   drift_ = 0;
 }
 

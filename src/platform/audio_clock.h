@@ -23,6 +23,12 @@ class PlaybackClock {
   // The device took a buffer and has now been handed `handedFrames` in all.
   void handed(int64_t ns, uint64_t handedFrames);
 
+  // For a device that says what is heard but takes its audio in bursts (a
+  // sound server's deep queue): the line runs through what is heard, and the
+  // hand-overs only bound it (setHanded()).
+  void follow(int64_t ns, double heardFrames);
+  void setHanded(uint64_t handedFrames) { handed_ = handedFrames; }
+
   // The delay to use while nothing has been measured.
   void setEstimatedDelay(double frames);
 
@@ -37,10 +43,16 @@ class PlaybackClock {
   double delayFrames() const { return delay_; }
   bool delayMeasured() const { return measuredCount_ > 0; }
 
+  // Where the listener is by `ns` before the bounds of audible(): behind
+  // the start while a sink still plays what it held before.
+  double heardLine(int64_t ns) const { return handedLine(ns) - delay_; }
+
   // The steady line through the hand-overs, extended to `ns`.
   double handedLine(int64_t ns) const;
 
  private:
+  void moveLine(int64_t ns, double frames);
+
   static constexpr int kDelaySamples = 32;  // a quarter second of answers and more
   struct DelaySample {
     int64_t ns;

@@ -8,6 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "platform/audio.h"
 
@@ -16,12 +21,9 @@ namespace audio {
 
 namespace {
 
-constexpr pa_usec_t kConnectTimeoutUs = 2000000;
 // How often the server's timing is read between writes.
 constexpr pa_usec_t kTimeEveryUs = 10000;
 constexpr int64_t kLateAnswerNs = 2000000;
-// The queue the server keeps ahead of the listener.
-constexpr double kQueueSeconds = 0.2;
 
 // The stream's thread does little work but must not wait behind the drawing
 // thread on a busy machine: real-time scheduling where the system grants it
@@ -49,6 +51,7 @@ struct PulseCallbacks {
   }
 
   static void deadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user) {
+    self(user)->timedOut_ = true;
     self(user)->lost_.store(true);
     pa_threaded_mainloop_signal(self(user)->loop_, 0);
   }
@@ -59,6 +62,7 @@ struct PulseCallbacks {
 
   static void timer(pa_mainloop_api*, pa_time_event* event, const struct timeval*, void* user) {
     PulseOutput* output = self(user);
+    output->topUp();
     output->askTime();
     pa_context_rttime_restart(output->context_, event, pa_rtclock_now() + kTimeEveryUs);
   }
@@ -66,27 +70,44 @@ struct PulseCallbacks {
   static void timing(pa_stream*, int success, void* user) { self(user)->answered(success != 0); }
 };
 
-bool PulseOutput::open(uint32_t chunkFrames, Client* client) {
+bool PulseOutput::wanted() const {
+  const char* driver = getenv("SDL_AUDIODRIVER");
+  return !driver || !*driver || strcmp(driver, "pulseaudio") == 0 || strcmp(driver, "pulse") == 0;
+}
+
+bool PulseOutput::open(uint32_t chunkFrames, int64_t deadlineNs, OutputFeed* feed, std::string* why) {
   close();
-  client_ = client;
+  feed_ = feed;
   chunkFrames_ = std::max<uint32_t>(chunkFrames, 64);
   lost_.store(false);
   underruns_.store(0);
   asking_ = false;
   priorityRaised_ = false;
-  loop_ = pa_threaded_mainloop_new();
-  if (!loop_) return false;
-  context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Kestrune");
-  if (!context_) {
+  timedOut_ = false;
+  written_ = writtenAtAnswer_ = 0;
+  queuedAtAnswer_ = 0;
+  const char* server = getenv("PULSE_SERVER");
+  const std::string named = server && *server ? std::string("PULSE_SERVER=") + server : "PulseAudio";
+  auto fail = [&](const std::string& cause) {
+    *why = named + ": " + cause;
     close();
     return false;
-  }
+  };
+  loop_ = pa_threaded_mainloop_new();
+  if (!loop_) return fail("out of memory");
+  context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Kestrune");
+  if (!context_) return fail("out of memory");
   pa_context_set_state_callback(context_, &PulseCallbacks::contextState, this);
   pa_threaded_mainloop_lock(loop_);
-  bool ok = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
-            pa_threaded_mainloop_start(loop_) >= 0;
+  std::string cause;
+  bool ok = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+  if (ok && pa_threaded_mainloop_start(loop_) < 0) {
+    ok = false;
+    cause = "cannot start its thread";
+  }
+  const int64_t leftUs = std::max<int64_t>((deadlineNs - clockNs()) / 1000, 0);
   pa_time_event* deadline =
-      ok ? pa_context_rttime_new(context_, pa_rtclock_now() + kConnectTimeoutUs, &PulseCallbacks::deadline, this)
+      ok ? pa_context_rttime_new(context_, pa_rtclock_now() + static_cast<pa_usec_t>(leftUs), &PulseCallbacks::deadline, this)
          : nullptr;
   while (ok && pa_context_get_state(context_) != PA_CONTEXT_READY) {
     if (lost_.load()) ok = false;
@@ -98,28 +119,40 @@ bool PulseOutput::open(uint32_t chunkFrames, Client* client) {
     ok = stream_ != nullptr;
   }
   if (ok) {
-    queueFrames_ = std::max(4 * chunkFrames_, static_cast<uint32_t>(kQueueSeconds * kOutputRate));
+    // Early requests: the server keeps the whole queue in the stream and
+    // asks the sink only for a buffer's latency (with latency adjustment it
+    // would split the queue with the sink, without either it would ask the
+    // sink for all of it). Playback starts (and starts again after running
+    // dry) once a twentieth of a second is there.
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = queueFrames_ * kBytesPerFrame;
-    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.tlength = kQueueFrames * kBytesPerFrame;
+    attr.prebuf = kOutputRate / 20 * kBytesPerFrame;
     attr.minreq = chunkFrames_ * kBytesPerFrame;
     attr.fragsize = static_cast<uint32_t>(-1);
     pa_stream_set_state_callback(stream_, &PulseCallbacks::streamState, this);
     pa_stream_set_write_callback(stream_, &PulseCallbacks::writable, this);
     pa_stream_set_underflow_callback(stream_, &PulseCallbacks::underflow, this);
-    ok = pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) == 0;
+    ok = pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_EARLY_REQUESTS, nullptr, nullptr) == 0;
   }
   while (ok && pa_stream_get_state(stream_) != PA_STREAM_READY) {
     if (lost_.load()) ok = false;
     else pa_threaded_mainloop_wait(loop_);
   }
   if (deadline) pa_threaded_mainloop_get_api(loop_)->time_free(deadline);
-
+  if (!ok && cause.empty()) {
+    if (timedOut_) {
+      cause = noAnswerWithin(leftUs * 1000);
+    } else {
+      const int error = pa_context_errno(context_);
+      cause = error ? pa_strerror(error) : "refused the stream";
+      if (!cause.empty()) cause[0] = static_cast<char>(tolower(static_cast<unsigned char>(cause[0])));
+    }
+  }
   if (ok) timer_ = pa_context_rttime_new(context_, pa_rtclock_now() + kTimeEveryUs, &PulseCallbacks::timer, this);
   pa_threaded_mainloop_unlock(loop_);
-  if (!ok) close();
-  return ok;
+  if (!ok) return fail(cause);
+  return true;
 }
 
 void PulseOutput::close() {
@@ -139,7 +172,7 @@ void PulseOutput::close() {
   context_ = nullptr;
   stream_ = nullptr;
   timer_ = nullptr;
-  client_ = nullptr;
+  feed_ = nullptr;
 }
 
 // On the stream's thread: the server has room for `bytes` more. They are
@@ -150,7 +183,17 @@ void PulseOutput::write(size_t bytes) {
     raiseThreadPriority();
     priorityRaised_ = true;
   }
-  while (bytes >= kBytesPerFrame) {
+  // The server asks for all it has room for; the queue is kept at the depth
+  // the feed needs now, judged again after every chunk (a stream that has
+  // just stopped needs no deep queue of silence after it).
+  for (;;) {
+    const uint64_t target =
+        static_cast<uint64_t>(feed_->playing() ? kQueueFrames : kIdleQueueFrames) * kBytesPerFrame;
+    // Queued by the latest answer, and written since (what the server took
+    // since is not counted: the queue is kept at least this full).
+    const uint64_t queued = static_cast<uint64_t>(queuedAtAnswer_) + (written_ - writtenAtAnswer_);
+    bytes = static_cast<size_t>(std::min<uint64_t>(bytes, target > queued ? target - queued : 0));
+    if (bytes < kBytesPerFrame) break;
     size_t size = std::min<size_t>(bytes, chunkFrames_ * kBytesPerFrame);
     void* buffer = nullptr;
     if (pa_stream_begin_write(stream_, &buffer, &size) < 0 || !buffer) break;
@@ -160,10 +203,21 @@ void PulseOutput::write(size_t bytes) {
       pa_stream_cancel_write(stream_);
       break;
     }
-    client_->fill(static_cast<int16_t*>(buffer), static_cast<int>(size / kBytesPerFrame));
+    feed_->fill(static_cast<int16_t*>(buffer), static_cast<int>(size / kBytesPerFrame));
     if (pa_stream_write(stream_, buffer, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) break;
+    written_ += size;
     bytes -= size;
   }
+}
+
+// The server asks only when it has played some of the queue; a queue kept
+// below what it asked for (nothing plays yet, or it has just grown) is
+// filled up from here too, else a queue under the start threshold would
+// wait for good.
+void PulseOutput::topUp() {
+  if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
+  const size_t room = pa_stream_writable_size(stream_);
+  if (room != static_cast<size_t>(-1) && room > 0) write(room);
 }
 
 // One question at a time, so an answer belongs to the moment its question
@@ -184,12 +238,31 @@ void PulseOutput::answered(bool success) {
   asking_ = false;
   const pa_timing_info* info = success ? pa_stream_get_timing_info(stream_) : nullptr;
   const int64_t now = clockNs();
+  if (!info || info->read_index_corrupt || info->write_index_corrupt) return;
+  // What was written and is not yet heard: the queue, then the sink.
+  const double queued = static_cast<double>(info->write_index - info->read_index);
+  queuedAtAnswer_ = std::max(queued, 0.0);
+  writtenAtAnswer_ = written_;
   // A late answer cannot be placed in time well enough.
-  if (!info || info->read_index_corrupt || now - askedNs_ > kLateAnswerNs) return;
+  if (now - askedNs_ > kLateAnswerNs) return;
   const int64_t at = askedNs_ + (now - askedNs_) / 2;
-  const double frames = static_cast<double>(info->read_index) / kBytesPerFrame -
+  const double frames = (static_cast<double>(written_) - queued) / kBytesPerFrame -
                         static_cast<double>(info->sink_usec) * kOutputRate / 1e6;
-  client_->heard(at, frames);
+  feed_->heard(at, frames);
+}
+
+// What is queued goes: the server plays what comes next at once. The
+// layer's count of what was heard follows, as the server's write index
+// moves back to its read index.
+void PulseOutput::discardQueued() {
+  if (!loop_ || !stream_) return;
+  pa_threaded_mainloop_lock(loop_);
+  if (pa_stream_get_state(stream_) == PA_STREAM_READY) {
+    if (pa_operation* op = pa_stream_flush(stream_, nullptr, nullptr)) pa_operation_unref(op);
+    queuedAtAnswer_ = 0;
+    writtenAtAnswer_ = written_;
+  }
+  pa_threaded_mainloop_unlock(loop_);
 }
 
 }  // namespace audio
