@@ -147,6 +147,8 @@ const Option kOptions[] = {
      [](CommandLine& line, const char*) { line.terminal = true; return std::string(); }},
     {"--reduce-flashing", nullptr, "at most 3 flashes (3 red ones) a second on any third of the screen",
      [](CommandLine& line, const char*) { line.reduceFlashing = true; return std::string(); }},
+    {"--mute", nullptr, "play the show without sound, at the song's pace (no sound device needed)",
+     [](CommandLine& line, const char*) { line.mute = true; return std::string(); }},
     // Hidden: deterministic runs for tests and captures.
     {"--picture-aspect", "W:H", nullptr, applyPictureAspect},
     {"--frame-rate", "FPS", nullptr, applyFrameRate},
@@ -224,6 +226,9 @@ const char kHelpOutro[] =
     "when the recording is complete.\n"
     "\n--terminal plays the show with its music in the terminal it runs in, no\n"
     "display needed; a terminal smaller than 80 x 50 gets a reduced picture.\n"
+    "\nSound plays through a PulseAudio or PipeWire server (PULSE_SERVER, and\n"
+    "PULSE_SINK for the output), else ALSA's default device; without one the\n"
+    "show does not start, and --mute plays it silent on the clock.\n"
     "\n--reduce-flashing (window, terminal and recordings): while a large part\n"
     "of the picture flashes more often, that part moves on in steps, five a\n"
     "second, and a flash that would still be one too many shows dimmed.\n"

@@ -16,6 +16,7 @@ struct CommandLine {
   DisplayPresets presets;  // preset in the setup dialog
   bool noDialog = false;   // start at once with the presets
   bool reduceFlashing = false;  // hold every output to three flashes a second
+  bool mute = false;            // play silent on the wall clock, no sound device
 
   // Hidden, for tests and captures: a picture aspect the dialog does not
   // offer (it overrides the dialog's), frames at fixed steps instead of the

@@ -11,6 +11,7 @@
 #include "demo.h"
 #include "extensioncheck.h"
 #include "glwindow.h"
+#include "platform/audio.h"
 #include "platform/display_probe.h"
 #include "settings.h"
 #include "setupdialog_view.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
   const int commandLineExit = reportCommandLine(commandLine, stdout, stderr);
   if (commandLineExit >= 0) return commandLineExit;
   if (commandLine.records()) return runCapture(captureRequestFrom(commandLine));
+  platform::audio::setMuted(commandLine.mute);
   if (commandLine.terminal) return playInTerminal({commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing});
 
   // Unasked, SDL falls back to drivers that show nothing; a driver the

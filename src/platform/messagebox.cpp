@@ -8,6 +8,9 @@
 #include <FL/fl_draw.H>
 #include <X11/Xlib.h>
 
+#include <pthread.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -47,6 +50,19 @@ std::string wrapForDisplay(const char* text, size_t width = 90) {
 
 void hideWindowOf(Fl_Widget* widget, void*) { widget->window()->hide(); }
 
+// SDL turns SIGINT and SIGTERM into a quit request for a frame loop that no
+// longer runs while a box waits: they end the program again, as before SDL
+// started (exit status 130, 143), so that a launcher or script can stop it.
+void letSignalsEndTheProgram() {
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
 }  // namespace
 
 Fl_Window* buildOkBox(const char* title, const char* text) {
@@ -84,6 +100,7 @@ class DefaultPresenter : public BoxPresenter {
       writeToStderr(title, text);
       return;
     }
+    letSignalsEndTheProgram();
     // One OK button and no icon; Return, Escape and the close box all
     // acknowledge it.
     Fl_Window* box = buildOkBox(title, wrapForDisplay(text).c_str());
@@ -97,6 +114,7 @@ class DefaultPresenter : public BoxPresenter {
       writeToStderr(title, text);
       return true;
     }
+    letSignalsEndTheProgram();
     fl_message_title(title);
     // Button 0 is what Escape and the close box answer, so it is Cancel.
     const bool ok = fl_choice("%s", "Cancel", "OK", nullptr, wrapForDisplay(text).c_str()) == 1;
