@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <new>
+#include <system_error>
 
 #include "platform/messagebox.h"
 
@@ -19,6 +22,25 @@ char* makeCaption(const char* file, int line) {
   if (copy) std::memcpy(copy, caption.text, sizeof caption.text);
   return copy;
 }
+
+// What the runtime reports by exception and nothing catches: memory or a
+// thread that cannot be had, on any thread. They end as every other fatal
+// error does, with the box and exit code 1, instead of an abort.
+[[noreturn]] void reportUncaught() {
+  if (std::exception_ptr uncaught = std::current_exception()) {
+    try {
+      std::rethrow_exception(uncaught);
+    } catch (const std::bad_alloc&) {
+      ErrorBox("Out of memory");
+    } catch (const std::system_error& e) {
+      ErrorBox("The system refused a resource: %s", e.what());
+    } catch (...) {
+    }
+  }
+  std::abort();
+}
+
+const std::terminate_handler previousTerminate = std::set_terminate(reportUncaught);
 
 }  // namespace
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "platform/messagebox.h"
 #include "util/error.h"
@@ -17,6 +20,20 @@ TEST(ErrorBoxTest, FormatsCaptionBodyAndExitsWithOne) {
 TEST(ErrorBoxTest, LongTextsAreCutSafely) {
   const std::string huge(20000, 'x');
   EXPECT_EXIT(ErrorBox("%s", huge.c_str()), ::testing::ExitedWithCode(1), "Error in file");
+}
+
+// Memory or a thread that cannot be had, thrown where nothing catches it,
+// is a fatal error like the others rather than an abort. (Thrown on a
+// thread: the death test itself would catch it on this one.)
+TEST(ErrorBoxTest, ResourceFailuresNobodyCatchesAreFatalErrors) {
+  EXPECT_EXIT(std::thread([] {
+                throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                        "cannot start a thread");
+              }).join(),
+              ::testing::ExitedWithCode(1),
+              "Error in file src\\\\util\\\\error\\.cpp:[0-9]+\n\nThe system refused a resource: cannot start a thread");
+  EXPECT_EXIT(std::thread([] { throw std::bad_alloc(); }).join(), ::testing::ExitedWithCode(1),
+              "Error in file src\\\\util\\\\error\\.cpp:[0-9]+\n\nOut of memory\n");
 }
 
 TEST(ErrorBoxTest, LocationOnlyBoxIsTitledError) {
