@@ -147,3 +147,35 @@ TEST(PlaybackClockTest, EstimatedDelayAndAStalledDevice) {
 }
 
 }  // namespace
+
+namespace {
+
+// A sound server's deep queue: the stream fills two seconds in bursts, while
+// the server says every 10 ms what has been heard (answers placed up to 1 ms
+// off, a quantum at a time). The position follows what is heard, never the
+// bursts, and is never ahead of it by more than the placement noise.
+TEST(PlaybackClockTest, ADeepQueueFilledInBurstsFollowsWhatIsHeard) {
+  PlaybackClock clock(kRate);
+  uint64_t handed = 0;
+  uint32_t seed = 7;
+  double worstAhead = 0, worstBehind = 0;
+  for (int64_t ns = 0; ns < 10000 * kMs; ns += 10 * kMs) {
+    const double heard = std::floor(ns * 1e-9 * kRate / 480) * 480;  // quanta of 480 frames
+    // Whatever the queue lacks, up to two seconds ahead, in one go.
+    if (handed < heard + 2 * kRate) handed = static_cast<uint64_t>(heard + 2 * kRate);
+    clock.setHanded(handed);
+    seed = seed * 1664525u + 1013904223u;
+    const int64_t answeredAt = ns + static_cast<int64_t>((seed >> 16) % 1000) * 1000;
+    clock.follow(answeredAt, heard);
+    if (ns < 500 * kMs) continue;  // settling
+    const int64_t readAt = ns + 5 * kMs;
+    const double truth = readAt * 1e-9 * kRate;
+    const double error = clock.audible(readAt) - truth;
+    worstAhead = std::max(worstAhead, error);
+    worstBehind = std::min(worstBehind, error);
+  }
+  EXPECT_LT(worstAhead, 0.002 * kRate);   // never audibly ahead
+  EXPECT_GT(worstBehind, -0.016 * kRate); // within a frame at 60 Hz behind
+}
+
+}  // namespace
