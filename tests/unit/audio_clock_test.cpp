@@ -161,8 +161,8 @@ TEST(PlaybackClockTest, ADeepQueueFilledInBurstsFollowsWhatIsHeard) {
   double worstAhead = 0, worstBehind = 0;
   for (int64_t ns = 0; ns < 10000 * kMs; ns += 10 * kMs) {
     const double heard = std::floor(ns * 1e-9 * kRate / 480) * 480;  // quanta of 480 frames
-    // Whatever the queue lacks, up to two seconds ahead, in one go.
-    if (handed < heard + 2 * kRate) handed = static_cast<uint64_t>(heard + 2 * kRate);
+    // Once the queue is down to 1.5 s, what it lacks of two seconds in one go.
+    if (handed < heard + 1.5 * kRate) handed = static_cast<uint64_t>(heard + 2 * kRate);
     clock.setHanded(handed);
     seed = seed * 1664525u + 1013904223u;
     const int64_t answeredAt = ns + static_cast<int64_t>((seed >> 16) % 1000) * 1000;
