@@ -65,22 +65,25 @@ struct SdlOutput::Attempt {
   std::string error;
 };
 
-bool SdlOutput::wanted() const {
-  if (pulseNamed(getenv("SDL_AUDIODRIVER"))) return false;
-  // An opening that never came back still holds SDL's audio.
-  if (hung_) {
-    std::lock_guard<std::mutex> lock(hung_->mutex);
-    if (!hung_->finished) return false;
-  }
-  return true;
-}
+bool SdlOutput::wanted() const { return !pulseNamed(getenv("SDL_AUDIODRIVER")); }
 
 bool SdlOutput::open(uint32_t chunkFrames, int64_t deadlineNs, OutputFeed* feed, std::string* why) {
   close();
-  hung_.reset();
-  feed_ = feed;
   const char* named = getenv("SDL_AUDIODRIVER");
   const std::string driver = named && *named ? named : "alsa";
+  const auto deadline = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(deadlineNs));
+  if (hung_) {
+    // An opening that did not come back in time holds SDL's audio until it
+    // does.
+    std::unique_lock<std::mutex> lock(hung_->mutex);
+    if (!hung_->done.wait_until(lock, deadline, [&] { return hung_->finished; })) {
+      *why = attemptName(driver.c_str()) + ": an earlier opening never came back";
+      return false;
+    }
+    lock.unlock();
+    hung_.reset();
+  }
+  feed_ = feed;
   if (driver == "alsa") quietAlsaMessages();
   // SDL reads its driver from the environment when its audio starts.
   const bool chosen = named && *named;
@@ -129,7 +132,6 @@ bool SdlOutput::open(uint32_t chunkFrames, int64_t deadlineNs, OutputFeed* feed,
   }
 
   std::unique_lock<std::mutex> lock(attempt->mutex);
-  const auto deadline = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(deadlineNs));
   attempt->done.wait_until(lock, deadline, [&] { return attempt->finished; });
   if (!chosen) unsetenv("SDL_AUDIODRIVER");
   if (!attempt->finished) {

@@ -25,7 +25,8 @@ class SdlOutput : public AudioOutput {
   bool wanted() const override;
   // The opening runs on a thread of its own: SDL waits without end on a
   // server that never answers (ALSA's default device may be one), so it is
-  // given up on at the deadline, and SDL is not tried again after that.
+  // given up on at the deadline; SDL is tried again only once that opening
+  // has come back.
   bool open(uint32_t chunkFrames, int64_t deadlineNs, OutputFeed* feed, std::string* why) override;
   void close() override;
   const char* name() const override { return driver_; }

@@ -79,7 +79,7 @@ pid_t soundServerProcess() {
 // start when the server reports a settled one (the idle queue of a tenth of
 // a second and the sink).
 void openDevice() {
-  ASSERT_TRUE(init(-1, 44100));
+  ASSERT_TRUE(init(-1, 44100)) << failureReason();
   for (int i = 0; i < 500 && onSoundServer(); ++i) {
     DeviceTiming timing = deviceTiming();
     if (timing.delayMeasured && timing.delayMs < 200) return;
@@ -322,7 +322,7 @@ TEST_F(AudioDeviceTest, OnlyTheDefaultDeviceAt44100) {
   EXPECT_STREQ("unsupported rate 48000 Hz: the output plays 44100 Hz only", failureReason());
   EXPECT_FALSE(init(7, 44100));
   EXPECT_STREQ("no audio device 7", failureReason());
-  ASSERT_TRUE(init(-1, 44100));
+  ASSERT_TRUE(init(-1, 44100)) << failureReason();
   EXPECT_TRUE(init(-1, 44100));  // already open
   EXPECT_EQ(0x0204u, version() >> 16);
 }
