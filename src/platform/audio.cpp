@@ -39,7 +39,7 @@ constexpr int kKeeperSleepMs = 20;
 // Each attempt to open a device gets this long, and all of them together
 // the second figure: a start never waits longer on sound.
 constexpr int64_t kAttemptNs = 2000000000;
-constexpr int64_t kAllAttemptsNs = 2800000000;
+constexpr int64_t kAllAttemptsNs = 2500000000;
 // A device whose clock the layer cannot read must take audio at the pace it
 // plays it. One that takes more than this, over the probe after opening or
 // over any stretch the keeper watches, plays nothing the listener hears (ALSA's
