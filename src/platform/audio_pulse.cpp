@@ -77,6 +77,7 @@ bool PulseOutput::wanted() const {
 
 bool PulseOutput::open(uint32_t chunkFrames, int64_t deadlineNs, OutputFeed* feed, std::string* why) {
   close();
+  const int64_t budgetNs = deadlineNs - clockNs();
   feed_ = feed;
   chunkFrames_ = std::max<uint32_t>(chunkFrames, 64);
   lost_.store(false);
@@ -142,7 +143,7 @@ bool PulseOutput::open(uint32_t chunkFrames, int64_t deadlineNs, OutputFeed* fee
   if (deadline) pa_threaded_mainloop_get_api(loop_)->time_free(deadline);
   if (!ok && cause.empty()) {
     if (timedOut_) {
-      cause = noAnswerWithin(leftUs * 1000);
+      cause = noAnswerWithin(budgetNs);
     } else {
       const int error = pa_context_errno(context_);
       cause = error ? pa_strerror(error) : "refused the stream";
