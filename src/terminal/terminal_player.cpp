@@ -15,13 +15,13 @@
 
 #include "platform/asynckeys.h"
 #include "platform/messagebox.h"
+#include "show_archive.h"
 #include "show_core.h"
 #include "terminal/ansi_screen.h"
 #include "terminal/terminal_keys.h"
 #include "terminal/terminal_output.h"
 #include "terminal/terminal_session.h"
 #include "util/ascii/reference_renderer.h"
-#include "util/data/data.h"
 #include "util/error.h"
 
 namespace {
@@ -33,7 +33,6 @@ constexpr int kOutput = STDOUT_FILENO;
 constexpr int kFramesPerSecond = 60;
 // A lone Escape byte is the Escape key once nothing follows it this long.
 constexpr auto kEscapeWait = std::chrono::milliseconds(30);
-constexpr const char* kChartFile = "data/common/images/asciichart.png";
 
 volatile std::sig_atomic_t g_holdReleased = 0;
 void releaseHold(int) { g_holdReleased = 1; }
@@ -201,10 +200,9 @@ int playInTerminal(const TerminalPlayOptions& options) {
 
   TerminalBoxPresenter presenter;
   platform::setBoxPresenter(&presenter);
-  data_mode = DATA_MODE_ARCHIVE;
-  data_open_archive();
+  const ShowArchive archive;
   ChartPixels chart;
-  if (!loadChartPixels(kChartFile, &chart)) ErrorBox("Failed to load texture!");
+  if (!loadChartPixels(AsciiEngine::kChartFile, &chart)) ErrorBox("Failed to load texture!");
   const std::array<uint8_t, 256> ink = glyphInk(chart);
   TerminalRenderer renderer;
   // The stepped clock of a frame rate, as the window's: no sound.
@@ -229,6 +227,5 @@ int playInTerminal(const TerminalPlayOptions& options) {
   platform::setBoxPresenter(nullptr);
   show.reset();
   platform::setKeyHeldSource(nullptr);
-  data_remove_temp_files();
   return signal ? 128 + signal : 0;
 }

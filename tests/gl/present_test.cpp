@@ -25,7 +25,7 @@
 
 namespace {
 
-const char* const kChart = "data/common/images/asciichart.png";
+const char* const kChart = AsciiEngine::kChartFile;
 constexpr int kW = AsciiEngine::kTargetWidth;
 constexpr int kH = AsciiEngine::kTargetHeight;
 

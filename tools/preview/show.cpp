@@ -11,15 +11,14 @@
 
 #include "platform/keystate.h"
 #include "scenes/textending.h"
+#include "show_archive.h"
 #include "show_core.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
-#include "util/data/data.h"
 #include "util/texture/png_writer.h"
 
 namespace {
 
-constexpr const char* kChartFile = "data/common/images/asciichart.png";
 constexpr int kWidth = AsciiEngine::kTargetWidth;
 constexpr int kHeight = AsciiEngine::kTargetHeight;
 
@@ -92,19 +91,18 @@ std::string beatLabel(double beat) {
 }  // namespace
 
 struct ShowPreview::State {
+  explicit State(const std::string& archivePath) : archive(archivePath) {}
+  ShowArchive archive;  // first: outlives what loads from it
   std::unique_ptr<CaptureRenderer> renderer;
   std::unique_ptr<Show> show;
 };
 
-ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
+ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State(options.archive)) {
   State& s = *state_;
-  data_mode = DATA_MODE_ARCHIVE;
-  data_clear_entries();  // this archive alone, whatever was read before
-  data_read_archive(options.archive.c_str());
 
   ChartPixels chart;
-  if (!loadChartPixels(kChartFile, &chart)) {
-    std::fprintf(stderr, "preview: %s holds no usable %s\n", options.archive.c_str(), kChartFile);
+  if (!loadChartPixels(AsciiEngine::kChartFile, &chart)) {
+    std::fprintf(stderr, "preview: %s holds no usable %s\n", options.archive.c_str(), AsciiEngine::kChartFile);
     std::exit(1);
   }
   s.renderer.reset(new CaptureRenderer(std::move(chart)));
@@ -244,32 +242,69 @@ int runPreview(const PreviewOptions& options) {
   return ok ? 0 : 1;
 }
 
-const char* previewUsage() {
+namespace {
+
+// The slot names for --only, each once, in running order, wrapped to the
+// usage text's column.
+std::string slotNameLines() {
+  std::vector<std::string> names;
+  for (const ScheduleSlot& slot : kShowSchedule)
+    if (std::find(names.begin(), names.end(), slot.name) == names.end()) names.push_back(slot.name);
+  const std::string indent(21, ' ');
+  std::string text = indent + "(";
+  size_t lineStart = 0;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string item = names[i] + (i + 1 < names.size() ? "," : ")");
+    if (text.size() - lineStart + item.size() + 1 > 73) {
+      text += "\n" + indent;
+      lineStart = text.size() - indent.size();
+    } else if (i > 0) {
+      text += ' ';
+    }
+    text += item;
+  }
+  return text + "\n";
+}
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+}  // namespace
+
+std::string previewUsage() {
+  const PreviewOptions defaults;
+  const std::string sheetSize = std::to_string(kWidth / defaults.sheetShrink) + " x " +
+                                std::to_string(kHeight / defaults.sheetShrink);
   return "usage: preview [options]\n"
-         "Renders the show's text screen at chosen beats to PNG files (640 x 600),\n"
+         "Renders the show's text screen at chosen beats to PNG files (" + std::to_string(kWidth) + " x " +
+         std::to_string(kHeight) + "),\n"
          "without window or audio, through the CPU reference renderer.\n"
          "\n"
-         "  --data PATH        archive to read (default build/data.tvl)\n"
+         "  --data PATH        archive to read (default " + defaults.archive + ")\n"
          "  --out DIR          output directory (default: out/ beside this program,\n"
          "                     build/tools/preview/out)\n"
          "  --beat B[,B...]    one frame per beat, written as DIR/beat_<B>.png\n"
          "                     (repeatable; fractions allowed)\n"
          "  --cells            with --beat, also DIR/beat_<B>.cells: the text screen's\n"
-         "                     cells as 50 lines of 80 glyph.fg.bg in hex\n"
-         "  --sheet [A:B:S]    contact sheet of beats A to B every S (default 0:560:4),\n"
-         "                     written as DIR/contact_sheet.png\n"
+         "                     cells as " + std::to_string(AsciiEngine::kRows) + " lines of " +
+         std::to_string(AsciiEngine::kColumns) + " glyph.fg.bg in hex\n"
+         "  --sheet [A:B:S]    contact sheet of beats A to B every S (default " + number(defaults.sheetFrom) + ":" +
+         number(defaults.sheetTo) + ":" + number(defaults.sheetStep) + "),\n"
+         "                     written as DIR/" + defaults.sheetName + "\n"
          "  --sheet-name NAME  file name of the sheet\n"
-         "  --columns N        frames per sheet row (default 12)\n"
-         "  --shrink N         sheet frames reduced N times (default 4: 160 x 150)\n"
-         "  --only NAME[,...]  build and draw only these schedule slots\n"
-         "                     (TextFire, TextTalkingV, TextDance, TextRaster,\n"
-         "                     TextSnake, TextBigSprite, TextEnding)\n"
+         "  --columns N        frames per sheet row (default " + std::to_string(defaults.sheetColumns) + ")\n"
+         "  --shrink N         sheet frames reduced N times (default " + std::to_string(defaults.sheetShrink) + ": " +
+         sheetSize + ")\n"
+         "  --only NAME[,...]  build and draw only these schedule slots\n" + slotNameLines() +
          "  --key1-from B      hold key 1 from beat B on (the automatic snake)\n"
          "  --key2-from B      hold key 2 from beat B on (the viewer's snake)\n"
-         "  --fps N            frames simulated per second (default 60)\n"
-         "  --start-tick T     tick count at beat 0 (default 100000)\n"
+         "  --fps N            frames simulated per second (default " + std::to_string(defaults.fps) + ")\n"
+         "  --start-tick T     tick count at beat 0 (default " + std::to_string(defaults.startTick) + ")\n"
          "  --song NAME        archive file for the analyser's spectrum\n"
-         "                     (default data/common/music/chipcore5.mp3; '' for silence)\n"
+         "                     (default " + defaults.song + "; '' for silence)\n"
          "  --bands A:B        print the closing analyser's bar heights over beats A..B\n"
          "                     (per bar: median, mean, 90th percentile, share >= 3 rows)\n"
          "  -h, --help         this text\n"

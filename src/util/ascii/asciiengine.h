@@ -31,6 +31,8 @@ class AsciiEngine {
   static constexpr int kCells = kColumns * kRows;
   static constexpr int kTargetWidth = 640;
   static constexpr int kTargetHeight = 600;
+  // The character chart every renderer draws the cells with, in the archive.
+  static constexpr const char* kChartFile = "data/common/images/asciichart.png";
 
   // present() hands the screen to `renderer` (null discards frames). The
   // engine itself needs no GL.

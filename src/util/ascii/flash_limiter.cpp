@@ -107,9 +107,9 @@ FlashLimiter::FlashLimiter(ScreenRenderer* nextRenderer, GlyphAtlas atlas)
 FlashLimiter::~FlashLimiter() = default;
 
 std::unique_ptr<FlashLimiter> FlashLimiter::forShow(ScreenRenderer* nextRenderer) {
-  const char* const kChart = "data/common/images/asciichart.png";
   ChartPixels chart;
-  if (!loadChartPixels(kChart, &chart)) ErrorBox("Cannot read the character chart %s", kChart);
+  if (!loadChartPixels(AsciiEngine::kChartFile, &chart))
+    ErrorBox("Cannot read the character chart %s", AsciiEngine::kChartFile);
   return std::unique_ptr<FlashLimiter>(new FlashLimiter(nextRenderer, buildGlyphAtlas(chart)));
 }
 
