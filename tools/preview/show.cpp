@@ -13,6 +13,7 @@
 #include "scenes/textending.h"
 #include "show_archive.h"
 #include "show_core.h"
+#include "show_driver.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
 #include "util/texture/png_writer.h"
@@ -107,8 +108,7 @@ ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State(optio
   }
   s.renderer.reset(new CaptureRenderer(std::move(chart)));
 
-  ShowOptions show;
-  show.steppedFps = options.fps;
+  ShowOptions show = requestedShow(options.fps);
   show.startTick = options.startTick;
   show.spectrumSong = options.song.c_str();
   const std::vector<std::string> only = options.only;
@@ -139,22 +139,49 @@ std::string ShowPreview::cellText() const { return state_->renderer->cells; }
 int ShowPreview::sceneCount() const { return static_cast<int>(state_->show->scenes().size()); }
 bool ShowPreview::hasSong() const { return state_->show->hasSpectrumSong(); }
 
+namespace {
+
+// Stops at each beat asked for in turn; only those frames are rendered, the
+// others advance the show.
+class BeatFrames : public ShowOutput {
+ public:
+  BeatFrames(Show& show, CaptureRenderer& renderer, std::vector<double> beats,
+             const std::function<void(double, const RgbImage&)>& sink)
+      : show_(show), renderer_(renderer), beats_(std::move(beats)), sink_(sink) {}
+
+  bool beginFrame(FrameOutput& picture) override {
+    if (next_ == beats_.size()) return false;
+    if (!asked_) show_.stopAt(beats_[next_]);
+    asked_ = true;
+    if (show_.nextFrameStops()) {
+      std::fill(renderer_.frame.pixels.begin(), renderer_.frame.pixels.end(), 0);
+      picture.renderer = &renderer_;
+    }
+    return true;
+  }
+  bool endFrame(const ShownFrame&) override { return true; }
+  bool stopped(double) override {
+    sink_(beats_[next_++], renderer_.frame);
+    asked_ = false;
+    return true;
+  }
+
+ private:
+  Show& show_;
+  CaptureRenderer& renderer_;
+  const std::vector<double> beats_;
+  const std::function<void(double, const RgbImage&)>& sink_;
+  size_t next_ = 0;     // the beat the show is heading for
+  bool asked_ = false;  // and it knows
+};
+
+}  // namespace
+
 void ShowPreview::render(std::vector<double> beats, const std::function<void(double, const RgbImage&)>& sink) {
-  State& s = *state_;
   std::sort(beats.begin(), beats.end());
   beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
-  // Only the frames asked for are rendered; the others advance the show.
-  FrameOutput picture;
-  picture.renderer = s.renderer.get();
-  for (double beat : beats) {
-    s.show->stopAt(beat);
-    for (bool stopped = false; !stopped;) {
-      const bool rendered = s.show->nextFrameStops();
-      if (rendered) std::fill(s.renderer->frame.pixels.begin(), s.renderer->frame.pixels.end(), 0);
-      stopped = s.show->advance(rendered ? picture : FrameOutput{}).stopped;
-    }
-    sink(beat, s.renderer->frame);
-  }
+  BeatFrames frames(*state_->show, *state_->renderer, std::move(beats), sink);
+  driveShow(*state_->show, frames);
 }
 
 namespace {

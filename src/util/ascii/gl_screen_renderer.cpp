@@ -42,7 +42,7 @@ void forEachQuad(const AsciiEngine& engine, Emit emit) {
 }  // namespace
 
 GlScreenRenderer::GlScreenRenderer()
-    : cellPass(CellPass::VertexArrays), outputFramebuffer(0), maxAnisotropy(1.0f) {
+    : cellPass(CellPass::VertexArrays), maxAnisotropy(1.0f) {
   if (!chart.load(AsciiEngine::kChartFile, GL_NEAREST, GL_NEAREST, false)) ErrorBox("Failed to load texture!");
   target = std::make_unique<Fbo>(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight);
   if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic")) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
@@ -50,6 +50,11 @@ GlScreenRenderer::GlScreenRenderer()
 }
 
 GlScreenRenderer::~GlScreenRenderer() { chart.release(); }
+
+void GlScreenRenderer::setOutput(GLuint framebuffer, bool targetOnly) {
+  outputFramebuffer = framebuffer;
+  stopsAtTarget = targetOnly;
+}
 
 void GlScreenRenderer::present(const AsciiEngine& engine) {
   renderTarget(engine);
