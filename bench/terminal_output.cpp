@@ -28,6 +28,7 @@
 #include "show_core.h"
 #include "terminal/ansi_screen.h"
 #include "terminal/terminal_output.h"
+#include "terminal/terminal_session.h"
 #include "util/ascii/reference_renderer.h"
 #include "util/data/data.h"
 
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
       bytes.clear();
       if (v.fullRedraw) v.screen.invalidate();
       v.screen.compose(renderer.cells(), v.size, &bytes);
-      writeFully(sink, bytes.data(), bytes.size());
+      writeWithin(sink, bytes.data(), bytes.size(), 1000);
       v.cpuMs.push_back(threadCpuMs() - start);
       v.bytes.push_back(bytes.size());
     }

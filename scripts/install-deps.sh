@@ -29,6 +29,7 @@ run_packages=(
   libmp3lame-dev fonts-liberation zlib1g-dev console-data
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libdecor-0-plugin-1-cairo  # title bar and borders for the window on Wayland
+  libncurses-dev  # the terminal's colours from terminfo
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
