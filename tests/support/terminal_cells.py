@@ -16,6 +16,8 @@ Usage:
       every cell of the pane is part of a reduced picture (whatever it shows)
   terminal_cells.py message CAPTURE COLUMNS ROWS
       the pane shows one line naming the size needed and the size found
+  terminal_cells.py same CAPTURE OTHER_CAPTURE
+      both panes show the same picture (a space's foreground colour unseen)
 
 The Unicode character of each glyph is read from the chart generator's own
 table (CHART_SOURCE, tools/chartgen/chart.cpp), not from the program.
@@ -216,6 +218,22 @@ def compare_shape(capture, columns, rows):
     return problems
 
 
+def compare_same(capture, other):
+    def seen(path):
+        return [[(ch, None if ch == " " else fg, bg) for ch, fg, bg in line] for line in parse_capture(path)]
+    first, second = seen(capture), seen(other)
+    problems = []
+    for r in range(max(len(first), len(second))):
+        a = first[r] if r < len(first) else []
+        b = second[r] if r < len(second) else []
+        for c in range(max(len(a), len(b))):
+            ca = a[c] if c < len(a) else (" ", None, None)
+            cb = b[c] if c < len(b) else (" ", None, None)
+            if ca != cb:
+                problems.append("line %d column %d: %s, then %s" % (r, c, ca, cb))
+    return problems
+
+
 def compare_message(capture, columns, rows):
     text = [("".join(ch for ch, _, _ in line)).strip() for line in parse_capture(capture)]
     text = [t for t in text if t]
@@ -235,6 +253,8 @@ def main(argv):
         problems = compare_full(argv[2], argv[3], argv[4], argv[5])
     elif argv[1] == "reduced":
         problems = compare_reduced(argv[2], argv[3], argv[4])
+    elif argv[1] == "same":
+        problems = compare_same(argv[2], argv[3])
     elif argv[1] == "shape":
         problems = compare_shape(argv[2], int(argv[3]), int(argv[4]))
     elif argv[1] == "message":
