@@ -105,18 +105,18 @@ size_t TerminalOutput::window() const {
   return pacer_.querying() ? pacer_.window() : SIZE_MAX;
 }
 
-bool TerminalOutput::send(const std::string& bytes) {
+TerminalOutput::Sent TerminalOutput::send(const std::string& bytes) {
   const int fd = ownFd_ >= 0 ? ownFd_ : fd_;
   size_t done = 0;
   bool writable = ownFd_ >= 0;  // a non-blocking write just tries
   while (done < bytes.size()) {
-    if (stopping_ || paused_) return true;
+    if (stopping_ || paused_) return Sent::Interrupted;
     if (!writable) {
       pollfd wait{fd, POLLOUT, 0};
       const int ready = ::poll(&wait, 1, kStopCheckMs);
-      if (ready < 0 && errno != EINTR) return false;
+      if (ready < 0 && errno != EINTR) return Sent::Failed;
       if (ready <= 0) continue;
-      if (wait.revents & POLLNVAL) return false;
+      if (wait.revents & POLLNVAL) return Sent::Failed;
       writable = true;  // POLLERR and POLLHUP: the write tells what happened
     }
     size_t size = bytes.size() - done;
@@ -128,10 +128,10 @@ bool TerminalOutput::send(const std::string& bytes) {
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       writable = false;
     } else {
-      return false;
+      return Sent::Failed;
     }
   }
-  return true;
+  return Sent::All;
 }
 
 bool TerminalOutput::readyToWrite(bool unfinished) {
@@ -169,19 +169,26 @@ void TerminalOutput::writerLoop() {
     bytes.clear();
     const bool whole = screen_.compose(*cells, size, &bytes, budget);
     if (querying) bytes.append(kQuery);
-    const bool ok = send(bytes);
+    // Counted before it goes: a quick terminal answers before send() returns.
+    lock.lock();
+    pacer_.sent(bytes.size(), heldBack_ || !whole, Clock::now());
+    heldBack_ = false;
+    lock.unlock();
+    const Sent sent = send(bytes);
 
     lock.lock();
     writing_ = false;
     unfinished = !whole;
-    if (whole) written_ = number;
-    bytes_ += bytes.size();
-    ++framesWritten_;
-    pacer_.sent(bytes.size(), heldBack_ || !whole, Clock::now());
-    heldBack_ = false;
-    if (paused_) redraw_ = true;  // what went out of this frame is unknown
+    if (sent == Sent::All) {
+      if (whole) written_ = number;
+      bytes_ += bytes.size();
+      ++framesWritten_;
+    } else {
+      pacer_.forgetQueries();  // that query never went out whole
+      redraw_ = true;          // nor did the frame
+    }
     changed_.notify_all();
-    if (!ok) {
+    if (sent == Sent::Failed) {
       // A terminal that is gone (a closed SSH session) takes nothing more.
       gone_ = true;
       stopping_ = true;

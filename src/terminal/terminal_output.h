@@ -57,9 +57,10 @@ class TerminalOutput {
  private:
   void writerLoop();
   bool readyToWrite(bool unfinished);
-  // Writes all of `bytes` unless asked to stop or pause; false when the
-  // terminal is gone.
-  bool send(const std::string& bytes);
+  enum class Sent { All, Interrupted, Failed };
+  // Writes all of `bytes` unless asked to stop or pause first; Failed when
+  // the terminal is gone.
+  Sent send(const std::string& bytes);
 
   int fd_;
   int ownFd_ = -1;  // a non-blocking descriptor of the terminal, when it has one
