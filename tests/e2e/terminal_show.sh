@@ -2,7 +2,7 @@
 # `kestrune --terminal` in a real terminal: panes of a private tmux server,
 # without any display. Held at chosen beats (the stepped clock of the hidden
 # --frame-rate/--hold), an 80 x 50 pane shows the preview tool's cells,
-# glyph and colour, in 24-bit and in 16 colours; resized while held it
+# glyph and colour, in 24-bit, 256 and 16 colours; resized while held it
 # redraws at once, reduced with half blocks or as one line naming the sizes;
 # an 80 x 24 pane gets the reduced picture; key 2 reaches the closing Snake
 # scene. Escape, Ctrl-C, SIGTERM, SIGHUP, a fatal error and a crash signal
@@ -72,6 +72,27 @@ kill -USR1 "$(program_of ansi)"
 wait_for_hold ansi 240
 kill -TERM "$(program_of ansi)"
 expect_restored ansi $((128 + 15))
+
+# A terminal whose terminfo counts 256 colours (tmux's) gets the show's
+# colours from xterm's 256; SIGCONT after a stop nobody asked about takes
+# the terminal again, even where the shell reset it meanwhile.
+start_pane colors256 80 50 -- --frame-rate $FPS --hold 100
+wait_for_hold colors256 100
+capture colors256 colors256_100.txt
+$CELLS full "$workdir/colors256_100.txt" "$workdir/preview/beat_100.cells" "$CHART_SOURCE" ansi256 >&2 ||
+  fail "256 colours: the pane differs from the preview at beat 100"
+pane_tty=$("${tmux_server[@]}" display -p -t colors256 '#{pane_tty}')
+kill -STOP "$(program_of colors256)"
+stty -F "$pane_tty" sane
+kill -CONT "$(program_of colors256)"
+sleep 1
+stty -F "$pane_tty" -a | grep -q -- "-icanon .*-echo " || fail "after SIGCONT the input is not raw again"
+capture colors256 colors256_again.txt
+$CELLS full "$workdir/colors256_again.txt" "$workdir/preview/beat_100.cells" "$CHART_SOURCE" ansi256 >&2 ||
+  fail "after SIGCONT the picture is not drawn again"
+"${tmux_server[@]}" send-keys -t colors256 Escape
+expect_restored colors256 0
+echo "80 x 50, 256 colours, beat 100: same cells; SIGCONT takes the terminal back"
 
 # An 80 x 24 terminal on the live clock: the reduced picture; Ctrl-C.
 start_pane small 80 24 --

@@ -8,7 +8,6 @@ cleanup() {
   rm -rf "$workdir"
 }
 trap cleanup EXIT
-[ -n "${KEEP_WORKDIR:-}" ] && trap - EXIT
 fail() {
   echo "FAIL: $*" >&2
   for f in "$workdir"/*.stderr; do [ -s "$f" ] && { echo "--- $f"; tail -n 5 "$f"; } >&2; done
@@ -47,8 +46,8 @@ start_pane() {
       echo "while [ \$code = 148 ]; do stty -a > $workdir/$name.stopped"
       echo "  until [ -e $workdir/$name.go ]; do sleep 0.1; done; rm $workdir/$name.go; fg; code=\$?; done"
     fi
-    echo "echo \$code > $workdir/$name.code"
     echo "stty -a > $workdir/$name.after"
+    echo "echo \$code > $workdir/$name.code"  # last: the tests wait for it
     echo "exec sleep 600"
   } >"$workdir/$name.run"
   "${tmux_server[@]}" new-session -d -s "$name" -x "$columns" -y "$rows" "bash $workdir/$name.run" ||
