@@ -3,7 +3,7 @@
 // the song's end), each frame turned into terminal output and written to
 // /dev/null as the player does it (only changed cells, colour codes where
 // the colour changes), against a full redraw of the same frames in the same
-// run. Both colour modes, and the reduced picture of an 80 x 24 terminal.
+// run. The three colour modes, and the reduced picture of an 80 x 24 terminal.
 // Reports bytes per second (mean and the worst second), the output's CPU
 // time per frame (mean, median, 99th percentile) and its share of one core
 // at 60 frames a second; per scene slot the mean rate of the changed cells.
@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
   std::vector<Variant> variants;
   variants.push_back({"24-bit, changed cells", AnsiScreen(ColourMode::TrueColour, ink), {80, 50}, false, {}, {}});
   variants.push_back({"24-bit, full redraw", AnsiScreen(ColourMode::TrueColour, ink), {80, 50}, true, {}, {}});
+  variants.push_back({"256 colours, changed cells", AnsiScreen(ColourMode::Ansi256, ink), {80, 50}, false, {}, {}});
   variants.push_back({"16 colours, changed cells", AnsiScreen(ColourMode::Ansi16, ink), {80, 50}, false, {}, {}});
   variants.push_back({"16 colours, full redraw", AnsiScreen(ColourMode::Ansi16, ink), {80, 50}, true, {}, {}});
   variants.push_back({"24-bit 80 x 24, changed cells", AnsiScreen(ColourMode::TrueColour, ink), {80, 24}, false, {}, {}});

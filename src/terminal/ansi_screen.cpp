@@ -103,15 +103,16 @@ std::string tooSmallMessage(TerminalSize size) {
   return text;
 }
 
-AnsiScreen::AnsiScreen(ColourMode mode, const std::array<uint8_t, 256>& ink) : mode_(mode), ink_(ink) {}
-
-uint32_t AnsiScreen::paletteColour(int index) const {
-  index &= 15;
-  if (mode_ == ColourMode::Ansi16) return static_cast<uint32_t>(index);
-  const unsigned char* rgb = kPaletteRgb[index];
-  if (mode_ == ColourMode::Ansi256) return nearest256(rgb[0], rgb[1], rgb[2]);
-  return (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
+AnsiScreen::AnsiScreen(ColourMode mode, const std::array<uint8_t, 256>& ink) : mode_(mode), ink_(ink) {
+  for (int index = 0; index < 16; ++index) {
+    const unsigned char* rgb = kPaletteRgb[index];
+    if (mode_ == ColourMode::Ansi16) palette_[index] = static_cast<uint32_t>(index);
+    else if (mode_ == ColourMode::Ansi256) palette_[index] = nearest256(rgb[0], rgb[1], rgb[2]);
+    else palette_[index] = (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
+  }
 }
+
+uint32_t AnsiScreen::paletteColour(int index) const { return palette_[index & 15]; }
 
 // A cell of one colour goes out as a space on that background: a block
 // glyph rarely fills its cell exactly in a scalable font, and the
@@ -215,26 +216,30 @@ void AnsiScreen::setColours(const Cell& cell, std::string* out) {
 bool AnsiScreen::emitCells(std::string* out, size_t limit) {
   const int count = layout_.columns * layout_.rows;
   if (resume_ >= count) resume_ = 0;
-  for (int k = 0; k < count; ++k) {
-    const int i = (resume_ + k) % count;
-    const Cell& cell = target_[i];
-    Cell& shown = shown_[i];
-    if (shown.glyph == cell.glyph && (cell.fg == kUnseen || shown.fg == cell.fg) &&
-        (cell.bg == kUnseen || shown.bg == cell.bg))
-      continue;
-    if (out->size() >= limit) {
-      resume_ = i;
-      return false;
+  // From where the last budgeted call stopped to the end, then the rest.
+  const int from[2] = {resume_, 0};
+  const int to[2] = {count, resume_};
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = from[pass]; i < to[pass]; ++i) {
+      const Cell& cell = target_[i];
+      Cell& shown = shown_[i];
+      if (shown.glyph == cell.glyph && (cell.fg == kUnseen || shown.fg == cell.fg) &&
+          (cell.bg == kUnseen || shown.bg == cell.bg))
+        continue;
+      if (out->size() >= limit) {
+        resume_ = i;
+        return false;
+      }
+      moveTo(layout_.left + i % layout_.columns, layout_.top + i / layout_.columns, out);
+      setColours(cell, out);
+      out->append(cell.glyph);
+      shown.glyph = cell.glyph;
+      // An unseen colour is still whatever the cell was written with.
+      shown.fg = currentFg_;
+      shown.bg = currentBg_;
+      // Line wrap is off: at the right edge the cursor stays put.
+      if (++cursorColumn_ >= size_.columns) cursorColumn_ = -1;
     }
-    moveTo(layout_.left + i % layout_.columns, layout_.top + i / layout_.columns, out);
-    setColours(cell, out);
-    out->append(cell.glyph);
-    shown.glyph = cell.glyph;
-    // An unseen colour is still whatever the cell was written with.
-    shown.fg = currentFg_;
-    shown.bg = currentBg_;
-    // Line wrap is off: at the right edge the cursor stays put.
-    if (++cursorColumn_ >= size_.columns) cursorColumn_ = -1;
   }
   return true;
 }

@@ -103,6 +103,7 @@ class AnsiScreen {
 
   ColourMode mode_;
   std::array<uint8_t, 256> ink_;
+  std::array<uint32_t, 16> palette_;  // the show's colours as this mode writes them
   bool valid_ = false;
   TerminalSize size_;
   ScreenLayout layout_;
