@@ -188,9 +188,13 @@ void AnsiScreen::setColours(const Cell& cell, std::string* out) {
   if (!fgChanges && !bgChanges) return;
   out->append("\x1b[");
   if (mode_ == ColourMode::Ansi256) {
-    if (fgChanges) out->append("38;5;"), appendNumber(cell.fg, out);
+    const auto indexed = [out](const char* lead, uint32_t colour) {
+      out->append(lead);
+      appendNumber(colour, out);
+    };
+    if (fgChanges) indexed("38;5;", cell.fg);
     if (fgChanges && bgChanges) out->push_back(';');
-    if (bgChanges) out->append("48;5;"), appendNumber(cell.bg, out);
+    if (bgChanges) indexed("48;5;", cell.bg);
   } else if (mode_ == ColourMode::Ansi16) {
     if (fgChanges) appendNumber((cell.fg & 8 ? 90 : 30) + ansiColour(cell.fg), out);
     if (fgChanges && bgChanges) out->push_back(';');

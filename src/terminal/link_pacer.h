@@ -19,7 +19,7 @@ class LinkPacer {
 
   // The lag aimed at, between a frame written and the terminal showing it.
   static constexpr auto kTargetLag = std::chrono::milliseconds(250);
-  static constexpr size_t kInitialWindow = 16 * 1024;
+  static constexpr size_t kInitialWindow = 8 * 1024;
   static constexpr size_t kMinWindow = 2 * 1024;
   static constexpr size_t kMaxWindow = 1024 * 1024;
   // A frame is not cut smaller than this.

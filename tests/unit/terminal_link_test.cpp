@@ -22,8 +22,8 @@ using std::chrono::milliseconds;
 // the millisecond, between a writer that has a new frame every 1/60 s and
 // a terminal that answers each query once it has shown what came before.
 struct LinkRun {
-  double worstAgeMs = 0;  // the oldest frame a written byte came from, when it arrived
-  int partsCut = 0;       // writes that left part of their frame for later
+  double worstAgeMs = 0;  // after 3 s, the oldest frame a written byte came from, when it arrived
+  int partsCut = 0;       // writes that left part of their frame for later, after 3 s
 };
 
 LinkRun simulate(double bytesPerSecond, int oneWayMs, int seconds, bool terminalAnswers = true) {
@@ -56,7 +56,7 @@ LinkRun simulate(double bytesPerSecond, int oneWayMs, int seconds, bool terminal
       if (pacer.mayWrite(time)) {
         const double part = std::min<double>(remaining, pacer.budget());
         remaining -= part;
-        if (remaining > 0) ++run.partsCut;
+        if (remaining > 0 && now > 3000) ++run.partsCut;
         line.push_back({part, postedMs, false});
         line.push_back({3, postedMs, true});
         pacer.sent(static_cast<size_t>(part + 3), heldBack || remaining > 0, time);
