@@ -13,6 +13,7 @@
 #include "glwindow.h"
 #include "platform/display_probe.h"
 #include "settings.h"
+#include "show_archive.h"
 #include "setupdialog_view.h"
 #include "terminal/colour_choice.h"
 #include "terminal/terminal_player.h"
@@ -98,23 +99,21 @@ int main(int argc, char** argv) {
   requireFramebufferObjects(gl.framebufferObjects);
   if (display_settings.videoFlags & SDL_FULLSCREEN) SDL_ShowCursor(0);
 
-  data_mode = DATA_MODE_ARCHIVE;
   blankWindow();
-  data_open_archive();
-  data_load_loading_texture();
+  {
+    const ShowArchive archive;
+    data_load_loading_texture();
 
-  Demo* demo = new Demo(static_cast<float>(display_settings.aspectNumerator) /
-                        static_cast<float>(display_settings.aspectDenominator),
-                        commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing);
-  data_write_archive();
+    Demo demo(static_cast<float>(display_settings.aspectNumerator) /
+                  static_cast<float>(display_settings.aspectDenominator),
+              commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing);
+    data_write_archive();
 
-  demo->resizeWindow(display_settings.screenWidth, display_settings.screenHeight);
+    demo.resizeWindow(display_settings.screenWidth, display_settings.screenHeight);
 
-  demo->start();
-  demo->run();
-
-  delete demo;
-  data_remove_temp_files();
+    demo.start();
+    demo.run();
+  }
   SDL_Quit();
   return 0;
 }

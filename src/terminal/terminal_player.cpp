@@ -16,14 +16,15 @@
 
 #include "platform/asynckeys.h"
 #include "platform/messagebox.h"
+#include "show_archive.h"
 #include "show_core.h"
+#include "show_driver.h"
 #include "terminal/ansi_screen.h"
 #include "terminal/colour_choice.h"
 #include "terminal/terminal_keys.h"
 #include "terminal/terminal_output.h"
 #include "terminal/terminal_session.h"
 #include "util/ascii/reference_renderer.h"
-#include "util/data/data.h"
 #include "util/error.h"
 
 namespace {
@@ -37,10 +38,6 @@ constexpr int kFramesPerSecond = 60;
 constexpr auto kEscapeWait = std::chrono::milliseconds(30);
 // How long the end waits for the terminal's answers to the last queries.
 constexpr auto kAnswerWait = std::chrono::milliseconds(500);
-constexpr const char* kChartFile = "data/common/images/asciichart.png";
-
-volatile std::sig_atomic_t g_holdReleased = 0;
-void releaseHold(int) { g_holdReleased = 1; }
 
 // F8 and F9 as the closing scene asks for them (held or not): a terminal
 // sends presses only, so a press counts as held until the next frame has
@@ -77,35 +74,16 @@ class TerminalBoxPresenter : public platform::BoxPresenter {
 };
 
 // The running show: the frame loop with keys, resizes and holds.
-class Player {
+class Player : private ShowOutput {
  public:
-  Player(Show* show, TerminalRenderer* renderer, TerminalOutput* output, bool paced)
-      : show_(show), renderer_(renderer), output_(output), paced_(paced),
-        size_(terminal_session::size(kOutput)) {
-    picture_.renderer = renderer;
-  }
+  Player(Show* show, TerminalRenderer* renderer, TerminalOutput* output, FrameHold* hold, bool paced)
+      : show_(show), renderer_(renderer), output_(output), hold_(hold), paced_(paced),
+        size_(terminal_session::size(kOutput)) {}
 
   // The signal that ended the show, or 0 after Escape. A terminal that is
   // gone ends it as its hangup signal would.
   int run() {
-    Clock::time_point next = Clock::now();
-    while (!leaving()) {
-      const ShownFrame frame = show_->advance(picture_);
-      g_functionKeyTapped[0] = g_functionKeyTapped[1] = false;
-      if (renderer_->takeFrame()) {
-        hasFrame_ = true;
-        lastPosted_ = output_->post(renderer_->cells(), size_);
-      }
-      if (frame.stopped) hold(frame.stopBeat);
-      if (paced_) {
-        // A late frame is not caught up: the next one shows the music's time.
-        next += std::chrono::microseconds(1000000 / kFramesPerSecond);
-        if (next < Clock::now()) next = Clock::now();
-      } else {
-        next = Clock::now();
-      }
-      readInputUntil(next);
-    }
+    driveShow(*show_, *this);
     if (interrupted_) return SIGINT;
     if (terminal_session::quitSignal) return terminal_session::quitSignal;
     if (hungUp_ || output_->terminalGone()) return SIGHUP;
@@ -137,15 +115,42 @@ class Player {
     return show_->finished() || interrupted_ || hungUp_ || terminal_session::quitSignal || output_->terminalGone();
   }
 
+  // Keys and resizes are read between frames, until the next is due.
+  bool beginFrame(FrameOutput& picture) override {
+    if (!started_) {
+      started_ = true;
+      next_ = Clock::now();
+    } else if (paced_) {
+      // A late frame is not caught up: the next one shows the music's time.
+      next_ += std::chrono::microseconds(1000000 / kFramesPerSecond);
+      if (next_ < Clock::now()) next_ = Clock::now();
+      readInputUntil(next_);
+    } else {
+      next_ = Clock::now();
+      readInputUntil(next_);
+    }
+    picture.renderer = renderer_;
+    return !leaving();
+  }
+
+  bool endFrame(const ShownFrame&) override {
+    g_functionKeyTapped[0] = g_functionKeyTapped[1] = false;
+    if (renderer_->takeFrame()) {
+      hasFrame_ = true;
+      lastPosted_ = output_->post(renderer_->cells(), size_);
+    }
+    return true;
+  }
+
   // Announces the held frame once it is on the terminal, then keeps it
   // there (redrawn on resizes) until released.
-  void hold(double beat) {
+  bool stopped(double beat) override {
     while (!leaving() && !output_->waitWritten(lastPosted_, 50)) readInputUntil(Clock::now());
-    if (leaving()) return;
-    std::fprintf(stderr, "held at beat %g\n", beat);
-    std::fflush(stderr);
-    while (!g_holdReleased && !leaving()) readInputUntil(Clock::now() + std::chrono::milliseconds(20));
-    g_holdReleased = 0;
+    if (leaving()) return false;
+    return hold_->hold(beat, stderr, [this] {
+      readInputUntil(Clock::now() + std::chrono::milliseconds(20));
+      return !leaving();
+    });
   }
 
   // Steps aside as a stopped job and takes the terminal back once continued
@@ -248,9 +253,11 @@ class Player {
 
   Show* show_;
   TerminalRenderer* renderer_;
-  FrameOutput picture_;
   TerminalOutput* output_;
+  FrameHold* hold_;
   bool paced_;
+  bool started_ = false;
+  Clock::time_point next_;  // when the next frame is due
   TerminalSize size_;
   TerminalKeyParser parser_;
   Clock::time_point lastInput_;
@@ -290,19 +297,14 @@ int playInTerminal(const TerminalPlayOptions& options) {
 
   TerminalBoxPresenter presenter;
   platform::setBoxPresenter(&presenter);
-  data_mode = DATA_MODE_ARCHIVE;
-  data_open_archive();
+  const ShowArchive archive;
   ChartPixels chart;
-  if (!loadChartPixels(kChartFile, &chart)) ErrorBox("Failed to load texture!");
+  if (!loadChartPixels(AsciiEngine::kChartFile, &chart)) ErrorBox("Failed to load texture!");
   const std::array<uint8_t, 256> ink = glyphInk(chart);
   TerminalRenderer renderer;
   // The stepped clock of a frame rate, as the window's: no sound.
-  ShowOptions showOptions;
-  showOptions.steppedFps = options.frameRate;
-  showOptions.stopBeats = options.holdBeats;
-  showOptions.reduceFlashing = options.reduceFlashing;
-  std::unique_ptr<Show> show(new Show(showOptions));
-  std::signal(SIGUSR1, releaseHold);
+  std::unique_ptr<Show> show(new Show(requestedShow(options.frameRate, options.holdBeats, options.reduceFlashing)));
+  FrameHold hold;
 
   TerminalOutput output(kOutput, AnsiScreen(colours, ink), inputIsOutputTerminal());
   presenter.setOutput(&output);
@@ -310,7 +312,7 @@ int playInTerminal(const TerminalPlayOptions& options) {
   terminal_session::enter(kInput, kOutput);
 
   show->start();
-  Player player(show.get(), &renderer, &output, options.frameRate == 0);
+  Player player(show.get(), &renderer, &output, &hold, options.frameRate == 0);
   const int signal = player.run();
 
   output.stop();
@@ -319,6 +321,5 @@ int playInTerminal(const TerminalPlayOptions& options) {
   platform::setBoxPresenter(nullptr);
   show.reset();
   platform::setKeyHeldSource(nullptr);
-  data_remove_temp_files();
   return signal ? 128 + signal : 0;
 }
