@@ -157,6 +157,34 @@ TEST_F(ShowPictures, LightSpotsBrightenWhatTheyCover) {
   }
 }
 
+// A light spot adds one to the colour number. On the mask that must read as
+// light on its own colour: the next colour holds every channel at least as
+// high, is still a colour (not white or grey plaster), and lies a gentle
+// step away, so the spot's diamond rim is soft.
+TEST_F(ShowPictures, MaskColoursBrightenIntoTheirOwnTone) {
+  RawPicture mask;
+  mask.load(&engine_, 80, 50, "data/texttalkingv/vexmask.raw");
+  bool used[16] = {};
+  for (int i = 0; i < 80 * 50; ++i) used[mask.data[i]] = true;
+  int colours = 0;
+  for (int c = 1; c < 16; ++c) {
+    if (!used[c]) continue;
+    ++colours;
+    ASSERT_LT(c, 15) << "white turns black under a spot";
+    const float* rgb = engine_.colour(c);
+    const float* lit = engine_.colour(c + 1);
+    float lowest = 1, highest = 0;
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_GE(lit[k], rgb[k]) << "colour " << c << " turns another hue under a spot";
+      lowest = std::min(lowest, lit[k]);
+      highest = std::max(highest, lit[k]);
+    }
+    EXPECT_GE(highest - lowest, 0.5f) << "colour " << c << " turns grey or white under a spot";
+    EXPECT_LE(contrast(c, c + 1), 1.5) << "colour " << c << ": the spot's rim is a hard edge";
+  }
+  EXPECT_GE(colours, 3);
+}
+
 int drawnCells(const AsciiEngine& engine, bool edgesOnly) {
   int n = 0;
   for (int r = 0; r < kRows; ++r)
