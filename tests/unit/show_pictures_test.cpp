@@ -185,6 +185,34 @@ TEST_F(ShowPictures, MaskColoursBrightenIntoTheirOwnTone) {
   EXPECT_GE(colours, 3);
 }
 
+// The opening lays the party's name (from beat 28) and the year (from 36)
+// over the fire, which fills the whole screen. Every row the lettering
+// covers is drawn solid from its first to its last cell, so no fire cell
+// prints between the letters, alone or with the year.
+TEST_F(ShowPictures, OpeningLettersLeaveNoGapForTheFire) {
+  RawPicture name, year;
+  name.load(&engine_, 80, 50, "data/textfire/glimmerbay.raw");
+  year.load(&engine_, 80, 50, "data/textfire/2006.raw");
+  for (const bool withYear : {false, true}) {
+    engine_.clear();
+    name.draw(219, 0, 0);
+    if (withYear) year.draw(219, 0, 0);
+    int letterRows = 0;
+    for (int r = 0; r < kRows; ++r) {
+      const unsigned char* row = engine_.chars + r * kCols;
+      int first = kCols, last = -1, drawn = 0;
+      for (int c = 0; c < kCols; ++c)
+        if (row[c]) first = std::min(first, c), last = c, ++drawn;
+      if (drawn < 15) continue;  // the sparkles above the name
+      ++letterRows;
+      for (int c = first; c <= last; ++c)
+        EXPECT_NE(row[c], 0) << (withYear ? "name and year" : "name") << ": fire shows at column " << c
+                             << ", row " << r;
+    }
+    EXPECT_GE(letterRows, withYear ? 28 : 16);
+  }
+}
+
 int drawnCells(const AsciiEngine& engine, bool edgesOnly) {
   int n = 0;
   for (int r = 0; r < kRows; ++r)
