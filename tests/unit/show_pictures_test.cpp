@@ -17,6 +17,7 @@
 #include "support/show_archive_test.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/banners.h"
+#include "util/ascii/fallingblocks.h"
 #include "util/ascii/rawpicture.h"
 #include "util/ascii/rotozoom.h"
 #include "util/music/music.h"
@@ -295,6 +296,23 @@ TEST_F(ShowPictures, CreditLettersStandOnAPlateThatContrasts) {
   }
 }
 
+// The credits wave up and down by a row and a half. Over a whole wave their
+// plates keep a blank row and column to the screen's edges, so the frame
+// never cuts a plate.
+TEST_F(ShowPictures, CreditPlatesKeepAMarginWhileTheyWave) {
+  for (const char* file : {"data/textending/code.raw", "data/textending/music.raw"}) {
+    RawPicture credit;
+    credit.load(&engine_, 80, 50, file);
+    int views = 0, cut = 0;
+    for (double phase = 0; phase < 2 * M_PI; phase += 0.05, ++views) {
+      engine_.clear();
+      credit.drawColumnWave(0, phase, 1.5, 0.3);
+      cut += drawnCells(engine_, true) > 0;
+    }
+    EXPECT_EQ(cut, 0) << file << ": " << cut << " of " << views << " views reach the screen's edge";
+  }
+}
+
 // The bars in front of the scroller tear through the letters while they
 // sweep the middle rows. The scroller's last word, the party's name, passes
 // the middle of the screen while they keep above or below its letters.
@@ -345,6 +363,32 @@ TEST_F(ShowPictures, ThePartysNamePassesTheMiddleWhole) {
   }
   EXPECT_GT(centred, 10);
   EXPECT_EQ(torn, 0) << "front bar rows crossing the letters while the word is centred";
+}
+
+// The falling blocks stack up beside the closing words. Wherever a block
+// ever stands, the banner leaves a blank column between it and the words.
+TEST(ShowBanner, ClosingWordsKeepABlankColumnFromTheBlocks) {
+  AsciiEngine engine(nullptr);
+  FallingBlocks blocks(&engine);
+  FallingBlocks::shared->step = TickClock{};
+  bool block[kRows][kCols] = {};
+  for (uint32_t now = 1000; now < 1000 + 60000; now += 40) {
+    engine.clear();
+    blocks.advanceAndDraw(now);
+    for (int i = 0; i < kCols * kRows; ++i)
+      if (engine.chars[i]) block[i / kCols][i % kCols] = true;
+  }
+  FallingBlocks::shared->step = TickClock{};
+  ASSERT_EQ(blocks.current, FallingBlocks::kPieces - 1);
+  int touching = 0;
+  for (int r = 0; r < kRows; ++r)
+    for (int c = 0; c < kCols; ++c) {
+      if (banner_lines[1][r][c] == ' ') continue;
+      const bool near = block[r][c] || (c > 0 && block[r][c - 1]) || (c + 1 < kCols && block[r][c + 1]);
+      touching += near;
+      EXPECT_FALSE(near) << "row " << r << ", column " << c;
+    }
+  RecordProperty("banner_cells_touching_blocks", touching);
 }
 
 // The closing banner keeps a column clear at the right edge; only its top
