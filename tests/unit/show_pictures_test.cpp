@@ -313,6 +313,38 @@ TEST_F(ShowPictures, CreditPlatesKeepAMarginWhileTheyWave) {
   }
 }
 
+// The ending shears the sunset row by row, up to 13 columns, and leaves
+// black where a row is pushed past the picture. Over the whole range of the
+// wave, the cell beside such a gap is black or dark blue (at most 1.35 : 1)
+// and the one after it no brighter than 2.5 : 1, so the edge is a dark,
+// soft fringe instead of bright notches.
+TEST_F(ShowPictures, SunsetShearLeavesNoBrightNotches) {
+  RawPicture sunset;
+  sunset.load(&engine_, 80, 50, "data/textending/tolvek.raw");
+  int gaps = 0, notches = 0;
+  for (double amplitude = 1; amplitude <= 13; amplitude += 2)
+    for (double rowStep = 0.2; rowStep <= 0.8; rowStep += 0.3)
+      for (double phase = 0; phase < 2 * M_PI; phase += 0.3) {
+        engine_.clear();
+        sunset.drawRowWave(phase, amplitude, rowStep);
+        for (int r = 0; r < kRows; ++r) {
+          const unsigned char* chars = engine_.chars + r * kCols;
+          const unsigned char* fg = engine_.fg + r * kCols;
+          for (int side = 0; side < 2; ++side) {
+            const int edge = side ? kCols - 1 : 0, in = side ? -1 : 1;
+            if (chars[edge]) continue;
+            int c = edge;
+            while (c >= 0 && c < kCols && !chars[c]) c += in;
+            ++gaps;
+            notches += contrast(fg[c], 0) > 1.35 || contrast(fg[c + in], 0) > 2.5;
+          }
+        }
+      }
+  ASSERT_GT(gaps, 1000);
+  RecordProperty("bright_notches", notches);
+  EXPECT_EQ(notches, 0) << "of " << gaps << " sheared rows";
+}
+
 // The bars in front of the scroller tear through the letters while they
 // sweep the middle rows. The scroller's last word, the party's name, passes
 // the middle of the screen while they keep above or below its letters.
