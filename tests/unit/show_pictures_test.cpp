@@ -50,7 +50,7 @@ double contrast(int a, int b) {
 double foregroundShare(int glyph) {
   switch (glyph) {
     case 0: return 0.0;
-    case 176: return 0.25;
+    case 176: return 1.0 / 3;
     case 219: return 1.0;
     default: ADD_FAILURE() << "glyph " << glyph << " not expected here"; return 0.5;
   }
