@@ -15,6 +15,8 @@ pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
 pkg_check_modules(KISSFFT REQUIRED IMPORTED_TARGET kissfft-float)
 pkg_check_modules(LAME IMPORTED_TARGET lame)
 pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
+# The terminal's colours from its terminfo entry.
+pkg_check_modules(TINFO REQUIRED IMPORTED_TARGET tinfo)
 # Video capture: H.264/AAC in MP4.
 pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswscale)
 
@@ -30,5 +32,5 @@ add_library(kestrune_deps INTERFACE)
 target_compile_options(kestrune_deps INTERFACE ${FLTK_CXXFLAGS_LIST})
 target_link_libraries(kestrune_deps INTERFACE
   PkgConfig::SDL PkgConfig::EPOXY PkgConfig::GLU PkgConfig::FTGL PkgConfig::FREETYPE
-  PkgConfig::TINYXML PkgConfig::MPG123 PkgConfig::VORBISFILE PkgConfig::KISSFFT PkgConfig::PULSE
+  PkgConfig::TINYXML PkgConfig::MPG123 PkgConfig::VORBISFILE PkgConfig::KISSFFT PkgConfig::PULSE PkgConfig::TINFO
   PkgConfig::LIBAV OpenGL::GL JPEG::JPEG ZLIB::ZLIB ${FLTK_LDFLAGS_LIST} Threads::Threads)
