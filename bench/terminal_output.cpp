@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
   data_read_archive(archive.c_str());
   const int sink = ::open("/dev/null", O_WRONLY);
   ChartPixels chart;
-  if (!loadChartPixels("data/common/images/asciichart.png", &chart)) {
+  if (!loadChartPixels(AsciiEngine::kChartFile, &chart)) {
     std::fprintf(stderr, "no character chart in %s\n", archive.c_str());
     return 1;
   }

@@ -14,14 +14,14 @@
 #include <memory>
 
 #include "platform/messagebox.h"
-#include "platform/layer_song_player.h"
+#include "show_archive.h"
 #include "show/show_core.h"
+#include "show_driver.h"
 #include "terminal/ansi_screen.h"
 #include "terminal/terminal_keys.h"
 #include "terminal/terminal_output.h"
 #include "terminal/terminal_session.h"
 #include "util/ascii/reference_renderer.h"
-#include "util/data/data.h"
 #include "util/error.h"
 
 namespace {
@@ -33,10 +33,6 @@ constexpr int kOutput = STDOUT_FILENO;
 constexpr int kFramesPerSecond = 60;
 // A lone Escape byte is the Escape key once nothing follows it this long.
 constexpr auto kEscapeWait = std::chrono::milliseconds(30);
-constexpr const char* kChartFile = "data/common/images/asciichart.png";
-
-volatile std::sig_atomic_t g_holdReleased = 0;
-void releaseHold(int) { g_holdReleased = 1; }
 
 // Fatal errors are told in the terminal, never in a box on some display,
 // and the terminal is given back first, so that the message stays readable
@@ -63,48 +59,56 @@ class TerminalBoxPresenter : public BoxPresenter {
 };
 
 // The running show: the frame loop with keys, resizes and holds.
-class Player {
+class Player : private ShowOutput {
  public:
-  Player(Show* show, TerminalRenderer* renderer, TerminalOutput* output, bool paced)
-      : show_(show), renderer_(renderer), output_(output), paced_(paced),
-        size_(terminal_session::size(kOutput)) {
-    picture_.renderer = renderer;
-  }
+  Player(Show* show, TerminalRenderer* renderer, TerminalOutput* output, FrameHold* hold, bool paced)
+      : show_(show), renderer_(renderer), output_(output), hold_(hold), paced_(paced),
+        size_(terminal_session::size(kOutput)) {}
 
   // The signal that ended the show, or 0 after Escape.
   int run() {
-    Clock::time_point next = Clock::now();
-    while (!leaving()) {
-      const ShownFrame frame = show_->advance(picture_);
-      if (renderer_->takeFrame()) {
-        hasFrame_ = true;
-        lastPosted_ = output_->post(renderer_->cells(), size_);
-      }
-      if (frame.stopped) hold(frame.stopBeat);
-      if (paced_) {
-        // A late frame is not caught up: the next one shows the music's time.
-        next += std::chrono::microseconds(1000000 / kFramesPerSecond);
-        if (next < Clock::now()) next = Clock::now();
-      } else {
-        next = Clock::now();
-      }
-      readInputUntil(next);
-    }
+    driveShow(*show_, *this);
     return interrupted_ ? SIGINT : terminal_session::quitSignal;
   }
 
  private:
   bool leaving() const { return show_->finished() || interrupted_ || terminal_session::quitSignal; }
 
+  // Keys and resizes are read between frames, until the next is due.
+  bool beginFrame(FrameOutput& picture) override {
+    if (!started_) {
+      started_ = true;
+      next_ = Clock::now();
+    } else if (paced_) {
+      // A late frame is not caught up: the next one shows the music's time.
+      next_ += std::chrono::microseconds(1000000 / kFramesPerSecond);
+      if (next_ < Clock::now()) next_ = Clock::now();
+      readInputUntil(next_);
+    } else {
+      next_ = Clock::now();
+      readInputUntil(next_);
+    }
+    picture.renderer = renderer_;
+    return !leaving();
+  }
+
+  bool endFrame(const ShownFrame&) override {
+    if (renderer_->takeFrame()) {
+      hasFrame_ = true;
+      lastPosted_ = output_->post(renderer_->cells(), size_);
+    }
+    return true;
+  }
+
   // Announces the held frame once it is on the terminal, then keeps it
   // there (redrawn on resizes) until released.
-  void hold(double beat) {
+  bool stopped(double beat) override {
     while (!leaving() && !output_->waitWritten(lastPosted_, 50)) readInputUntil(Clock::now());
-    if (leaving()) return;
-    std::fprintf(stderr, "held at beat %g\n", beat);
-    std::fflush(stderr);
-    while (!g_holdReleased && !leaving()) readInputUntil(Clock::now() + std::chrono::milliseconds(20));
-    g_holdReleased = 0;
+    if (leaving()) return false;
+    return hold_->hold(beat, stderr, [this] {
+      readInputUntil(Clock::now() + std::chrono::milliseconds(20));
+      return !leaving();
+    });
   }
 
   // Reads keys and follows resizes until `deadline`; returns at once when
@@ -164,9 +168,11 @@ class Player {
 
   Show* show_;
   TerminalRenderer* renderer_;
-  FrameOutput picture_;
   TerminalOutput* output_;
+  FrameHold* hold_;
   bool paced_;
+  bool started_ = false;
+  Clock::time_point next_;  // when the next frame is due
   TerminalSize size_;
   TerminalKeyParser parser_;
   Clock::time_point lastInput_;
@@ -189,33 +195,26 @@ int playInTerminal(const TerminalPlayOptions& options) {
   TerminalBoxPresenter presenter;
   BoxPresenter* const earlierPresenter = boxPresenter();
   setBoxPresenter(&presenter);
-  data_mode = DATA_MODE_ARCHIVE;
-  data_open_archive();
+  const ShowArchive archive;
   ChartPixels chart;
-  if (!loadChartPixels(kChartFile, &chart)) ErrorBox("Failed to load texture!");
+  if (!loadChartPixels(AsciiEngine::kChartFile, &chart)) ErrorBox("Failed to load texture!");
   const std::array<uint8_t, 256> ink = glyphInk(chart);
   TerminalRenderer renderer;
   // The stepped clock of a frame rate, as the window's: no sound.
-  ShowOptions showOptions;
-  showOptions.steppedFps = options.frameRate;
-  showOptions.stopBeats = options.holdBeats;
-  showOptions.reduceFlashing = options.reduceFlashing;
-  showOptions.player = &platform::songPlayer();
-  std::unique_ptr<Show> show(new Show(showOptions));
-  std::signal(SIGUSR1, releaseHold);
+  std::unique_ptr<Show> show(new Show(requestedShow(options.frameRate, options.holdBeats, options.reduceFlashing)));
+  FrameHold hold;
 
   TerminalOutput output(kOutput, AnsiScreen(colourModeFromEnvironment(std::getenv("COLORTERM")), ink));
   presenter.setOutput(&output);
   terminal_session::enter(kInput, kOutput);
 
   show->start();
-  Player player(show.get(), &renderer, &output, options.frameRate == 0);
+  Player player(show.get(), &renderer, &output, &hold, options.frameRate == 0);
   const int signal = player.run();
 
   output.stop();
   terminal_session::leave();
   setBoxPresenter(earlierPresenter);
   show.reset();
-  data_remove_temp_files();
   return signal ? 128 + signal : 0;
 }
