@@ -16,6 +16,7 @@
 #include "settings.h"
 #include "show_archive.h"
 #include "setupdialog_view.h"
+#include "terminal/colour_choice.h"
 #include "terminal/terminal_player.h"
 #include "util/data/data.h"
 #include "util/error.h"
@@ -58,7 +59,12 @@ int main(int argc, char** argv) {
   const int commandLineExit = reportCommandLine(commandLine, stdout, stderr);
   if (commandLineExit >= 0) return commandLineExit;
   if (commandLine.records()) return runCapture(captureRequestFrom(commandLine));
-  if (commandLine.terminal) return playInTerminal({commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing});
+  if (commandLine.terminal) {
+    TerminalPlayOptions options{commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing, {}};
+    ColourMode colours;
+    if (parseColourMode(commandLine.terminalColours.c_str(), &colours)) options.colours = colours;
+    return playInTerminal(options);
+  }
 
   // Unasked, SDL falls back to drivers that show nothing; a driver the
   // viewer names (a console's kmsdrm, say) is theirs to choose.
