@@ -24,8 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "schedule.h"
-#include "show_core.h"
+#include "show/schedule.h"
+#include "platform/layer_song_player.h"
+#include "show/show_core.h"
 #include "terminal/ansi_screen.h"
 #include "terminal/terminal_output.h"
 #include "terminal/terminal_session.h"
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
 
   TerminalRenderer renderer;
   ShowOptions options;
+  options.player = &platform::songPlayer();
   options.steppedFps = kFps;
   Show show(options);
   show.start();

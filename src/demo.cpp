@@ -8,7 +8,7 @@
 
 #include "platform/memory.h"
 #include "settings.h"
-#include "show_core.h"
+#include "show/show_core.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/bufferfont.h"
 #include "util/fbo/fbo.h"
@@ -25,7 +25,6 @@ Demo::Demo(float aspect, int frameRate, std::vector<double> holdBeats, bool redu
   fbo_.reset(new Fbo(512, 512));
   screen_.reset(new GlScreenRenderer());
   ShowOptions options = requestedShow(frameRate, std::move(holdBeats), reduceFlashing, aspect);
-  options.fbo = fbo_.get();
   show_.reset(new Show(options));
   if (frameRate > 0) hold_.reset(new FrameHold);
 }
@@ -63,9 +62,6 @@ bool Demo::beginFrame(FrameOutput& picture) {
   quit_ = handleEvents();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   picture.renderer = screen_.get();
-  picture.sceneGlState = true;
-  picture.width = width_;
-  picture.height = height_;
   return true;
 }
 

@@ -3,6 +3,8 @@
 #include <csignal>
 #include <utility>
 
+#include "platform/layer_song_player.h"
+
 namespace {
 
 volatile std::sig_atomic_t g_holdReleased = 0;
@@ -16,6 +18,7 @@ ShowOptions requestedShow(int frameRate, std::vector<double> stopBeats, bool red
   options.steppedFps = frameRate;
   options.stopBeats = std::move(stopBeats);
   options.reduceFlashing = reduceFlashing;
+  options.player = &platform::songPlayer();
   return options;
 }
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "show_core.h"
+#include "show/show_core.h"
 
 // The show a viewer or a tool asks for, the same rule for every output:
 // `frameRate` 0 is the live clock with sound; above 0 the stepped clock,

@@ -17,12 +17,12 @@
 #include "capture/picture_scaler.h"
 #include "capture/progress_line.h"
 #include "capture/recording_outputs.h"
-#include "show_core.h"
+#include "show/show_core.h"
 #include "show_driver.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/fbo/fbo.h"
-#include "util/music/decodedsong.h"
+#include "platform/decodedsong.h"
 #include "util/music/music.h"
 
 namespace {
@@ -240,8 +240,7 @@ class RecordingTarget {
 // read back while frame n + 1 is drawn, and handed to the worker then.
 class FrameRecorder : public ShowOutput {
  public:
-  FrameRecorder(const CaptureRequest& request, const RecorderTuning& tuning, const CapturePlan& plan,
-                GlScreenRenderer& screen, const RecordingTarget& target, Readback& readback, EncodeWorker& worker,
+  FrameRecorder(const RecorderTuning& tuning, const CapturePlan& plan, GlScreenRenderer& screen, const RecordingTarget& target, Readback& readback, EncodeWorker& worker,
                 CaptureStats& stats)
       : tuning_(tuning), plan_(plan), target_(target), readback_(readback), worker_(worker), stats_(stats),
         // A late --from means minutes of frames before the first recorded
@@ -249,9 +248,6 @@ class FrameRecorder : public ShowOutput {
         leadIn_(stderr, plan.firstFrame, "drawing up to the start: "),
         progress_(stderr, plan.frameCount()) {
     picture_.renderer = &screen;
-    picture_.sceneGlState = true;
-    picture_.width = request.width;
-    picture_.height = request.height;
     if (!tuning.showProgress || plan.firstFrame == 0) leadIn_.setEnabled(false);
     if (!tuning.showProgress) progress_.setEnabled(false);
   }
@@ -369,7 +365,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   Readback readback(target.readWidth(), target.readHeight());
   EncodeWorker worker(readback.bytes(), 3,
                       [&files, scaler](int64_t index, const uint8_t* pixels) { return files.write(index, pixels, scaler); });
-  FrameRecorder recorder(request, tuning, plan, screen, target, readback, worker, stats);
+  FrameRecorder recorder(tuning, plan, screen, target, readback, worker, stats);
   driveShow(show, recorder);
   return recorder.finish(files, error) && files.commit(error);
 }

@@ -125,8 +125,6 @@ class DefaultPresenter : public BoxPresenter {
   }
 };
 
-DefaultPresenter defaultPresenter;
-BoxPresenter* currentPresenter = &defaultPresenter;
 
 }  // namespace
 
@@ -145,14 +143,9 @@ bool displayAvailable() {
   return cached == 1;
 }
 
-void showMessageBox(const char* title, const char* text) { currentPresenter->message(title, text); }
-
-bool askOkCancel(const char* title, const char* text) {
-  return currentPresenter->askOkCancel(title, text);
-}
-
-void setBoxPresenter(BoxPresenter* presenter) {
-  currentPresenter = presenter ? presenter : &defaultPresenter;
+BoxPresenter& dialogBoxes() {
+  static DefaultPresenter presenter;
+  return presenter;
 }
 
 }  // namespace platform

@@ -14,10 +14,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/asynckeys.h"
 #include "platform/messagebox.h"
 #include "show_archive.h"
-#include "show_core.h"
+#include "show/show_core.h"
 #include "show_driver.h"
 #include "terminal/ansi_screen.h"
 #include "terminal/colour_choice.h"
@@ -39,20 +38,10 @@ constexpr auto kEscapeWait = std::chrono::milliseconds(30);
 // How long the end waits for the terminal's answers to the last queries.
 constexpr auto kAnswerWait = std::chrono::milliseconds(500);
 
-// F8 and F9 as the closing scene asks for them (held or not): a terminal
-// sends presses only, so a press counts as held until the next frame has
-// been drawn.
-bool g_functionKeyTapped[2] = {false, false};
-bool tappedKeyHeld(int sdlKey) {
-  if (sdlKey == platform::kKeyF8) return g_functionKeyTapped[0];
-  if (sdlKey == platform::kKeyF9) return g_functionKeyTapped[1];
-  return false;
-}
-
 // Fatal errors are told in the terminal, never in a box on some display,
 // and the terminal is given back first, so that the message stays readable
 // on the normal screen.
-class TerminalBoxPresenter : public platform::BoxPresenter {
+class TerminalBoxPresenter : public BoxPresenter {
  public:
   void setOutput(TerminalOutput* output) { output_ = output; }
   void message(const char*, const char* text) override {
@@ -134,7 +123,6 @@ class Player : private ShowOutput {
   }
 
   bool endFrame(const ShownFrame&) override {
-    g_functionKeyTapped[0] = g_functionKeyTapped[1] = false;
     if (renderer_->takeFrame()) {
       hasFrame_ = true;
       lastPosted_ = output_->post(renderer_->cells(), size_);
@@ -244,8 +232,6 @@ class Player : private ShowOutput {
       }
       // No releases come from a terminal: each press is a tap, which the
       // scenes see down for the next frame.
-      if (key == platform::kKeyF8) g_functionKeyTapped[0] = true;
-      if (key == platform::kKeyF9) g_functionKeyTapped[1] = true;
       show_->keyEvent(key, true);
       show_->keyEvent(key, false);
     }
@@ -296,7 +282,8 @@ int playInTerminal(const TerminalPlayOptions& options) {
       options.colours ? *options.colours : chooseColourMode(std::getenv("COLORTERM"), term, readTerminfo(term));
 
   TerminalBoxPresenter presenter;
-  platform::setBoxPresenter(&presenter);
+  BoxPresenter* const earlierPresenter = boxPresenter();
+  setBoxPresenter(&presenter);
   const ShowArchive archive;
   ChartPixels chart;
   if (!loadChartPixels(AsciiEngine::kChartFile, &chart)) ErrorBox("Failed to load texture!");
@@ -308,7 +295,6 @@ int playInTerminal(const TerminalPlayOptions& options) {
 
   TerminalOutput output(kOutput, AnsiScreen(colours, ink), inputIsOutputTerminal());
   presenter.setOutput(&output);
-  platform::setKeyHeldSource(tappedKeyHeld);
   terminal_session::enter(kInput, kOutput);
 
   show->start();
@@ -318,8 +304,7 @@ int playInTerminal(const TerminalPlayOptions& options) {
   output.stop();
   player.collectAnswers();
   terminal_session::leave();
-  platform::setBoxPresenter(nullptr);
+  setBoxPresenter(earlierPresenter);
   show.reset();
-  platform::setKeyHeldSource(nullptr);
   return signal ? 128 + signal : 0;
 }

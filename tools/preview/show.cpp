@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/keystate.h"
+#include "util/keystate.h"
 #include "scenes/textending.h"
 #include "show_archive.h"
-#include "show_core.h"
+#include "show/show_core.h"
 #include "show_driver.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
