@@ -94,10 +94,11 @@ bool Show::nextFrameStops() const {
 
 bool Show::hasSpectrumSong() const { return steppedClock_ && steppedClock_->hasSong(); }
 
-ShownFrame Show::readTime() {
+ShownFrame Show::readTime(const double* seconds) {
   ShownFrame frame;
   if (frameSteps_) {
-    steppedClock_->setTime(*music_, frameSteps_->next(&frame.stopped));
+    lastSeconds_ = seconds ? std::max(*seconds, lastSeconds_) : frameSteps_->next(&frame.stopped);
+    steppedClock_->setTime(*music_, lastSeconds_);
     if (frame.stopped && !stopBeats_.empty()) {
       frame.stopBeat = stopBeats_.front();
       stopBeats_.erase(stopBeats_.begin());
@@ -108,8 +109,13 @@ ShownFrame Show::readTime() {
   return frame;
 }
 
-ShownFrame Show::advance(const FrameOutput& output) {
-  const ShownFrame frame = readTime();
+ShownFrame Show::advance(const FrameOutput& output) { return draw(readTime(nullptr), output); }
+
+ShownFrame Show::advanceAt(double seconds, const FrameOutput& output) {
+  return draw(readTime(frameSteps_ ? &seconds : nullptr), output);
+}
+
+ShownFrame Show::draw(const ShownFrame& frame, const FrameOutput& output) {
   if (scriptedKeys_) scriptedKeys_(frame.time, keys_);
   ascii_->renderer = output.renderer;
   if (flashLimiter_ && output.renderer) {
