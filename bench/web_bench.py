@@ -14,6 +14,7 @@
 import os
 import sys
 import time
+import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'web'))
 from browser import Browser, Keys, serve  # noqa: E402
@@ -32,6 +33,18 @@ def main():
 
     browser = Browser(width, height)
     try:
+        # Baseline in the same run: a page that only scales a still 640 x 600
+        # picture onto a canvas of the same size every frame.
+        browser.open('data:text/html,' + urllib.parse.quote('<body style="margin:0;background:#000"><canvas id=c></canvas><script>'
+                     'const c=document.getElementById("c");c.width=innerWidth;c.height=innerHeight;'
+                     'const g=c.getContext("2d",{alpha:false});const o=document.createElement("canvas");'
+                     'o.width=640;o.height=600;o.getContext("2d").fillRect(0,0,320,300);window.t=[];'
+                     'function f(n){g.drawImage(o,0,0,c.width,c.height);t.push(n);requestAnimationFrame(f)}'
+                     'requestAnimationFrame(f)</script>'))
+        time.sleep(10)
+        base_times = browser.js('return t')
+        base_fps = (len(base_times) - 1) / ((base_times[-1] - base_times[0]) / 1000)
+        print('baseline page (a still picture scaled each frame): %.1f frames a second' % base_fps)
         with serve(site) as base:
             browser.open(base + '?aspect')
             browser.wait_phase('start')
@@ -58,6 +71,10 @@ def main():
     if errors:
         print('sync |picture - heard|: mean %.2f ms, p99 %.2f ms, max %.2f ms over %d frames' % (
             sum(errors) / len(errors), errors[int(0.99 * (len(errors) - 1))], errors[-1], len(errors)))
+    core = sorted(f[4] for f in frames)
+    canvas = sorted(f[5] for f in frames)
+    print('per frame: show core and CPU renderer median %.1f ms (p90 %.1f), canvas median %.1f ms (p90 %.1f)' % (
+        core[len(core) // 2], core[int(0.9 * len(core))], canvas[len(canvas) // 2], canvas[int(0.9 * len(canvas))]))
     print('console problems: %d' % len(problems))
     for p in problems[:5]:
         print('  ', p['message'][:200])

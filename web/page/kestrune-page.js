@@ -182,11 +182,17 @@
   function frame(now) {
     if (phase !== 'running' || failed) return;
     const seconds = clock.seconds(now);
+    const t0 = performance.now();
     const beat = call(api.frameAt, seconds, 1);
     if (failed) return;
+    const t1 = performance.now();
     takePicture();
-    if (!stats.firstFrameAt) stats.firstFrameAt = performance.now();
-    if (stats.frames.length < 20000) stats.frames.push([now, seconds, beat, clock.heardAt(now)]);
+    const t2 = performance.now();
+    if (!stats.firstFrameAt) stats.firstFrameAt = t2;
+    // Per frame: its time, the song's position drawn, the beat, the heard
+    // position at the frame's time, and the milliseconds spent in the show
+    // core (scenes and renderer) and in handing the picture to the canvas.
+    if (stats.frames.length < 20000) stats.frames.push([now, seconds, beat, clock.heardAt(now), t1 - t0, t2 - t1]);
     if (api.finished()) { end(); return; }
     requestAnimationFrame(frame);
   }

@@ -32,19 +32,26 @@ constexpr int kHeight = AsciiEngine::kTargetHeight;
 // blending; the first one of a frame replaces what was there.
 class PageRenderer : public ScreenRenderer {
  public:
-  explicit PageRenderer(ChartPixels chart)
-      : rgba(kWidth * kHeight * 4), chart_(std::move(chart)), rgb_(kWidth * kHeight * 3) {}
+  explicit PageRenderer(const ChartPixels& chart)
+      : rgba(kWidth * kHeight * 4), atlas_(buildGlyphAtlas(chart)), rgb_(kWidth * kHeight * 3) {}
 
   void beginFrame() { first_ = true; }
 
   void present(const AsciiEngine& engine) override {
-    renderReference(engine, chart_, rgb_.data());
+    renderReference(engine, atlas_, rgb_.data());
     for (int y = 0; y < kHeight; ++y) {
       const unsigned char* from = &rgb_[static_cast<size_t>(kHeight - 1 - y) * kWidth * 3];
       unsigned char* to = &rgba[static_cast<size_t>(y) * kWidth * 4];
-      for (int x = 0; x < kWidth; ++x, from += 3, to += 4) {
-        for (int c = 0; c < 3; ++c) to[c] = first_ ? from[c] : static_cast<unsigned char>(std::min(255, to[c] + from[c]));
-        to[3] = 255;
+      if (first_) {
+        for (int x = 0; x < kWidth; ++x, from += 3, to += 4) {
+          to[0] = from[0];
+          to[1] = from[1];
+          to[2] = from[2];
+          to[3] = 255;
+        }
+      } else {
+        for (int x = 0; x < kWidth; ++x, from += 3, to += 4)
+          for (int c = 0; c < 3; ++c) to[c] = static_cast<unsigned char>(std::min(255, to[c] + from[c]));
       }
     }
     first_ = false;
@@ -55,7 +62,7 @@ class PageRenderer : public ScreenRenderer {
   int presented = 0;
 
  private:
-  ChartPixels chart_;
+  GlyphAtlas atlas_;
   std::vector<unsigned char> rgb_;  // one screen, bottom row first
   bool first_ = true;
 };
@@ -95,7 +102,7 @@ EMSCRIPTEN_KEEPALIVE void kw_open_archive(const char* path) {
   data_read_archive(path);
   ChartPixels chart;
   if (!loadChartPixels(kChartFile, &chart)) ErrorBox("Failed to load texture!");
-  page().renderer.reset(new PageRenderer(std::move(chart)));
+  page().renderer.reset(new PageRenderer(chart));
 }
 
 // Decodes the song for the page to play; returns its frames (0: none).
