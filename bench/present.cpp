@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/gl_loader.h"
-#include "platform/random.h"
+#include "util/random.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/data/data.h"
@@ -51,9 +51,9 @@ bool openWindow() {
 
 // A busy screen: every cell a different glyph and colour pair.
 void fillScreen(AsciiEngine& engine) {
-  platform::srand(1);
+  util::srand(1);
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
-    engine.setCell(i % 80, i / 80, platform::rand() & 255, platform::rand() & 15, platform::rand() & 15);
+    engine.setCell(i % 80, i / 80, util::rand() & 255, util::rand() & 15, util::rand() & 15);
   }
 }
 

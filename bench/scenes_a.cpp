@@ -22,8 +22,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ticks.h"
-#include "schedule.h"
+#include "show/schedule.h"
 #include "scenes/textbigsprite.h"
 #include "scenes/textdance.h"
 #include "scenes/textfire.h"
@@ -88,7 +87,7 @@ struct Show {
 
   template <typename T>
   std::unique_ptr<T> make(const char* slot) {
-    return buildScene<T>(slot, SceneResources{&music, nullptr, &engine});
+    return buildScene<T>(slot, SceneResources{&music, &engine, 16.0f / 9.0f, benchTicks});
   }
 
   Show() {
@@ -137,7 +136,7 @@ void BM_Baseline_FullScreenWrite(benchmark::State& state) {
 BENCHMARK(BM_Baseline_FullScreenWrite);
 
 void BM_TextFire(benchmark::State& state) {
-  runFrames(state, static_cast<double>(state.range(0)) / 10, [](float b) { g_show->fire->drawFrame(b, platform::getTickCount()); });
+  runFrames(state, static_cast<double>(state.range(0)) / 10, [](float b) { g_show->fire->drawFrame(b, g_now); });
 }
 // Letters appearing over the rising fire; inverted letters; fire with the
 // pictures; the dying fire. (Flash frames are excluded by the window.)
@@ -145,19 +144,19 @@ BENCHMARK(BM_TextFire)->Arg(141)->Arg(222)->Arg(293)->Arg(400);
 
 void BM_TextTalkingV(benchmark::State& state) {
   runFrames(state, static_cast<double>(state.range(0)) / 10,
-            [](float b) { g_show->talking->drawFrame(b, platform::getTickCount()); });
+            [](float b) { g_show->talking->drawFrame(b, g_now); });
 }
 // Plain face; spinning face; pulsing face; the turned face alone.
 BENCHMARK(BM_TextTalkingV)->Arg(500)->Arg(690)->Arg(800)->Arg(1050);
 
 void BM_TextDance(benchmark::State& state) {
-  runFrames(state, static_cast<double>(state.range(0)) / 10, [](float b) { g_show->dance->drawFrame(b, platform::getTickCount()); });
+  runFrames(state, static_cast<double>(state.range(0)) / 10, [](float b) { g_show->dance->drawFrame(b, g_now); });
 }
 // Dancing over the rotozoom; flipping rotozoom; spinning figure; zooming horns.
 BENCHMARK(BM_TextDance)->Arg(1100)->Arg(1300)->Arg(1500)->Arg(1745);
 
 void BM_TextBigSprite(benchmark::State& state) {
-  runFrames(state, 340.0, [](float b) { g_show->bigSprite->drawFrame(b, platform::getTickCount()); });
+  runFrames(state, 340.0, [](float b) { g_show->bigSprite->drawFrame(b, g_now); });
 }
 BENCHMARK(BM_TextBigSprite);
 
@@ -201,7 +200,6 @@ BENCHMARK(BM_FireDraw);
 }  // namespace
 
 int main(int argc, char** argv) {
-  platform::setTickSource(benchTicks);
   const fs::path previous = fs::current_path();
   char pattern[] = "/tmp/kestrune-bench-XXXXXX";
   if (mkdtemp(pattern) == nullptr) return 1;

@@ -18,10 +18,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/keystate.h"
-#include "platform/random.h"
-#include "platform/ticks.h"
-#include "schedule.h"
+#include "util/keystate.h"
+#include "util/random.h"
+#include "show/schedule.h"
 #include "scenes/textending.h"
 #include "scenes/textraster.h"
 #include "scenes/textsnake.h"
@@ -44,7 +43,7 @@ struct Show {
 
   template <typename T>
   std::unique_ptr<T> make(const char* slot) {
-    std::unique_ptr<T> scene = buildScene<T>(slot, SceneResources{&music, nullptr, &engine});
+    std::unique_ptr<T> scene = buildScene<T>(slot, SceneResources{&music, &engine, 16.0f / 9.0f, benchTicks});
     scene->keys = &keys;
     return scene;
   }
@@ -94,7 +93,7 @@ void runScene(benchmark::State& state, Scene* scene, double beat, bool holdDigit
       if (restart) restart();
     }
     show.music.setManualPosition(t);
-    scene->draw(readFrameTime(*scene->music));
+    scene->draw(FrameTime{scene->music->beatTime(), g_now, nullptr});
     benchmark::DoNotOptimize(show.engine.chars);
   }
   addFrameShare(state, threadCpuSeconds() - cpuStart);
@@ -162,8 +161,7 @@ int main(int argc, char** argv) {
   }
   argc = kept;
 
-  platform::setTickSource(benchTicks);
-  platform::srand(1);
+  util::srand(1);
   data_mode = DATA_MODE_ARCHIVE;
   data_read_archive(path.c_str());
   Show show;

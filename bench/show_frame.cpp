@@ -14,6 +14,8 @@
 #include <SDL/SDL.h>
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,15 +25,15 @@
 
 #include "platform/gl_loader.h"
 #include "platform/gl_attributes.h"
-#include "platform/keystate.h"
-#include "platform/random.h"
-#include "platform/ticks.h"
-#include "schedule.h"
-#include "steppedclock.h"
+#include "util/keystate.h"
+#include "util/random.h"
+#include "show/schedule.h"
+#include "show/steppedclock.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/data/data.h"
 #include "util/fbo/fbo.h"
+#include "platform/layer_song_player.h"
 #include "util/music/music.h"
 
 namespace {
@@ -82,25 +84,32 @@ int main() {
   data_mode = DATA_MODE_ARCHIVE;
 
   // Built as the Demo builds the show, on a stepped clock instead of sound.
-  SteppedClock clock(100000);
+  constexpr uint32_t kStartTick = 100000;
   Fbo* fbo = new Fbo(512, 512);
   AsciiEngine* ascii = new AsciiEngine(new GlScreenRenderer());
   Music music{Music::Manual{}};
-  clock.loadSong(music_file);
+  const std::unique_ptr<SongAnalysis> song = platform::songPlayer().analyse(music_file);
   const float aspect = 16.0f / 9.0f;
-  SceneList scenes = buildScheduledScenes(SceneResources{&music, fbo, ascii, aspect});
+  SceneList scenes = buildScheduledScenes(SceneResources{&music, ascii, aspect, [] { return kStartTick; }});
   fbo->resize(width, height);
   ascii->setViewport(width, height, aspect);
-  platform::srand(platform::getTickCount());
+  util::srand(kStartTick);
   KeyState keys{};
+  float spectrum[SongAnalysis::kBins] = {};
 
   double frameCpu = 0;  // of the last frame drawn
   auto drawFrame = [&](double seconds) {
-    clock.setTime(music, seconds);
+    // As the stepped show clock moves a frame there.
+    const double position = song ? std::min(seconds, song->seconds()) : seconds;
+    music.setManualPosition(position);
+    if (song) song->spectrum(position, spectrum);
+    music.update();
+    const FrameTime time{music.beatTime(), kStartTick + static_cast<uint32_t>(std::llround(seconds * 1000.0)),
+                         spectrum};
     const double cpuBegin = processCpuMs();
     const Clock::time_point begin = Clock::now();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    drawScheduledScenes(scenes, readFrameTime(music), &keys, nullptr, width, height, true);
+    drawScheduledScenes(scenes, time, &keys, nullptr);
     SDL_GL_SwapBuffers();
     glFinish();
     frameCpu = processCpuMs() - cpuBegin;

@@ -16,11 +16,12 @@
 
 #include "demo.h"
 #include "platform/gl_loader.h"
-#include "schedule.h"
+#include "show/schedule.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/data/data.h"
 #include "util/fbo/fbo.h"
+#include "platform/layer_song_player.h"
 #include "util/music/music.h"
 #include "util/texture/texture.h"
 #include "util/bufferfont.h"
@@ -83,10 +84,10 @@ int main() {
   watch.lap("off-screen buffer");
   AsciiEngine* ascii = new AsciiEngine(new GlScreenRenderer());
   watch.lap("text engine and chart");
-  Music* music = new Music();
+  Music* music = new Music(platform::songPlayer());
   watch.lap("music stream (pre-scan)");
 
-  SceneList scenes = buildScheduledScenes(SceneResources{music, fbo, ascii, 16.0f / 9.0f}, nullptr,
+  SceneList scenes = buildScheduledScenes(SceneResources{music, ascii, 16.0f / 9.0f, nullptr}, nullptr,
                                           [&watch](const ScheduleSlot& slot) { watch.lap(std::string("init ") + slot.name); });
 
   fbo->resize(1280, 720);
@@ -94,7 +95,7 @@ int main() {
   music->play();
   KeyState keys{};
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  drawScheduledScenes(scenes, readFrameTime(*music), &keys, nullptr, 1280, 720, true);
+  drawScheduledScenes(scenes, FrameTime{music->beatTime(), 0, nullptr}, &keys, nullptr);
   SDL_GL_SwapBuffers();
   watch.lap("first frame");
 

@@ -30,6 +30,7 @@
 #include "platform/audio.h"
 #include "platform/audio_decoder.h"
 #include "util/data/data.h"
+#include "platform/layer_song_player.h"
 #include "util/music/music.h"
 
 namespace audio = platform::audio;
@@ -363,7 +364,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "cannot record %s.monitor\n", sink.c_str());
         return 1;
       }
-      Music music;
+      Music music(platform::songPlayer());
       std::vector<Reading> readings;
       uint32_t jitter = 12345;
       music.play();

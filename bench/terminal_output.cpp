@@ -24,8 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "schedule.h"
-#include "show_core.h"
+#include "show/schedule.h"
+#include "platform/layer_song_player.h"
+#include "show/show_core.h"
 #include "terminal/ansi_screen.h"
 #include "terminal/terminal_output.h"
 #include "util/ascii/reference_renderer.h"
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
 
   TerminalRenderer renderer;
   ShowOptions options;
+  options.player = &platform::songPlayer();
   options.steppedFps = kFps;
   Show show(options);
   show.start();

@@ -26,9 +26,21 @@ separate_arguments(FLTK_CXXFLAGS_LIST UNIX_COMMAND "${FLTK_CXXFLAGS}")
 separate_arguments(FLTK_LDFLAGS_LIST UNIX_COMMAND "${FLTK_LDFLAGS}")
 list(FILTER FLTK_CXXFLAGS_LIST INCLUDE REGEX "^-I|^-D")
 
-add_library(kestrune_deps INTERFACE)
-target_compile_options(kestrune_deps INTERFACE ${FLTK_CXXFLAGS_LIST})
-target_link_libraries(kestrune_deps INTERFACE
+# What each layer may link (see the top CMakeLists.txt). The show core
+# takes only the XML parser of the sync configuration.
+add_library(kestrune_show_deps INTERFACE)
+target_link_libraries(kestrune_show_deps INTERFACE PkgConfig::TINYXML Threads::Threads)
+
+add_library(kestrune_platform_deps INTERFACE)
+target_compile_options(kestrune_platform_deps INTERFACE ${FLTK_CXXFLAGS_LIST})
+target_link_libraries(kestrune_platform_deps INTERFACE
   PkgConfig::SDL PkgConfig::EPOXY PkgConfig::GLU PkgConfig::FTGL PkgConfig::FREETYPE
-  PkgConfig::TINYXML PkgConfig::MPG123 PkgConfig::VORBISFILE PkgConfig::KISSFFT PkgConfig::PULSE
-  PkgConfig::LIBAV OpenGL::GL JPEG::JPEG ZLIB::ZLIB ${FLTK_LDFLAGS_LIST} Threads::Threads)
+  PkgConfig::MPG123 PkgConfig::VORBISFILE PkgConfig::KISSFFT PkgConfig::PULSE
+  OpenGL::GL JPEG::JPEG ZLIB::ZLIB ${FLTK_LDFLAGS_LIST} Threads::Threads)
+
+add_library(kestrune_output_deps INTERFACE)
+target_link_libraries(kestrune_output_deps INTERFACE kestrune_platform_deps PkgConfig::LIBAV)
+
+# Everything at once, for targets that compile the sources themselves.
+add_library(kestrune_deps INTERFACE)
+target_link_libraries(kestrune_deps INTERFACE kestrune_show_deps kestrune_output_deps)

@@ -9,9 +9,10 @@
 
 #include "platform/memory.h"
 #include "settings.h"
-#include "show_core.h"
+#include "show/show_core.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/bufferfont.h"
+#include "platform/layer_song_player.h"
 #include "util/fbo/fbo.h"
 
 namespace {
@@ -32,7 +33,7 @@ Demo::Demo(float aspect, int frameRate, std::vector<double> holdBeats, bool redu
   options.aspect = aspect;
   options.steppedFps = frameRate;
   options.stopBeats = std::move(holdBeats);
-  options.fbo = fbo_.get();
+  options.player = &platform::songPlayer();
   options.reduceFlashing = reduceFlashing;
   show_.reset(new Show(options));
   if (frameRate > 0) std::signal(SIGUSR1, releaseHold);
@@ -71,9 +72,6 @@ void Demo::run() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     FrameOutput output;
     output.renderer = screen_.get();
-    output.sceneGlState = true;
-    output.width = width_;
-    output.height = height_;
     const ShownFrame frame = show_->advance(output);
     SDL_GL_SwapBuffers();
     if (framesUntilMemoryRelease_ > 0 && --framesUntilMemoryRelease_ == 0) platform::releaseFreeMemory();

@@ -28,7 +28,7 @@ std::string missingExtensionQuestion(bool hasFramebufferObject, bool hasNonPower
 bool confirmMissingExtensions(bool hasFramebufferObject, bool hasNonPowerOfTwo) {
   const std::string question = missingExtensionQuestion(hasFramebufferObject, hasNonPowerOfTwo);
   if (question.empty()) return true;
-  return platform::askOkCancel("Missing extension(s)", question.c_str());
+  return askOkCancel("Missing extension(s)", question.c_str());
 }
 
 void requireFramebufferObjects(bool hasFramebufferObject) {

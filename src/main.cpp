@@ -12,6 +12,7 @@
 #include "extensioncheck.h"
 #include "glwindow.h"
 #include "platform/display_probe.h"
+#include "platform/messagebox.h"
 #include "settings.h"
 #include "setupdialog_view.h"
 #include "terminal/terminal_player.h"
@@ -50,6 +51,8 @@ CaptureRequest captureRequestFrom(const CommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Fatal errors and questions from here on show in a box where a display is.
+  setBoxPresenter(&platform::dialogBoxes());
   const CommandLine commandLine = parseCommandLine(argc, argv);
   const int commandLineExit = reportCommandLine(commandLine, stdout, stderr);
   if (commandLineExit >= 0) return commandLineExit;

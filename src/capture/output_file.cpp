@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/files.h"
+#include "util/os/files.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ std::string hiddenPrefix(const std::string& base) { return "." + base + ".unfini
 // Unfinished files of `base` in `directory` whose process is gone (killed
 // before it could clean up).
 void removeLeftoversOfGoneProcesses(const std::string& directory, const std::string& base) {
-  for (const std::string& path : platform::leftoversOfGoneProcesses(directory, hiddenPrefix(base), '.')) {
+  for (const std::string& path : os::leftoversOfGoneProcesses(directory, hiddenPrefix(base), '.')) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) ::unlink(path.c_str());
   }
@@ -56,7 +56,7 @@ bool OutputFile::create(const std::string& path) {
   abandon();
   if (baseNameOf(path).empty()) return fail(path + " names a directory, not a file");
   // Only a regular file is ever replaced; through a link, the file it points to.
-  const std::string problem = platform::outputProblem(path, &path_);
+  const std::string problem = os::outputProblem(path, &path_);
   if (!problem.empty()) return fail(path + " " + problem + ": refusing to replace it");
   const std::string directory = directoryOf(path_);
   removeLeftoversOfGoneProcesses(directory, baseNameOf(path_));
@@ -91,7 +91,7 @@ bool OutputFile::create(const std::string& path) {
 
 bool OutputFile::check() {
   if (fd_ < 0) return fail("no file to complete");
-  const std::string problem = platform::outputProblem(path_);
+  const std::string problem = os::outputProblem(path_);
   return problem.empty() || fail(path_ + " " + problem + ": refusing to replace it");
 }
 
@@ -125,7 +125,7 @@ bool OutputFile::commit() {
   }
   // Whatever took the name since create() is checked again: only a regular
   // file is replaced.
-  const std::string problem = platform::outputProblem(path_);
+  const std::string problem = os::outputProblem(path_);
   if (!problem.empty()) {
     abandon();
     return fail(path_ + " " + problem + ": refusing to replace it");

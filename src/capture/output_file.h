@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/files.h"
+#include "util/os/files.h"
 
 // A file that appears under its name only when it is complete. It is
 // written as an unnamed file in the target's directory (a named hidden one
@@ -57,6 +57,6 @@ std::string directoryOf(const std::string& path);
 std::string baseNameOf(const std::string& path);
 
 // Shared with the frame pictures and the tools.
-using platform::forgetRemoveAtExit;
-using platform::processIsGone;
-using platform::removeAtExit;
+using os::forgetRemoveAtExit;
+using os::processIsGone;
+using os::removeAtExit;

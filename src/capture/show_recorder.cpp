@@ -17,11 +17,12 @@
 #include "capture/picture_scaler.h"
 #include "capture/progress_line.h"
 #include "capture/recording_outputs.h"
-#include "show_core.h"
+#include "show/show_core.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
+#include "platform/layer_song_player.h"
 #include "util/fbo/fbo.h"
-#include "util/music/decodedsong.h"
+#include "platform/decodedsong.h"
 #include "util/music/music.h"
 
 namespace {
@@ -130,6 +131,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   options.aspect = captureAspect(request);
   options.steppedFps = request.fps;
   options.reduceFlashing = request.reduceFlashing;
+  options.player = &platform::songPlayer();
   Show show(options);
   show.start();
   CapturePlan plan;
@@ -186,9 +188,6 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   OutputRedirect redirect(&screen, readFrom, scalesOnCpu);
   FrameOutput output;
   output.renderer = &screen;
-  output.sceneGlState = true;
-  output.width = request.width;
-  output.height = request.height;
   Readback readback(scalesOnCpu ? AsciiEngine::kTargetWidth : request.width,
                     scalesOnCpu ? AsciiEngine::kTargetHeight : request.height);
   std::vector<int16_t> sound;

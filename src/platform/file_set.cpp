@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/files.h"
+#include "util/os/files.h"
 
 namespace platform {
 
@@ -39,7 +39,7 @@ void removeFlatDirectory(const std::string& directory) {
 }
 
 void removeStagingOfGoneProcesses(const std::string& parent, const std::string& prefix) {
-  for (const std::string& path : leftoversOfGoneProcesses(parent, prefix, '-')) removeFlatDirectory(path);
+  for (const std::string& path : os::leftoversOfGoneProcesses(parent, prefix, '-')) removeFlatDirectory(path);
 }
 
 }  // namespace
@@ -55,19 +55,19 @@ bool StagingDirectory::create(const std::string& parent, const std::string& pref
     return false;
   }
   path_ = name.data();
-  removeAtExit(path_);
+  os::removeAtExit(path_);
   return true;
 }
 
 std::string StagingDirectory::add(const std::string& name) {
   const std::string path = path_ + "/" + name;
-  removeAtExit(path);
+  os::removeAtExit(path);
   names_.insert(name);
   return path;
 }
 
 void StagingDirectory::forget(const std::string& name) {
-  forgetRemoveAtExit(path_ + "/" + name);
+  os::forgetRemoveAtExit(path_ + "/" + name);
   names_.erase(name);
 }
 
@@ -76,11 +76,11 @@ void StagingDirectory::remove() {
   for (const std::string& name : names_) {
     const std::string path = path_ + "/" + name;
     ::unlink(path.c_str());
-    forgetRemoveAtExit(path);
+    os::forgetRemoveAtExit(path);
   }
   names_.clear();
   ::rmdir(path_.c_str());
-  forgetRemoveAtExit(path_);
+  os::forgetRemoveAtExit(path_);
   path_.clear();
 }
 

@@ -108,7 +108,6 @@ class DefaultPresenter : public BoxPresenter {
 };
 
 DefaultPresenter defaultPresenter;
-BoxPresenter* currentPresenter = &defaultPresenter;
 
 }  // namespace
 
@@ -127,14 +126,6 @@ bool displayAvailable() {
   return cached == 1;
 }
 
-void showMessageBox(const char* title, const char* text) { currentPresenter->message(title, text); }
-
-bool askOkCancel(const char* title, const char* text) {
-  return currentPresenter->askOkCancel(title, text);
-}
-
-void setBoxPresenter(BoxPresenter* presenter) {
-  currentPresenter = presenter ? presenter : &defaultPresenter;
-}
+BoxPresenter& dialogBoxes() { return defaultPresenter; }
 
 }  // namespace platform

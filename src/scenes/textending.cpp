@@ -1,9 +1,8 @@
 #include "scenes/textending.h"
 
 #include <cmath>
+#include <cstring>
 
-#include "platform/asynckeys.h"
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/fallingblocks.h"
 #include "util/ascii/fire.h"
@@ -32,7 +31,7 @@ TextEnding::~TextEnding() = default;
 
 void TextEnding::init() {
   particles.reset(new ParticleFountain(ascii));
-  fire.reset(new FireEffect(ascii, platform::getTickCount()));
+  fire.reset(new FireEffect(ascii, initTicks));
   wavePicture.load(ascii, 80, 50, "data/textending/tolvek.raw");
   plasma.reset(new Plasma(ascii));
   creditPictures[0].load(ascii, 80, 50, "data/textending/code.raw");
@@ -55,10 +54,14 @@ void TextEnding::init() {
   levelDecay = 3;
 }
 
-void TextEnding::drawAnalyser(uint32_t now) {
+void TextEnding::drawAnalyser(const FrameTime& time) {
   float* spectrum = shared->spectrum;
-  music->fillSpectrum(spectrum);
-  shared->analyserStep.catchUp(now, kAnalyserTickMs, [this, spectrum] {
+  if (time.spectrum) {
+    std::memcpy(spectrum, time.spectrum, sizeof shared->spectrum);
+  } else {
+    std::memset(spectrum, 0, sizeof shared->spectrum);
+  }
+  shared->analyserStep.catchUp(time.ticks, kAnalyserTickMs, [this, spectrum] {
     for (int k = 0; k < kBands; ++k) {
       float sum = 0.0f;
       for (int i = bandStarts[k]; i < bandStarts[k] + bandWidths[k]; ++i)
@@ -108,13 +111,9 @@ void TextEnding::draw(const FrameTime& time) {
   if (b >= startTime && b < 420.0f) {
     particles->advanceAndDraw(now);
   } else if (b >= 420.0f && b < 452.0f) {
-    // The window's keyboard as it stands, or a key the show was handed
-    // (a terminal has no keyboard state of its own).
-    auto held = [this](int sdlKey, int keyByte) {
-      return platform::isKeyHeld(sdlKey) || (keys != nullptr && keys->down[keyByte] != 0);
-    };
-    fire->updateShaded(now, FireKeys{held(platform::kKeyF9, kKeyFunction9), held(platform::kKeyF8, kKeyFunction8)});
-    drawAnalyser(now);
+    auto held = [this](int keyByte) { return keys != nullptr && keys->down[keyByte] != 0; };
+    fire->updateShaded(now, FireKeys{held(kKeyFunction9), held(kKeyFunction8)});
+    drawAnalyser(time);
   } else if (b >= 452.0f && b < 484.0f) {
     drawWave(now);
   } else if (b >= 484.0f && b < 517.0f) {

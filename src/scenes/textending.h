@@ -45,7 +45,7 @@ class TextEnding : public Scene {
   void draw(const FrameTime& time) override;
 
   // The parts of a frame, used by draw and by tests.
-  void drawAnalyser(uint32_t now);
+  void drawAnalyser(const FrameTime& time);
   void drawWave(uint32_t now);
   void drawCredits(float b, uint32_t now);
   void drawFallback(uint32_t now);

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/fire.h"
 #include "util/ascii/starfield.h"
@@ -111,7 +110,7 @@ TextFire::~TextFire() = default;
 void TextFire::init() {
   firstPicture.load(ascii, 80, 50, "data/textfire/glimmerbay.raw");
   secondPicture.load(ascii, 80, 50, "data/textfire/2006.raw");
-  fire.reset(new FireEffect(ascii, platform::getTickCount()));
+  fire.reset(new FireEffect(ascii, initTicks));
   fire->cooling = 3.5;
   fire->coolingTarget = 0.03f;
   fire->coolingRate = 0.014f;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/random.h"
+#include "util/random.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/starfield.h"
 #include "util/ascii/textline.h"
@@ -111,8 +111,8 @@ bool TextSnake::placeFood() {
   if (covered >= spanX * spanY) return false;
 
   for (;;) {
-    const int16_t fx = static_cast<int16_t>(platform::rand() % spanX + minX);
-    const int16_t fy = static_cast<int16_t>(platform::rand() % spanY + minY);
+    const int16_t fx = static_cast<int16_t>(util::rand() % spanX + minX);
+    const int16_t fy = static_cast<int16_t>(util::rand() % spanY + minY);
     bool onSnake = false;
     for (int i = 0; i < length && !onSnake; ++i) onSnake = segments[i].x == fx && segments[i].y == fy;
     if (!onSnake) {
@@ -138,7 +138,7 @@ int TextSnake::automaticMove() {
   if (head.y < food.y && freeMove(kDown)) return kDown;
   if (head.y > food.y && freeMove(kUp)) return kUp;
   for (int attempt = 0; attempt < 30; ++attempt) {
-    const int dir = platform::rand() % 4;
+    const int dir = util::rand() % 4;
     if (freeMove(dir)) return dir;
   }
   return -1;

@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/asynckeys.h"
 #include "platform/messagebox.h"
-#include "show_core.h"
+#include "platform/layer_song_player.h"
+#include "show/show_core.h"
 #include "terminal/ansi_screen.h"
 #include "terminal/terminal_keys.h"
 #include "terminal/terminal_output.h"
@@ -38,20 +38,10 @@ constexpr const char* kChartFile = "data/common/images/asciichart.png";
 volatile std::sig_atomic_t g_holdReleased = 0;
 void releaseHold(int) { g_holdReleased = 1; }
 
-// F8 and F9 as the closing scene asks for them (held or not): a terminal
-// sends presses only, so a press counts as held until the next frame has
-// been drawn.
-bool g_functionKeyTapped[2] = {false, false};
-bool tappedKeyHeld(int sdlKey) {
-  if (sdlKey == platform::kKeyF8) return g_functionKeyTapped[0];
-  if (sdlKey == platform::kKeyF9) return g_functionKeyTapped[1];
-  return false;
-}
-
 // Fatal errors are told in the terminal, never in a box on some display,
 // and the terminal is given back first, so that the message stays readable
 // on the normal screen.
-class TerminalBoxPresenter : public platform::BoxPresenter {
+class TerminalBoxPresenter : public BoxPresenter {
  public:
   void setOutput(TerminalOutput* output) { output_ = output; }
   void message(const char*, const char* text) override {
@@ -86,7 +76,6 @@ class Player {
     Clock::time_point next = Clock::now();
     while (!leaving()) {
       const ShownFrame frame = show_->advance(picture_);
-      g_functionKeyTapped[0] = g_functionKeyTapped[1] = false;
       if (renderer_->takeFrame()) {
         hasFrame_ = true;
         lastPosted_ = output_->post(renderer_->cells(), size_);
@@ -168,8 +157,6 @@ class Player {
       }
       // No releases come from a terminal: each press is a tap, which the
       // scenes see down for the next frame.
-      if (key == platform::kKeyF8) g_functionKeyTapped[0] = true;
-      if (key == platform::kKeyF9) g_functionKeyTapped[1] = true;
       show_->keyEvent(key, true);
       show_->keyEvent(key, false);
     }
@@ -200,7 +187,8 @@ int playInTerminal(const TerminalPlayOptions& options) {
   }
 
   TerminalBoxPresenter presenter;
-  platform::setBoxPresenter(&presenter);
+  BoxPresenter* const earlierPresenter = boxPresenter();
+  setBoxPresenter(&presenter);
   data_mode = DATA_MODE_ARCHIVE;
   data_open_archive();
   ChartPixels chart;
@@ -212,12 +200,12 @@ int playInTerminal(const TerminalPlayOptions& options) {
   showOptions.steppedFps = options.frameRate;
   showOptions.stopBeats = options.holdBeats;
   showOptions.reduceFlashing = options.reduceFlashing;
+  showOptions.player = &platform::songPlayer();
   std::unique_ptr<Show> show(new Show(showOptions));
   std::signal(SIGUSR1, releaseHold);
 
   TerminalOutput output(kOutput, AnsiScreen(colourModeFromEnvironment(std::getenv("COLORTERM")), ink));
   presenter.setOutput(&output);
-  platform::setKeyHeldSource(tappedKeyHeld);
   terminal_session::enter(kInput, kOutput);
 
   show->start();
@@ -226,9 +214,8 @@ int playInTerminal(const TerminalPlayOptions& options) {
 
   output.stop();
   terminal_session::leave();
-  platform::setBoxPresenter(nullptr);
+  setBoxPresenter(earlierPresenter);
   show.reset();
-  platform::setKeyHeldSource(nullptr);
   data_remove_temp_files();
   return signal ? 128 + signal : 0;
 }

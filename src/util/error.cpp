@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/messagebox.h"
+#include "util/boxes.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ void errorBoxAt(const char* file, int line, const char* format, ...) {
   va_end(args);
   std::snprintf(body.get(), kTextSize, "%s\n\n%s", caption.get(), message.get());
 
-  platform::showMessageBox(caption.get(), body.get());
+  showMessageBox(caption.get(), body.get());
 
   message.reset();
   body.reset();
@@ -74,7 +74,7 @@ void errorBoxAt(const char* file, int line, const char* format, ...) {
 
 void locationErrorBoxAt(const char* file, int line) {
   char* caption = makeCaption(file, line);
-  platform::showMessageBox("Error", caption ? caption : "Error");
+  showMessageBox("Error", caption ? caption : "Error");
   std::free(caption);
   std::exit(1);
 }

@@ -7,12 +7,12 @@
 #include <iterator>
 
 #include "fuzz_target.h"
-#include "platform/messagebox.h"
+#include "util/boxes.h"
 
 namespace fuzz {
 namespace {
 
-class ThrowingPresenter : public platform::BoxPresenter {
+class ThrowingPresenter : public BoxPresenter {
  public:
   void message(const char* title, const char* text) override {
     if (std::getenv("KESTRUNE_FUZZ_VERBOSE")) std::fprintf(stderr, "box: %s\n%s\n", title, text);
@@ -34,7 +34,7 @@ void catchFatalReports() {
   static ThrowingPresenter presenter;
   static bool installed = false;
   if (installed) return;
-  platform::setBoxPresenter(&presenter);
+  setBoxPresenter(&presenter);
   installed = true;
 }
 

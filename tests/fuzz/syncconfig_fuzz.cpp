@@ -8,6 +8,7 @@
 #include "fuzz_target.h"
 #include "util/data/data.h"
 #include "util/music/midi.h"
+#include "platform/layer_song_player.h"
 #include "util/music/music.h"
 #include "util/music/syncconfig.h"
 
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     addEntry("data/sync/chipcore5_pulse.xml", fuzz::readFixture("corpus/syncconfig/chipcore5_pulse.xml"));
     addEntry("data/sync/chipcore5_vibrato.xml", fuzz::readFixture("corpus/syncconfig/chipcore5_vibrato.xml"));
     config = addEntry("data/sync/song.xml", "");
-    music = new Music(Music::Manual{});
+    music = new Music(Music::Unloaded{}, platform::songPlayer());
   }
   std::free(config->data);
   config->data = static_cast<char*>(std::malloc(size + 1));

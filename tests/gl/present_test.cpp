@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "chart.h"
-#include "platform/random.h"
+#include "util/random.h"
 #include "util/texture/png_writer.h"
 #include "psf_font.h"
 #include "support/gl_window.h"
@@ -181,11 +181,11 @@ TEST_F(PresentTest, TargetEqualsTheReferenceForClearedWhiteAndEveryGlyphColourPa
   }
 
   // Plane bytes outside 0..15 pick a colour by their low four bits.
-  platform::srand(7);
+  util::srand(7);
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
-    engine->chars[i] = static_cast<unsigned char>(platform::rand());
-    engine->fg[i] = static_cast<unsigned char>(platform::rand());
-    engine->bg[i] = static_cast<unsigned char>(platform::rand());
+    engine->chars[i] = static_cast<unsigned char>(util::rand());
+    engine->fg[i] = static_cast<unsigned char>(util::rand());
+    engine->bg[i] = static_cast<unsigned char>(util::rand());
   }
   expectPresentMatchesReference("random bytes");
 }
@@ -310,11 +310,11 @@ Difference worstDifference(const std::vector<unsigned char>& rgba, const std::ve
 // A screen where filtering faults show: one-pixel glyph lines ('8', '=',
 // box drawing) in many colours next to random cells.
 void fillFineLines(AsciiEngine& engine) {
-  platform::srand(11);
+  util::srand(11);
   const int glyphs[] = {'8', '=', '0', 196, 205, 179, 186, 197};
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
-    const int glyph = (i / 80) % 4 == 3 ? platform::rand() & 255 : glyphs[i % 8];
-    engine.setCell(i % 80, i / 80, glyph, 1 + platform::rand() % 15, platform::rand() % 4 == 0 ? 1 : 0);
+    const int glyph = (i / 80) % 4 == 3 ? util::rand() & 255 : glyphs[i % 8];
+    engine.setCell(i % 80, i / 80, glyph, 1 + util::rand() % 15, util::rand() % 4 == 0 ? 1 : 0);
   }
 }
 

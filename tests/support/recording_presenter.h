@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/messagebox.h"
+#include "util/boxes.h"
 
 // Records the boxes the program would show; answers questions as told.
-class RecordingPresenter : public platform::BoxPresenter {
+class RecordingPresenter : public BoxPresenter {
  public:
   struct Box {
     std::string title;
@@ -14,9 +14,9 @@ class RecordingPresenter : public platform::BoxPresenter {
   };
 
   explicit RecordingPresenter(bool answerOk = true) : answerOk_(answerOk) {
-    platform::setBoxPresenter(this);
+    setBoxPresenter(this);
   }
-  ~RecordingPresenter() override { platform::setBoxPresenter(nullptr); }
+  ~RecordingPresenter() override { setBoxPresenter(nullptr); }
 
   void message(const char* title, const char* text) override { boxes.push_back({title, text}); }
   bool askOkCancel(const char* title, const char* text) override {

@@ -14,7 +14,7 @@
 
 #include "audit_model.h"
 #include "audit_support.h"
-#include "platform/random.h"
+#include "util/random.h"
 #include "scenes/textending.h"
 #include "scenes/textraster.h"
 #include "scenes/textsnake.h"
@@ -83,7 +83,7 @@ TEST(AuditTextRaster, EveryFrameOfTheSlotMatchesTheModel) {
   Music music(Music::Manual{});
   TextRaster scene;
   attach(scene, "TextRaster", engine, music);
-  platform::srand(4242);
+  util::srand(4242);
   scene.init();
 
   Rand rand;
@@ -565,7 +565,7 @@ TEST(AuditTextSnake, BothObjectsMatchTheModelThroughShowTitleAndPlay) {
     attach(*scene, "TextSnake", engine, music);
     scene->keys = &keys;
   }
-  platform::srand(777);
+  util::srand(777);
   tickNow() = t0;
   show.init();
   open.init();

@@ -9,9 +9,7 @@
 
 #include "audit_model.h"
 
-#include "platform/asynckeys.h"
-#include "platform/ticks.h"
-#include "schedule.h"
+#include "show/schedule.h"
 #include "scenes/textdance.h"
 #include "scenes/textending.h"
 #include "scenes/textraster.h"
@@ -27,24 +25,21 @@
 #include "util/music/music.h"
 
 #include "util/timing/classwide.h"
+#include "support/test_ticks.h"
 
 namespace audit {
 
 inline void resetClassClocks() { ::resetClasswideState(); }
 
-inline uint32_t& tickNow() {
-  static uint32_t now = 0;
-  return now;
-}
+inline uint32_t& tickNow() { return testTicks(); }
 
-inline bool& keyF8() {
-  static bool held = false;
-  return held;
+// The show's one keyboard, as the scenes attached below read it.
+inline KeyState& stageKeys() {
+  static KeyState keys{};
+  return keys;
 }
-inline bool& keyF9() {
-  static bool held = false;
-  return held;
-}
+inline unsigned char& keyF8() { return stageKeys().down[kKeyFunction8]; }
+inline unsigned char& keyF9() { return stageKeys().down[kKeyFunction9]; }
 
 // Fresh class-wide state, a tick count set by the test and function keys
 // held by the test, for the lifetime of the object.
@@ -52,16 +47,10 @@ class Stage {
  public:
   explicit Stage(uint32_t start) {
     tickNow() = start;
-    keyF8() = keyF9() = false;
-    platform::setTickSource([] { return tickNow(); });
-    platform::setKeyHeldSource([](int key) {
-      return (key == platform::kKeyF8 && keyF8()) || (key == platform::kKeyF9 && keyF9());
-    });
+    stageKeys() = KeyState{};
     resetClassClocks();
   }
   ~Stage() {
-    platform::setTickSource(nullptr);
-    platform::setKeyHeldSource(nullptr);
     resetClassClocks();
   }
   Stage(const Stage&) = delete;
@@ -95,7 +84,8 @@ inline std::function<int(int, int)> rowsOnly(std::function<int(int, int)> f, int
 
 // Hands a scene its shared objects and its slot the way the show does.
 inline void attach(Scene& scene, const char* slot, AsciiEngine& engine, Music& music) {
-  placeInSlot(scene, scheduleSlot(slot), SceneResources{&music, nullptr, &engine});
+  placeInSlot(scene, scheduleSlot(slot), SceneResources{&music, &engine, 16.0f / 9.0f, testTicks});
+  scene.keys = &stageKeys();
 }
 
 // Puts the manual music at `ms` milliseconds of the song (200 beats per

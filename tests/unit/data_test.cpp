@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "data_test_support.h"
-#include "platform/messagebox.h"
+#include "util/boxes.h"
 #include "support/test_archive.h"
 #include "util/data/coder.h"
 #include "util/data/data.h"
@@ -84,10 +84,10 @@ struct FatalReport {
   std::string text;
 };
 
-class ThrowingPresenter : public platform::BoxPresenter {
+class ThrowingPresenter : public BoxPresenter {
  public:
-  ThrowingPresenter() { platform::setBoxPresenter(this); }
-  ~ThrowingPresenter() override { platform::setBoxPresenter(nullptr); }
+  ThrowingPresenter() { setBoxPresenter(this); }
+  ~ThrowingPresenter() override { setBoxPresenter(nullptr); }
   void message(const char*, const char* text) override { throw FatalReport{text}; }
   bool askOkCancel(const char*, const char* text) override { throw FatalReport{text}; }
 };

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "schedule.h"
+#include "show/schedule.h"
+#include "support/test_ticks.h"
 #include "util/music/music.h"
 
 namespace {
@@ -39,13 +40,13 @@ struct Show {
   RecordingScene& add(const char* name, const ScheduleSlot& slot) {
     RecordingScene* scene = new RecordingScene(&log, name);
     scenes.add(std::unique_ptr<Scene>(scene));
-    placeInSlot(*scene, slot, SceneResources{&music, nullptr, nullptr});
+    placeInSlot(*scene, slot, SceneResources{&music, nullptr, 16.0f / 9.0f, nullptr});
     return *scene;
   }
   void drawAtBeat(double beat) {
     log.clear();
     music.setManualPosition(beat * 0.3);
-    drawScheduledScenes(scenes, readFrameTime(music), &keys, nullptr, 640, 480, false);
+    drawScheduledScenes(scenes, readFrameTime(music), &keys, nullptr);
   }
 };
 

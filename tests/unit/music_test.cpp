@@ -1,4 +1,5 @@
 #include "util/music/music.h"
+#include "platform/layer_song_player.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -50,7 +51,7 @@ TEST_F(MusicFiles, ExtensionIsComparedInLowerCase) {
       {{"data/song.MP3", asString(encodeMp3(pcm))}, {"data/song.Ogg", asString(encodeOgg(pcm))}});
   for (const char* name : {"data/song.MP3", "data/song.Ogg"}) {
     SCOPED_TRACE(name);
-    Music music(name);
+    Music music(name, platform::songPlayer());
     EXPECT_NE(0u, music.stream);
     EXPECT_EQ(uint64_t(frames) * 4, music.lengthBytes);
     EXPECT_EQ(2, music.lengthSeconds);  // truncated
@@ -61,13 +62,13 @@ TEST_F(MusicFiles, ExtensionIsComparedInLowerCase) {
 
 TEST_F(MusicFiles, UnknownExtensionsAndMissingFilesAreFatal) {
   TestArchive archive(std::vector<TestArchiveFile>{{"data/song.wav", "RIFF"}});
-  EXPECT_EXIT(Music("data/song.WAV"), ExitedWithCode(1), fatal("Music format \\.wav not supported"));
-  EXPECT_EXIT(Music("mp3"), ExitedWithCode(1), "Music format mp3 not supported");
-  EXPECT_EXIT(Music(""), ExitedWithCode(1), "Music format  not supported");
-  EXPECT_EXIT(Music("data/none.mp3"), ExitedWithCode(1),
+  EXPECT_EXIT(Music("data/song.WAV", platform::songPlayer()), ExitedWithCode(1), fatal("Music format \\.wav not supported"));
+  EXPECT_EXIT(Music("mp3", platform::songPlayer()), ExitedWithCode(1), "Music format mp3 not supported");
+  EXPECT_EXIT(Music("", platform::songPlayer()), ExitedWithCode(1), "Music format  not supported");
+  EXPECT_EXIT(Music("data/none.mp3", platform::songPlayer()), ExitedWithCode(1),
               fatal("Failed to read music data from data/none\\.mp3!"));
   // A sync configuration goes to its own loader, which finds no such file.
-  EXPECT_EXIT(Music("data/SYNC.XML"), ExitedWithCode(1), "Could not load data/SYNC\\.XML");
+  EXPECT_EXIT(Music("data/SYNC.XML", platform::songPlayer()), ExitedWithCode(1), "Could not load data/SYNC\\.XML");
 }
 
 // The box keeps its words; standard error tells why, in the decoder's.
@@ -87,7 +88,7 @@ TEST_F(MusicFiles, UnplayableDataFailsWhenTheShowStartsAndSaysWhy) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Music music(c.name);
+    Music music(c.name, platform::songPlayer());
     EXPECT_EQ(0u, music.stream);
     EXPECT_EXIT(music.play(), ExitedWithCode(1),
                 std::string("Failed to start the music: ") + c.cause + "\n" + fatal("Failed to start the music!"));
@@ -100,14 +101,14 @@ TEST(MusicDeviceTest, DeviceThatCannotOpenIsFatal) {
   EXPECT_EXIT(
       {
         setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-        Music music("data/any.mp3");
+        Music music("data/any.mp3", platform::songPlayer());
       },
       ExitedWithCode(1), "Can't initialize device: [^\n]*no-such-driver[^\n]*\n" + fatal("Can't initialize device"));
 }
 
 TEST_F(MusicFiles, PlayingStartsFlatAndEndsAtTheSongsEnd) {
   TestArchive archive({{"data/short.mp3", asString(encodeMp3(sine(0.3, 440, 0.4)))}});
-  Music music("data/short.mp3");
+  Music music("data/short.mp3", platform::songPlayer());
   music.beatOffset = 1.5f;
   EXPECT_EQ(1.5f, music.beatTime());  // position 0 before playback
   music.play();

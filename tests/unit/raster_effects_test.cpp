@@ -7,7 +7,7 @@
 #include <cstring>
 #include <set>
 
-#include "platform/random.h"
+#include "util/random.h"
 #include "scenes_b_support.h"
 #include "util/ascii/asciiengine.h"
 
@@ -217,9 +217,9 @@ TEST(FallingBlocks, TheLastPieceNeverHandsOverAndNothingLeavesTheScreen) {
 
 TEST(ParticleFountain, ConstructionShufflesAFixedPermutationFromSeedZero) {
   AsciiEngine engine(nullptr);
-  platform::srand(1234);
+  util::srand(1234);
   ParticleFountain a(&engine);
-  platform::srand(99);
+  util::srand(99);
   ParticleFountain b(&engine);
   std::set<int> values(a.permutation, a.permutation + 256);
   EXPECT_EQ(values.size(), 256u);

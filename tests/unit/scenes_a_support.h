@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/ticks.h"
+#include "support/test_ticks.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/rawpicture.h"
 
@@ -18,15 +18,8 @@
 // them rather than at fixed values.
 class ManualTicks {
  public:
-  explicit ManualTicks(uint32_t start) {
-    now = start;
-    platform::setTickSource(&ManualTicks::read);
-  }
-  ~ManualTicks() { platform::setTickSource(nullptr); }
-  static inline uint32_t now = 0;
-
- private:
-  static uint32_t read() { return now; }
+  explicit ManualTicks(uint32_t start) { now = start; }
+  static inline uint32_t& now = testTicks();
 };
 
 using PixelFn = std::function<int(int x, int y)>;

@@ -47,6 +47,7 @@ template <typename SceneType>
 void attach(SceneType& scene, AsciiEngine& engine, Music& music) {
   scene.ascii = &engine;
   scene.music = &music;
+  scene.initTicks = ManualTicks::now;
 }
 
 // The tick count a scene test starts from. The effect clocks are shared by
@@ -88,7 +89,7 @@ class TextFireTest : public ::testing::Test {
   }
   void frame(float b) {
     ManualTicks::now += 17;
-    scene.drawFrame(b, platform::getTickCount());
+    scene.drawFrame(b, ManualTicks::now);
   }
 
   TestArchive archive;
@@ -144,7 +145,7 @@ TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
 
   ManualTicks::now += 2000;
   for (float b : {12.0f, 12.2f, 20.1f, 21.0f, 21.24f, 28.1f, 36.2f}) {
-    scene.drawFrame(b, platform::getTickCount());
+    scene.drawFrame(b, ManualTicks::now);
     EXPECT_TRUE(allWhite(engine)) << "beat " << b;
   }
   EXPECT_EQ(renderer.frames, framesBefore + 7);
@@ -157,7 +158,7 @@ TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
   // Outside the first quarter of the beat, or of the windows, no flash; the
   // clocks catch up on the next such frame.
   for (float b : {12.25f, 13.0f, 19.1f, 22.1f, 29.0f, 37.1f}) {
-    scene.drawFrame(b, platform::getTickCount());
+    scene.drawFrame(b, ManualTicks::now);
     EXPECT_FALSE(allWhite(engine)) << "beat " << b;
   }
   EXPECT_NE(FireEffect::shared->step.time, fireClock);
@@ -281,7 +282,7 @@ class TextDanceTest : public ::testing::Test {
 
   void frame(float b) {
     ManualTicks::now += 17;
-    scene.drawFrame(b, platform::getTickCount());
+    scene.drawFrame(b, ManualTicks::now);
   }
 
   TestArchive archive;
@@ -327,7 +328,7 @@ TEST_F(TextDanceTest, FigureSpinsFromBeat140) {
   frame(141.5f);  // pose 1, turned slightly
   EXPECT_EQ(TextDance::shared->spinStart.time, start);
   ManualTicks::now = start + 1000;
-  scene.drawFrame(140.5f, platform::getTickCount());  // 0.9 radians: the flat band of rows 40..44 is tilted
+  scene.drawFrame(140.5f, ManualTicks::now);  // 0.9 radians: the flat band of rows 40..44 is tilted
   int rowsWithPose = 0;
   for (int r = 0; r < 50; ++r) {
     bool any = false;
@@ -353,7 +354,7 @@ TEST_F(TextDanceTest, HornsPulseAndZoomOnHalfBeats) {
   EXPECT_TRUE(TextDance::shared->zoomStart.started);
   // The zoom grows: 1 second after its start the picture looks 11 times smaller.
   ManualTicks::now = TextDance::shared->zoomStart.time + 1000;
-  scene.drawFrame(176.2f, platform::getTickCount());
+  scene.drawFrame(176.2f, ManualTicks::now);
   int lit = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i) lit += engine.chars[i] != 0;
   EXPECT_GT(lit, 0);
@@ -519,7 +520,7 @@ TEST(TextBigSpriteTest, WindowDriftsInsideThePictureOverTheRotozoom) {
   TextBigSprite scene;
   attach(scene, engine, music);
   scene.init();
-  scene.drawFrame(0.0f, platform::getTickCount());
+  scene.drawFrame(0.0f, ManualTicks::now);
   for (int r = 0; r < 50; ++r) {
     for (int c = 0; c < 80; ++c) {
       const int v = big(c + 110, r + 30);

@@ -9,9 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/asynckeys.h"
-#include "platform/ticks.h"
-#include "schedule.h"
+#include "show/schedule.h"
 #include "scenes/textending.h"
 #include "scenes/textraster.h"
 #include "scenes/textsnake.h"
@@ -24,14 +22,11 @@
 #include "util/ascii/asciiengine.h"
 #include "util/music/music.h"
 #include "util/timing/classwide.h"
+#include "support/test_ticks.h"
 
 namespace scenes_b_test {
 
-inline uint32_t& manualNow() {
-  static uint32_t now = 0;
-  return now;
-}
-inline uint32_t manualTicks() { return manualNow(); }
+inline uint32_t& manualNow() { return testTicks(); }
 
 
 // Drives the tick count from the test and starts from fresh class-wide state.
@@ -39,11 +34,9 @@ class ManualClock {
  public:
   explicit ManualClock(uint32_t start = 100000) {
     manualNow() = start;
-    platform::setTickSource(manualTicks);
     resetClasswideState();
   }
   ~ManualClock() {
-    platform::setTickSource(nullptr);
     resetClasswideState();
   }
   void set(uint32_t now) { manualNow() = now; }
@@ -75,7 +68,7 @@ struct SceneRig {
   KeyState keys{};
 
   void attach(Scene& scene, const char* slot) {
-    placeInSlot(scene, scheduleSlot(slot), SceneResources{&music, nullptr, &engine});
+    placeInSlot(scene, scheduleSlot(slot), SceneResources{&music, &engine, 16.0f / 9.0f, testTicks});
     scene.keys = &keys;
   }
   void setBeat(double beat) { music.setManualPosition(beat * 60.0 / 200.0); }

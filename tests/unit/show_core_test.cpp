@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "scenes_b_support.h"
-#include "show_core.h"
+#include "platform/layer_song_player.h"
+#include "show/show_core.h"
 #include "support/test_archive.h"
 #include "util/ascii/asciiengine.h"
 #include "util/music/music.h"
@@ -47,6 +48,7 @@ std::vector<TestArchiveFile> showFiles() {
 
 ShowOptions steppedShow(int fps) {
   ShowOptions options;
+  options.player = &platform::songPlayer();
   options.steppedFps = fps;
   options.spectrumSong = "";
   options.wantedSlots = [](const ScheduleSlot& slot) {

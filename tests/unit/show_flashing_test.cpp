@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "flash_scan.h"
-#include "show_core.h"
+#include "platform/layer_song_player.h"
+#include "show/show_core.h"
 #include "support/show_archive_test.h"
 #include "util/ascii/reference_renderer.h"
 
@@ -49,6 +50,7 @@ std::vector<Measured> measure(bool reduceFlashing, const std::vector<Stretch>& s
   ChartPixels chart;
   EXPECT_TRUE(loadChartPixels("data/common/images/asciichart.png", &chart));
   ShowOptions options;
+  options.player = &platform::songPlayer();
   options.steppedFps = 60;
   options.spectrumSong = "";
   options.reduceFlashing = reduceFlashing;

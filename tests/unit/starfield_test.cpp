@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/random.h"
+#include "util/random.h"
 #include "scenes_a_support.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/starfield.h"
@@ -32,10 +32,10 @@ class StarfieldTest : public ::testing::Test {
 };
 
 TEST_F(StarfieldTest, StarsStartInColumnZeroWithRowThenSpeedDrawn) {
-  platform::srand(1234);
+  util::srand(1234);
   int draws[60];
-  for (int& d : draws) d = platform::rand();
-  platform::srand(1234);
+  for (int& d : draws) d = util::rand();
+  util::srand(1234);
   Starfield s(&engine);
   for (int i = 0; i < Starfield::kStars; ++i) {
     EXPECT_EQ(s.x[i], 0);
@@ -79,9 +79,9 @@ TEST_F(StarfieldTest, UpdateCatchesUpAndTheClockIsShared) {
 
   // A second without updates: 50 steps at once.
   ManualTicks::now += 1000;
-  platform::srand(99);
+  util::srand(99);
   s.update(ManualTicks::now);
-  platform::srand(99);
+  util::srand(99);
   for (int i = 0; i < 50; ++i) twin.step();
   EXPECT_TRUE(sameStars(s, twin));
 
@@ -93,9 +93,9 @@ TEST_F(StarfieldTest, UpdateCatchesUpAndTheClockIsShared) {
   s.update(ManualTicks::now);
   EXPECT_TRUE(sameStars(s, twin));
   ManualTicks::now += 1;
-  platform::srand(5);
+  util::srand(5);
   s.update(ManualTicks::now);
-  platform::srand(5);
+  util::srand(5);
   twin.step();
   EXPECT_TRUE(sameStars(s, twin));
   EXPECT_EQ(takenUpTo(), ManualTicks::now + 19);

@@ -3,7 +3,7 @@
 #include <SDL/SDL.h>
 
 #include "demo.h"
-#include "platform/keystate.h"
+#include "util/keystate.h"
 #include "extensioncheck.h"
 #include "util/ascii/letterbox.h"
 #include "support/recording_presenter.h"

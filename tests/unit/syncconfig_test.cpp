@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/layer_song_player.h"
 #include "midi_test_support.h"
 #include "platform/audio.h"
 #include "support/audio_fixtures.h"
@@ -116,7 +117,7 @@ TEST_F(SyncConfig, BindsModulatorsToTracks) {
   files.push_back({"data/sync/song.xml", xml});
   TestArchive archive(files);
 
-  Music music("data/sync/song.xml");
+  Music music("data/sync/song.xml", platform::songPlayer());
   EXPECT_NE(0u, music.stream);
   EXPECT_EQ(22050u * 4, music.lengthBytes);
   ASSERT_NE(nullptr, music.midi);
@@ -174,7 +175,7 @@ TEST_F(SyncConfig, FilesBesideAConfigurationAtTheTop) {
       {"top.xml", config(binding("bass", arp()), " stream_filename=\"data/sync/song.ogg\" mididata_filename=\"data/sync/song.mid\"")},
       {"data/sync/song.ogg", streamBytes()},
       {"data/sync/song.mid", songBytes()}});
-  Music music("top.xml");
+  Music music("top.xml", platform::songPlayer());
   EXPECT_NE(0u, music.stream);
   EXPECT_EQ(1u, trackNamed(music, "bass").modulators.size());
 }
@@ -297,9 +298,9 @@ TEST_F(SyncConfig, ErrorsAreFatalWithTheirMessage) {
 
   for (size_t i = 0; i < cases.size(); ++i) {
     const std::string name = "data/sync/case" + std::to_string(i) + ".xml";
-    EXPECT_EXIT(Music music(name.c_str()), ExitedWithCode(1), fatal(cases[i].message)) << name << "\n" << cases[i].xml;
+    EXPECT_EXIT(Music music(name.c_str(), platform::songPlayer()), ExitedWithCode(1), fatal(cases[i].message)) << name << "\n" << cases[i].xml;
   }
-  EXPECT_EXIT(Music("data/sync/none.xml"), ExitedWithCode(1),
+  EXPECT_EXIT(Music("data/sync/none.xml", platform::songPlayer()), ExitedWithCode(1),
               fatal("Could not load data/sync/none.xml. Error='Failed to open file'. Exiting.\n"));
 }
 
@@ -317,9 +318,9 @@ TEST_F(SyncConfig, HostileDocumentsEndInTheLoadMessage) {
     files.push_back({std::string("data/sync/") + name, bytes.str()});
   }
   TestArchive archive(files);
-  EXPECT_EXIT(Music("data/sync/heap-overflow-tinyxml-getchar.xml"), ExitedWithCode(1),
+  EXPECT_EXIT(Music("data/sync/heap-overflow-tinyxml-getchar.xml", platform::songPlayer()), ExitedWithCode(1),
               fatal("Could not load data/sync/heap-overflow-tinyxml-getchar.xml. Error='"));
-  EXPECT_EXIT(Music("data/sync/stack-overflow-tinyxml-38k-levels.xml"), ExitedWithCode(1),
+  EXPECT_EXIT(Music("data/sync/stack-overflow-tinyxml-38k-levels.xml", platform::songPlayer()), ExitedWithCode(1),
               fatal("Could not load data/sync/stack-overflow-tinyxml-38k-levels.xml. Error='"));
 }
 
@@ -344,7 +345,7 @@ TEST_F(SyncConfig, TheSongsOwnFilesLoad) {
   }
   TestArchive archive(files);
 
-  Music music("data/common/music/chipcore5.xml");
+  Music music("data/common/music/chipcore5.xml", platform::songPlayer());
   EXPECT_NE(0u, music.stream);
   ASSERT_NE(nullptr, music.midi);
   EXPECT_EQ(200.0f, music.bpm);

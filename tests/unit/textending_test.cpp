@@ -43,19 +43,18 @@ std::vector<TestArchiveFile> endingFiles() {
   };
 }
 
-bool g_f8 = false;
-bool g_f9 = false;
-bool heldForTest(int key) { return (key == platform::kKeyF8 && g_f8) || (key == platform::kKeyF9 && g_f9); }
 
 class TextEndingScene : public ::testing::Test {
  protected:
   TextEndingScene() : archive_(endingFiles()) {
-    g_f8 = g_f9 = false;
-    platform::setKeyHeldSource(heldForTest);
     rig_.attach(ending_, "TextEnding");
     ending_.init();
   }
-  ~TextEndingScene() override { platform::setKeyHeldSource(nullptr); }
+  // The analyser alone, at tick `now`, with the spectrum set last.
+  void drawAnalyserAt(uint32_t now) {
+    clock_.set(now);
+    ending_.drawAnalyser(readFrameTime(rig_.music));
+  }
 
   void frameAt(double beat, uint32_t now) {
     clock_.set(now);
@@ -141,7 +140,7 @@ TEST_F(TextEndingScene, AnalyserBarsFollowTheSpectrumAndFallByTheDecay) {
                {250, 0.01f}, {251, 0.01f}, {252, 0.01f}, {253, 0.01f}, {254, 0.01f}});
   rig_.engine.clear();
   rig_.engine.setCell(5, 40, 176, 12, 0);  // fire under the bar
-  ending_.drawAnalyser(300000);
+  drawAnalyserAt(300000);
   EXPECT_EQ(ending_.bandLevels[0], 24);
   EXPECT_EQ(ending_.bandLevels[2], 0);
   EXPECT_EQ(ending_.bandLevels[3], 20);
@@ -170,24 +169,24 @@ TEST_F(TextEndingScene, AnalyserBarsFollowTheSpectrumAndFallByTheDecay) {
   // Silence: one tick later each bar is 3 rows lower; five ticks in one
   // frame lower it by 15.
   setSpectrum({});
-  ending_.drawAnalyser(300020);
+  drawAnalyserAt(300020);
   EXPECT_EQ(ending_.bandLevels[0], 21);
   EXPECT_EQ(ending_.bandLevels[2], 0);
-  ending_.drawAnalyser(300120);
+  drawAnalyserAt(300120);
   EXPECT_EQ(ending_.bandLevels[0], 6);
   EXPECT_EQ(ending_.bandLevels[3], 2);
-  ending_.drawAnalyser(300140);
+  drawAnalyserAt(300140);
   EXPECT_EQ(ending_.bandLevels[0], 3);
   EXPECT_EQ(ending_.bandLevels[3], 0);  // 2 - 3 is not above 0
   // Sound again: the level jumps straight up.
   setSpectrum({{0, 0.1f}, {1, 0.1f}, {2, 0.1f}, {3, 0.1f}});
   rig_.engine.clear();
-  ending_.drawAnalyser(300160);
+  drawAnalyserAt(300160);
   EXPECT_EQ(ending_.bandLevels[0], 24);
   EXPECT_EQ(rig_.ch(1, 26), 254);
   // A frame with no tick due keeps the levels and still draws.
   rig_.engine.clear();
-  ending_.drawAnalyser(300170);
+  drawAnalyserAt(300170);
   EXPECT_EQ(ending_.bandLevels[0], 24);
   EXPECT_EQ(rig_.ch(1, 26), 254);
 }
@@ -195,13 +194,13 @@ TEST_F(TextEndingScene, AnalyserBarsFollowTheSpectrumAndFallByTheDecay) {
 TEST_F(TextEndingScene, F9StopsTheShadedFireAndF8LightsItAgain) {
   frameAt(425.0, 310000);
   EXPECT_EQ(ending_.fire->stopped, 0);
-  g_f9 = true;
+  rig_.keys.down[kKeyFunction9] = 1;
   frameAt(425.1, 310040);
   EXPECT_NE(ending_.fire->stopped, 0);
-  g_f9 = false;
+  rig_.keys.down[kKeyFunction9] = 0;
   frameAt(425.2, 310080);
   EXPECT_NE(ending_.fire->stopped, 0);  // stays stopped once the key is up
-  g_f8 = true;
+  rig_.keys.down[kKeyFunction8] = 1;
   frameAt(425.3, 310120);
   EXPECT_EQ(ending_.fire->stopped, 0);
 }

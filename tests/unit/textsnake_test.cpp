@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "platform/random.h"
+#include "util/random.h"
 #include "scenes_b_support.h"
 #include "support/test_archive.h"
 
@@ -31,7 +31,7 @@ bool onSnake(const TextSnake& snake, Cell cell) {
 }
 
 TEST(TextSnakeGame, ResetStartsAStraightSnakeAndKeepsTheScores) {
-  platform::srand(7);
+  util::srand(7);
   TextSnake snake;
   snake.score = 120;
   snake.highScore = 80;
@@ -102,7 +102,7 @@ TEST(TextSnakeGame, AutomaticPlayerTriesRightLeftDownUpThenRandom) {
   // Food straight below, the way down blocked: a random free direction.
   layOut(snake, {{10, 10}, {10, 11}}, Cell{10, 20});
   for (int seed = 0; seed < 20; ++seed) {
-    platform::srand(seed);
+    util::srand(seed);
     const int d = snake.automaticMove();
     EXPECT_TRUE(d == TextSnake::kLeft || d == TextSnake::kRight || d == TextSnake::kUp) << d;
   }
@@ -113,7 +113,7 @@ TEST(TextSnakeGame, AutomaticPlayerTriesRightLeftDownUpThenRandom) {
 }
 
 TEST(TextSnakeGame, EatingScoresAtTheNextStepAndGrowsAtTheTail) {
-  platform::srand(3);
+  util::srand(3);
   TextSnake snake;
   snake.reset(5);
   snake.food = Cell{24, 23};  // right in front of the head
@@ -147,7 +147,7 @@ TEST(TextSnakeGame, ViewerKeysTurnEveryStepButNeverReverse) {
   KeyState keys{};
   TextSnake snake;
   snake.keys = &keys;
-  platform::srand(1);
+  util::srand(1);
   snake.reset(5);  // heading up
 
   keys.down[4] = 1;  // down: a reversal, ignored
@@ -188,7 +188,7 @@ TEST(TextSnakeGame, PressesTurnOnTheNextStepsInOrder) {
   TextSnake snake;
   snake.keys = &keys;
   snake.presses = &presses;
-  platform::srand(1);
+  util::srand(1);
   snake.reset(5);  // heading up from (24, 24)
 
   // Right then down, both released before the next step.
@@ -234,7 +234,7 @@ TEST(TextSnakeGame, BlockedMovesEndTheGameWithANewSnakeOfLengthOne) {
   KeyState keys{};
   TextSnake snake;
   snake.keys = &keys;
-  platform::srand(5);
+  util::srand(5);
   // The viewer steers into the top wall.
   layOut(snake, {{5, 1}, {5, 2}, {5, 3}});
   snake.direction = snake.requestedDirection = TextSnake::kUp;
@@ -256,7 +256,7 @@ TEST(TextSnakeGame, BlockedMovesEndTheGameWithANewSnakeOfLengthOne) {
 }
 
 TEST(TextSnakeGame, AFullFieldEndsTheGameInsteadOfSearchingForeverForFood) {
-  platform::srand(11);
+  util::srand(11);
   TextSnake snake;
   // The snake covers every food cell (1..47 x 1..47), snaking row by row.
   snake.length = 0;
@@ -287,7 +287,7 @@ TEST(TextSnakeGame, AFullFieldEndsTheGameInsteadOfSearchingForeverForFood) {
 }
 
 TEST(TextSnakeGame, GrowthStopsAtTheSegmentStore) {
-  platform::srand(2);
+  util::srand(2);
   TextSnake snake;
   snake.length = TextSnake::kMaxSegments - 2;
   for (int i = 0; i < snake.length; ++i) snake.segments[i] = Cell{48, 48};  // piled up outside the food area
@@ -307,7 +307,7 @@ TEST(TextSnakeGame, StepClockRunsEveryDueStepAtThePlayersRate) {
   TextSnake snake;
   snake.ascii = &engine;
   snake.keys = &keys;
-  platform::srand(9);
+  util::srand(9);
   snake.reset(5);
   snake.food = Cell{24, 2};  // straight up, 22 cells away
 
@@ -350,7 +350,7 @@ class TextSnakeScene : public ::testing::Test {
                      return (x - 40) * (x - 40) + 4 * (y - 25) * (y - 25) < 400 ? 5 : 0;
                    })}}) {
     rig_.attach(snake_, "TextSnake");
-    platform::srand(4);
+    util::srand(4);
     snake_.init();
   }
 

@@ -9,12 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/keystate.h"
+#include "util/keystate.h"
 #include "scenes/textending.h"
-#include "show_core.h"
+#include "show/show_core.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
 #include "util/data/data.h"
+#include "platform/layer_song_player.h"
 #include "util/texture/png_writer.h"
 
 namespace {
@@ -113,6 +114,7 @@ ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
   show.steppedFps = options.fps;
   show.startTick = options.startTick;
   show.spectrumSong = options.song.c_str();
+  show.player = &platform::songPlayer();
   const std::vector<std::string> only = options.only;
   show.wantedSlots = [only](const ScheduleSlot& slot) {
     return only.empty() || std::find(only.begin(), only.end(), slot.name) != only.end();

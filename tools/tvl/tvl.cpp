@@ -25,8 +25,8 @@
 
 #include "capture/output_file.h"
 #include "platform/file_set.h"
-#include "platform/files.h"
-#include "platform/messagebox.h"
+#include "util/os/files.h"
+#include "util/boxes.h"
 #include "util/data/data.h"
 #include "util/printable.h"
 
@@ -67,7 +67,7 @@ std::string shown(const std::string& name) { return printableText(name); }
 
 // The data module's fatal reports as one line: the message without the box's
 // caption, its lines joined.
-class OneLineReports : public platform::BoxPresenter {
+class OneLineReports : public BoxPresenter {
  public:
   void message(const char*, const char* text) override {
     std::string message = text;
@@ -109,7 +109,7 @@ std::string trim(const std::string& text) {
 // A file to read: a regular one, checked without blocking on a FIFO.
 void requireRegularFile(const std::string& path) {
   std::string why;
-  FILE* file = platform::openRegularFile(path.c_str(), &why);
+  FILE* file = os::openRegularFile(path.c_str(), &why);
   if (!file) fail(path, why);
   std::fclose(file);
 }
@@ -148,7 +148,7 @@ std::vector<Load> readList(const std::string& listPath) {
 // ever replaced when it is a regular file.
 void pack(const std::vector<Load>& loads, const std::string& outputName, const fs::path& output) {
   if (loads.empty()) fail(outputName, "nothing to pack");
-  const std::string problem = platform::outputProblem(output.string());
+  const std::string problem = os::outputProblem(output.string());
   if (!problem.empty()) fail(outputName, problem + "; refusing to replace it");
   OutputFile archive;
   if (!archive.create(output.string())) fail(outputName, archive.error());
@@ -311,7 +311,7 @@ int extractCommand(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   static OneLineReports reports;
-  platform::setBoxPresenter(&reports);
+  setBoxPresenter(&reports);
   if (argc < 2) usage(nullptr);
   std::string command = argv[1];
   if (command == "pack") return packCommand(argc, argv);

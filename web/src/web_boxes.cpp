@@ -1,7 +1,8 @@
 // Message boxes in the browser: the page shows them as a message in itself.
 #include <emscripten/emscripten.h>
 
-#include "platform/messagebox.h"
+#include "util/boxes.h"
+#include "web_boxes.h"
 
 namespace {
 
@@ -14,25 +15,15 @@ EM_JS(int, pageQuestion, (const char* title, const char* text), {
 });
 // clang-format on
 
-platform::BoxPresenter* presenter = nullptr;
+class PageBoxes : public BoxPresenter {
+ public:
+  void message(const char* title, const char* text) override { pageMessage(title, text); }
+  bool askOkCancel(const char* title, const char* text) override { return pageQuestion(title, text) != 0; }
+};
 
 }  // namespace
 
-namespace platform {
-
-void showMessageBox(const char* title, const char* text) {
-  if (presenter)
-    presenter->message(title, text);
-  else
-    pageMessage(title, text);
+void showBoxesInThePage() {
+  static PageBoxes boxes;
+  setBoxPresenter(&boxes);
 }
-
-bool askOkCancel(const char* title, const char* text) {
-  return presenter ? presenter->askOkCancel(title, text) : pageQuestion(title, text) != 0;
-}
-
-void setBoxPresenter(BoxPresenter* newPresenter) { presenter = newPresenter; }
-
-bool displayAvailable() { return true; }
-
-}  // namespace platform

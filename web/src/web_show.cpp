@@ -12,15 +12,15 @@
 #include <memory>
 #include <vector>
 
-#include "platform/audio.h"
-#include "show_core.h"
+#include "page_song_player.h"
+#include "platform/decodedsong.h"
+#include "show/show_core.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
 #include "util/data/data.h"
 #include "util/error.h"
-#include "util/music/decodedsong.h"
 #include "util/music/music.h"
-#include "web_keys.h"
+#include "web_boxes.h"
 
 namespace {
 
@@ -97,6 +97,7 @@ extern "C" {
 // Reads the archive the page wrote into the module's file system. A broken
 // archive stops here with the data module's own message.
 EMSCRIPTEN_KEEPALIVE void kw_open_archive(const char* path) {
+  showBoxesInThePage();
   data_mode = DATA_MODE_ARCHIVE;
   data_clear_entries();
   data_read_archive(path);
@@ -126,6 +127,7 @@ EMSCRIPTEN_KEEPALIVE void kw_create(int reduceFlashing, int fps, uint32_t startT
   options.steppedFps = fps;
   options.startTick = startTick;
   options.reduceFlashing = reduceFlashing != 0;
+  options.player = &pageSongPlayer();
   p.show.reset(new Show(options));
   p.show->start();
 }
@@ -140,7 +142,6 @@ EMSCRIPTEN_KEEPALIVE void kw_stop_at(double beat) { page().show->stopAt(beat); }
 EMSCRIPTEN_KEEPALIVE int kw_next_frame_stops() { return page().show->nextFrameStops() ? 1 : 0; }
 
 EMSCRIPTEN_KEEPALIVE void kw_key(int sdlSymbol, int down) {
-  setPageKey(sdlSymbol, down != 0);
   page().show->keyEvent(sdlSymbol, down != 0);
 }
 EMSCRIPTEN_KEEPALIVE int kw_finished() { return page().show->finished() ? 1 : 0; }
@@ -149,7 +150,7 @@ EMSCRIPTEN_KEEPALIVE const unsigned char* kw_picture() { return page().renderer-
 EMSCRIPTEN_KEEPALIVE int kw_presented() { return page().renderer->presented; }
 EMSCRIPTEN_KEEPALIVE double kw_song_end_seconds() {
   const Page& p = page();
-  return p.song.size() / 2 / static_cast<double>(platform::audio::kOutputRate);
+  return p.song.size() / 2 / 44100.0;
 }
 
 }  // extern "C"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/random.h"
+#include "util/random.h"
 #include "util/ascii/asciiengine.h"
 #include "util/error.h"
 
@@ -48,7 +48,7 @@ FireEffect::FireEffect(AsciiEngine* engine_, uint32_t seed)
   for (int level = 7; level <= 15; ++level) ramp[level] = 0x0E;
   for (int level = 16; level <= 24; ++level) ramp[level] = 0x0F;
 
-  platform::srand(seed);
+  util::srand(seed);
 }
 
 FireEffect::~FireEffect() {
@@ -115,9 +115,9 @@ void FireEffect::tick() {
 
   unsigned char* seeds = dst + (h - 1) * w;
   for (int i = 0; i < sparksPerTick; ++i) {
-    for (int k = 0; k < 3; ++k) seeds[platform::rand() * (w - 1) / platform::kRandMax] = 0;
+    for (int k = 0; k < 3; ++k) seeds[util::rand() * (w - 1) / util::kRandMax] = 0;
     if (!stopped) {
-      seeds[platform::rand() * (w - 1) / platform::kRandMax] = 255;
+      seeds[util::rand() * (w - 1) / util::kRandMax] = 255;
     } else {
       seeds[w - 1] = 0;
     }
@@ -155,13 +155,13 @@ void FireEffect::tickShaded(uint32_t now, FireKeys keys) {
 
   for (int i = 0; i < sparksPerTick; ++i) {
     for (int k = 0; k < 3; ++k) {
-      const int row = h / 2 - 6 + platform::rand() % 12;
-      const int column = w / 2 - 6 + platform::rand() % 12;
+      const int row = h / 2 - 6 + util::rand() % 12;
+      const int column = w / 2 - 6 + util::rand() % 12;
       dst[row * w + column] = 0;
     }
     if (!stopped) {
-      const int row = h / 2 - 6 + platform::rand() % 12;
-      const int column = w / 2 - 6 + platform::rand() % 12;
+      const int row = h / 2 - 6 + util::rand() % 12;
+      const int column = w / 2 - 6 + util::rand() % 12;
       dst[row * w + column] = 255;
     } else {
       dst[w * h - 1] = 0;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "platform/random.h"
+#include "util/random.h"
 #include "util/ascii/asciiengine.h"
 
 Classwide<ParticleFountain::Shared> ParticleFountain::shared;
@@ -35,10 +35,10 @@ ParticleFountain::ParticleFountain(AsciiEngine* engine)
     sine[i] = static_cast<int32_t>(std::sin(angle) * 128.0 + 0.5);
   }
   for (int i = 0; i < 256; ++i) permutation[i] = i;
-  platform::srand(0);
+  util::srand(0);
   for (int pass = 0; pass < 128; ++pass) {
     for (int i = 0; i < 256; ++i) {
-      const int j = platform::rand() % 256;
+      const int j = util::rand() % 256;
       const int32_t kept = permutation[i];
       permutation[i] = permutation[j];
       permutation[j] = kept;
@@ -89,7 +89,7 @@ void ParticleFountain::move() {
       --liveCount;
       continue;
     }
-    int32_t level = p.depth / 16 - platform::rand() % 4;
+    int32_t level = p.depth / 16 - util::rand() % 4;
     if (level < 0) level = 0;
     if (level > 15) level = 15;
     points[shared->pointCount++] = Point{sy / kUnitsPerCell, sx / kUnitsPerCell, colourByLevel[level]};

@@ -60,6 +60,17 @@ void GlScreenRenderer::present(const AsciiEngine& engine) {
 }
 
 void GlScreenRenderer::renderTarget(const AsciiEngine& engine) {
+  // Whatever drew before (a loading screen, a scaler, another library)
+  // leaves no state behind that the cells would pick up.
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glDisable(GL_TEXTURE_GEN_S);
+  glDisable(GL_TEXTURE_GEN_T);
+  glDisable(GL_TEXTURE_GEN_R);
+  glDisable(GL_TEXTURE_GEN_Q);
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_TEXTURE_1D);
+  glDisable(GL_TEXTURE_CUBE_MAP);
   target->bind();
 
   glEnable(GL_TEXTURE_2D);

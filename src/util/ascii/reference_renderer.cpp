@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "util/texture/png_loader.h"
+#include "util/image/png_decoder.h"
 
 namespace {
 

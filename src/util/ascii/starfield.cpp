@@ -1,6 +1,6 @@
 #include "util/ascii/starfield.h"
 
-#include "platform/random.h"
+#include "util/random.h"
 #include "util/ascii/asciiengine.h"
 
 Classwide<Starfield::Shared> Starfield::shared;
@@ -8,8 +8,8 @@ Classwide<Starfield::Shared> Starfield::shared;
 Starfield::Starfield(AsciiEngine* engine_) : engine(engine_) {
   for (int i = 0; i < kStars; ++i) {
     x[i] = 0;
-    y[i] = platform::rand() % AsciiEngine::kRows;
-    speed[i] = platform::rand() % 6 + 1;
+    y[i] = util::rand() % AsciiEngine::kRows;
+    speed[i] = util::rand() % 6 + 1;
   }
 }
 
@@ -18,8 +18,8 @@ void Starfield::step() {
     x[i] += speed[i];
     if (x[i] < 0 || x[i] >= AsciiEngine::kColumns) {
       x[i] = 0;
-      y[i] = platform::rand() % AsciiEngine::kRows;
-      speed[i] = platform::rand() % 6 + 1;
+      y[i] = util::rand() % AsciiEngine::kRows;
+      speed[i] = util::rand() % 6 + 1;
     }
   }
 }

@@ -11,13 +11,12 @@
 #include <memory>
 #include <new>
 
-#include "platform/files.h"
-#include "platform/systime.h"
+#include "util/os/files.h"
+#include "util/os/systime.h"
 #include "util/data/archive_search.h"
 #include "util/data/coder.h"
 #include "util/error.h"
 #include "util/printable.h"
-#include "util/texture/texture.h"
 
 int data_mode = DATA_MODE_DISK;
 std::vector<std::unique_ptr<DataEntry>> data_entries;
@@ -49,7 +48,7 @@ void removeStillLinked() {
 void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logLine(const char* format, ...) {
   if (!data_log_output) return;
-  platform::UtcTime t = platform::utcNow();
+  os::UtcTime t = os::utcNow();
   std::fprintf(data_log_output, "%04d-%02d-%02d %2d:%02d:%02d:%03d ", t.year, t.month, t.day,
                t.hour, t.minute, t.second, t.millisecond);
   va_list args;
@@ -244,7 +243,7 @@ void data_read_archive(const char* path) {
   ArchiveRead held;
   // Only a regular file: a FIFO would block here for good, a directory or
   // device has no length to trust.
-  held.file = platform::openRegularFile(path);
+  held.file = os::openRegularFile(path);
   if (!held.file) ErrorBox("Failed to open data file %s for reading.\n", path);
   long length = fileLength(held.file, path, [&held] { held.release(); });
   if (length <= 0) {
@@ -406,7 +405,7 @@ FILE* data_open_file(const char* name) {
   }
 
   // Regular files only: a FIFO would block, a directory has no contents.
-  FILE* file = platform::openRegularFile(name);
+  FILE* file = os::openRegularFile(name);
   if (!file || data_mode != DATA_MODE_PACK || skipDuplicate(name)) return file;
   long length = fileLength(file, name);
   if (length < 0) ErrorBox("Negative file length: %i", int(length));
@@ -432,7 +431,7 @@ char* data_load_file(const char* name, int* size, bool terminate) {
     return buffer;
   }
 
-  FILE* file = platform::openRegularFile(name);
+  FILE* file = os::openRegularFile(name);
   if (!file) return nullptr;
   long length = fileLength(file, name);
   if (length < 0) ErrorBox("Negative file length: %i", int(length));
@@ -472,10 +471,3 @@ void data_write_archive_as(const char* name, const char* target) { writeArchive(
 void data_remove_temp_files() { removeStillLinked(); }
 
 void data_clear_entries() { data_entries.clear(); }
-
-// The loading texture is the first thing read from the archive at start-up.
-void data_load_loading_texture() {
-  tex_loading = new (std::nothrow) Texture();
-  if (!tex_loading) ErrorBox("Failed assert tex_loading");
-  texture_load_loading_logo(tex_loading);
-}

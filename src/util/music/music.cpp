@@ -6,13 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/audio.h"
 #include "util/data/data.h"
 #include "util/error.h"
 #include "util/music/midi.h"
+#include "util/music/song_player.h"
 #include "util/music/syncconfig.h"
-
-namespace audio = platform::audio;
 
 namespace {
 
@@ -27,10 +25,17 @@ void reportCause(const char* what, const char* cause) {
 
 const char* const music_file = "data/common/music/chipcore5.mp3";
 
-Music::Music() : Music(music_file) {}
+namespace {
+// A manual song's PCM, as the player's streams: 44100 Hz, 4 bytes a frame.
+constexpr uint32_t kManualRate = 44100;
+constexpr uint32_t kManualBytesPerFrame = 4;
+}  // namespace
 
-Music::Music(const char* fileName) {
+Music::Music(SongPlayer& player) : Music(music_file, player) {}
+
+Music::Music(const char* fileName, SongPlayer& player) {
   resetFields();
+  player_ = &player;
 
   // The last four characters, lower-cased, pick the loader.
   char ext[5] = {0};
@@ -48,21 +53,28 @@ Music::Music(const char* fileName) {
   }
 }
 
+Music::Music(Unloaded, SongPlayer& player) {
+  resetFields();
+  player_ = &player;
+}
+
 Music::Music(Manual) {
   resetFields();
-  stream = audio::createManualStream();
-  lengthBytes = audio::length(stream);
+  lengthBytes = SongPlayer::kNoLength;
 }
 
 Music::~Music() {
-  if (stream != 0) audio::freeStream(stream);
+  if (player_ && stream != 0) player_->freeStream(stream);
   std::free(streamBytes_);
   delete midi;
 }
 
 void Music::resetFields() {
   midi = nullptr;
+  player_ = nullptr;
   streamBytes_ = nullptr;
+  manualBytes_ = 0;
+  for (float& bin : manualSpectrum_) bin = 0.0f;
   bpm = 200.0f;
   beatOffset = 0.0f;
   for (int i = 0; i < 10; ++i) {
@@ -77,9 +89,10 @@ void Music::resetFields() {
 }
 
 void Music::loadStream(const char* name) {
-  if ((audio::version() >> 16) != 0x0204) ErrorBox("An incorrect version of BASS was loaded");
-  if (!audio::init(-1, 44100)) {
-    reportCause("Can't initialize device", audio::failureReason());
+  if (!player_) ErrorBox("A manual song cannot load %s", name);
+  if ((player_->version() >> 16) != SongPlayer::kContract) ErrorBox("An incorrect version of BASS was loaded");
+  if (!player_->openDevice()) {
+    reportCause("Can't initialize device", player_->failureReason());
     ErrorBox("Can't initialize device");
   }
 
@@ -88,14 +101,14 @@ void Music::loadStream(const char* name) {
   char* data = data_load_file(name, &size, false);
   if (!data) ErrorBox("Failed to read music data from %s!", name);
 
-  stream = audio::createStream(data, 0, static_cast<uint64_t>(size), audio::kFlagLoop | audio::kFlagPrescan);
+  stream = player_->createStream(data, static_cast<uint64_t>(size));
   if (stream != 0) {
     streamBytes_ = data;
-    lengthBytes = audio::length(stream);
-    if (lengthBytes != audio::kLengthError)
-      lengthSeconds = static_cast<int32_t>(audio::bytesToSeconds(stream, lengthBytes));
+    lengthBytes = player_->lengthBytes(stream);
+    if (lengthBytes != SongPlayer::kNoLength)
+      lengthSeconds = static_cast<int32_t>(player_->bytesToSeconds(stream, lengthBytes));
   } else {
-    streamFailure_ = audio::failureReason();
+    streamFailure_ = player_->failureReason();
     free(data);  // nothing plays from it; play() reports the failure
   }
 }
@@ -107,11 +120,11 @@ void Music::play() {
   }
   beatStep = 0.0f;
   posStep = 0;
+  if (!player_) return;  // a manual song moves only when it is told to
   // Once through, then the stream stops.
-  audio::flags(stream, 0, audio::kFlagLoop);
-  const bool started = audio::play(stream, false);
-  if (audio::isActive(stream) != audio::kPlaying) {
-    const std::string cause = stream == 0 ? streamFailure_ : started ? "the stream ended at once" : audio::failureReason();
+  const bool started = player_->play(stream);
+  if (!player_->isPlaying(stream)) {
+    const std::string cause = stream == 0 ? streamFailure_ : started ? "the stream ended at once" : player_->failureReason();
     reportCause("Failed to start the music", cause.c_str());
     ErrorBox("Failed to start the music!");
   }
@@ -125,7 +138,7 @@ void Music::update() {
     posWindow[i] = posWindow[i + 1];
   }
   beatWindow[9] = beatTime();
-  posWindow[9] = static_cast<int32_t>(static_cast<uint32_t>(audio::position(stream)));
+  posWindow[9] = static_cast<int32_t>(static_cast<uint32_t>(positionBytes()));
 
   float sum = 0.0f;
   float previous = droppedBeat;
@@ -140,21 +153,40 @@ void Music::update() {
   posStep = advance / 10;
 }
 
+uint64_t Music::positionBytes() const { return player_ ? player_->position(stream) : manualBytes_; }
+
+double Music::secondsOf(uint64_t bytes) const {
+  if (player_) return player_->bytesToSeconds(stream, bytes);
+  return static_cast<double>(bytes) / (kManualRate * kManualBytesPerFrame);
+}
+
 float Music::beatTime() const {
-  const uint64_t position = audio::position(stream);
-  return static_cast<float>(audio::bytesToSeconds(stream, position) * (1.0 / 60) * bpm +
-                            beatOffset);
+  return static_cast<float>(secondsOf(positionBytes()) * (1.0 / 60) * bpm + beatOffset);
 }
 
 void Music::fillSpectrum(float* out) {
   if (!out) ErrorBox("Invalid buffer");
-  if (audio::getData(stream, out, audio::kDataFft1024) < 0)
-    memset(out, 0, audio::kSpectrumBins * sizeof(float));
+  if (!player_) {
+    std::memcpy(out, manualSpectrum_, sizeof manualSpectrum_);
+  } else if (!player_->spectrum(stream, out)) {
+    std::memset(out, 0, kSpectrumBins * sizeof(float));
+  }
+}
+
+void Music::setVolume(float volume) {
+  if (player_) player_->setVolume(stream, volume);
+}
+
+double Music::exactLengthSeconds() const {
+  if (!player_ || stream == 0 || lengthBytes == SongPlayer::kNoLength) return -1.0;
+  return player_->bytesToSeconds(stream, lengthBytes);
 }
 
 void Music::setManualPosition(double seconds) {
-  const long long frames = std::llround((seconds > 0.0 ? seconds : 0.0) * audio::kOutputRate);
-  audio::setManualPosition(stream, static_cast<uint64_t>(frames) * audio::kBytesPerFrame);
+  const long long frames = std::llround((seconds > 0.0 ? seconds : 0.0) * kManualRate);
+  manualBytes_ = static_cast<uint64_t>(frames) * kManualBytesPerFrame;
 }
 
-void Music::setManualSpectrum(const float* magnitudes512) { audio::setManualSpectrum(stream, magnitudes512); }
+void Music::setManualSpectrum(const float* magnitudes512) {
+  if (magnitudes512) std::memcpy(manualSpectrum_, magnitudes512, sizeof manualSpectrum_);
+}

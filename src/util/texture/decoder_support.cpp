@@ -10,24 +10,10 @@
 
 void invalidTextureBoxAt(const char* file, int line) {
   const LocationCaption caption = formatLocationCaption("ERROR at", file, line);
-  platform::showMessageBox(caption.text, "Invalid texture information");
+  showMessageBox(caption.text, "Invalid texture information");
 }
 
-void decoderErrorBox(const char* text) { platform::showMessageBox("ERROR", text); }
-
-bool imageSizeAllowed(int64_t width, int64_t height) {
-  return width > 0 && height > 0 && width <= kMaxImagePixels && height <= kMaxImagePixels &&
-         width * height <= kMaxImagePixels;
-}
-
-int64_t bytesLeft(FILE* file) {
-  long here = std::ftell(file);
-  if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
-  long end = std::ftell(file);
-  if (std::fseek(file, here, SEEK_SET) != 0 || end < 0) return -1;
-  // A position past the end (a seek beyond it succeeds) has nothing left.
-  return end > here ? end - here : 0;
-}
+void decoderErrorBox(const char* text) { showMessageBox("ERROR", text); }
 
 Picture::~Picture() { std::free(pixels); }
 

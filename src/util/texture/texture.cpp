@@ -128,7 +128,7 @@ bool Texture::load(const char* fileName, GLenum minFilterIn, GLenum magFilterIn,
     const size_t length = std::strlen(fileName);
     const std::string shown(fileName + (length < 4 ? 0 : length - 4));
     const std::string text = "Sorry, image format " + shown + " is not yet supported.\nTry .tga or .png.";
-    platform::showMessageBox("Unsupported image format!", text.c_str());
+    showMessageBox("Unsupported image format!", text.c_str());
     decoded = false;
   }
   if (!decoded) ErrorBox("Failed to load image %s!", fileName);
@@ -257,4 +257,11 @@ void Texture::drawFullscreen() {
 void texture_load_loading_logo(Texture* texture) {
   static const char* const kLogo = "data/common/images/tavorlin_logo_transp.png";
   if (!texture->load(kLogo, GL_LINEAR, GL_LINEAR, true)) ErrorBox("Failed to load texture %s", kLogo);
+}
+
+// The loading texture is the first thing read from the archive at start-up.
+void data_load_loading_texture() {
+  tex_loading = new (std::nothrow) Texture();
+  if (!tex_loading) ErrorBox("Failed assert tex_loading");
+  texture_load_loading_logo(tex_loading);
 }

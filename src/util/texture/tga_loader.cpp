@@ -115,7 +115,7 @@ bool load_tga(const char* fileName, Texture* texture) {
   const bool compressed = std::memcmp(header, kCompressedHeader, sizeof header) == 0;
   if (!compressed && std::memcmp(header, kUncompressedHeader, sizeof header) != 0) {
     std::fclose(file);
-    platform::showMessageBox("Invalid Image", "TGA file be type 2 or type 10 ");
+    showMessageBox("Invalid Image", "TGA file be type 2 or type 10 ");
     return false;
   }
 

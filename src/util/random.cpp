@@ -1,8 +1,8 @@
-#include "platform/random.h"
+#include "util/random.h"
 
 #include <cstdint>
 
-namespace platform {
+namespace util {
 namespace {
 uint32_t state = kFirstSeed;
 }
@@ -14,4 +14,4 @@ int rand() {
 
 void srand(unsigned int seed) { state = seed; }
 
-}  // namespace platform
+}  // namespace util

@@ -1,45 +1,45 @@
-#include "platform/keystate.h"
-
-#include <SDL/SDL.h>
+#include "util/keystate.h"
 
 #include <cstring>
 
+#include "util/keysyms.h"
+
 int keyStateBytes(int symbol, int bytes[2]) {
-  if (symbol >= SDLK_1 && symbol <= SDLK_9) {
+  if (symbol >= keysym::kDigit1 && symbol <= keysym::kDigit9) {
     // Digit keys set both of their copies.
-    bytes[0] = 5 + (symbol - SDLK_1);
-    bytes[1] = 33 + (symbol - SDLK_1);
+    bytes[0] = 5 + (symbol - keysym::kDigit1);
+    bytes[1] = 33 + (symbol - keysym::kDigit1);
     return 2;
   }
-  if (symbol >= SDLK_F1 && symbol <= SDLK_F12) {
-    bytes[0] = 15 + (symbol - SDLK_F1);
+  if (symbol >= keysym::kF1 && symbol <= keysym::kF12) {
+    bytes[0] = 15 + (symbol - keysym::kF1);
     return 1;
   }
-  if (symbol >= SDLK_a && symbol <= SDLK_z) {
-    bytes[0] = 43 + (symbol - SDLK_a);
+  if (symbol >= keysym::kLetterA && symbol <= keysym::kLetterZ) {
+    bytes[0] = 43 + (symbol - keysym::kLetterA);
     return 1;
   }
   switch (symbol) {
-    case SDLK_RALT:
-    case SDLK_LALT:
+    case keysym::kRightAlt:
+    case keysym::kLeftAlt:
       bytes[0] = 0;
       bytes[1] = 27;
       return 2;
-    case SDLK_LEFT: bytes[0] = 1; return 1;
-    case SDLK_RIGHT: bytes[0] = 2; return 1;
-    case SDLK_UP: bytes[0] = 3; return 1;
-    case SDLK_DOWN: bytes[0] = 4; return 1;
-    case SDLK_RCTRL:
-    case SDLK_LCTRL: bytes[0] = 28; return 1;
-    case SDLK_RSHIFT:
-    case SDLK_LSHIFT: bytes[0] = 29; return 1;
-    case SDLK_TAB: bytes[0] = 30; return 1;
-    case SDLK_SPACE: bytes[0] = 31; return 1;
-    case SDLK_RETURN: bytes[0] = 32; return 1;
-    case SDLK_0: bytes[0] = 42; return 1;
-    case SDLK_KP_PLUS: bytes[0] = 69; return 1;
-    case SDLK_KP_MINUS: bytes[0] = 70; return 1;
-    case SDLK_PRINT: bytes[0] = 71; return 1;
+    case keysym::kLeft: bytes[0] = 1; return 1;
+    case keysym::kRight: bytes[0] = 2; return 1;
+    case keysym::kUp: bytes[0] = 3; return 1;
+    case keysym::kDown: bytes[0] = 4; return 1;
+    case keysym::kRightCtrl:
+    case keysym::kLeftCtrl: bytes[0] = 28; return 1;
+    case keysym::kRightShift:
+    case keysym::kLeftShift: bytes[0] = 29; return 1;
+    case keysym::kTab: bytes[0] = 30; return 1;
+    case keysym::kSpace: bytes[0] = 31; return 1;
+    case keysym::kReturn: bytes[0] = 32; return 1;
+    case keysym::kDigit0: bytes[0] = 42; return 1;
+    case keysym::kKeypadPlus: bytes[0] = 69; return 1;
+    case keysym::kKeypadMinus: bytes[0] = 70; return 1;
+    case keysym::kPrint: bytes[0] = 71; return 1;
     default: return 0;
   }
 }

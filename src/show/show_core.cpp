@@ -1,18 +1,17 @@
-#include "show_core.h"
-
-#include <SDL/SDL_keysym.h>
+#include "show/show_core.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/audio.h"
-#include "platform/random.h"
-#include "platform/ticks.h"
-#include "steppedclock.h"
+#include "show/show_clock.h"
+#include "show/steppedclock.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/flash_limiter.h"
 #include "util/error.h"
+#include "util/keysyms.h"
 #include "util/music/music.h"
+#include "util/music/song_player.h"
+#include "util/random.h"
 #include "util/timing/classwide.h"
 
 namespace {
@@ -22,8 +21,8 @@ namespace {
 // for good, without a word. Such a song is refused before it plays. (A
 // stream that failed to load is left to play(), which reports it.)
 void requireSongReachesLastScene(const Music& music) {
-  if (music.stream == 0 || music.lengthBytes == platform::audio::kLengthError) return;
-  const double seconds = platform::audio::bytesToSeconds(music.stream, music.lengthBytes);
+  const double seconds = music.exactLengthSeconds();
+  if (seconds < 0.0) return;
   const double endBeat = seconds * (1.0 / 60) * music.bpm + music.beatOffset;
   const ScheduleSlot& last = kShowSchedule[kScheduleLength - 1];
   if (endBeat >= last.startTime) return;
@@ -35,39 +34,45 @@ void requireSongReachesLastScene(const Music& music) {
 
 }  // namespace
 
-Show::Show(const ShowOptions& options) : aspect_(options.aspect), scriptedKeys_(options.scriptedKeys) {
-  // The stepped clock is the tick source before any scene reads the ticks.
-  if (options.steppedFps > 0) steppedClock_.reset(new SteppedClock(options.startTick));
+Show::Show(const ShowOptions& options)
+    : aspect_(options.aspect), stepped_(options.steppedFps > 0), scriptedKeys_(options.scriptedKeys) {
+  if (stepped_) {
+    const char* song = options.spectrumSong ? options.spectrumSong : music_file;
+    std::unique_ptr<SongAnalysis> analysis;
+    if (*song != '\0' && options.player) analysis = options.player->analyse(song);
+    hasSpectrumSong_ = analysis != nullptr;
+    clock_.reset(new SteppedShowClock(options.steppedFps, options.startTick, std::move(analysis)));
+  } else {
+    if (!options.player) ErrorBox("A live show needs a sound system to play its song");
+    clock_.reset(new LiveClock());
+  }
   // A show starts from the first frame's class-wide clocks and modes,
   // whatever ran before in this process.
   resetClasswideState();
   // The scenes draw on the random sequence while they are built, before
   // start() seeds it: from where a new process has it.
-  platform::srand(platform::kFirstSeed);
+  util::srand(util::kFirstSeed);
   ascii_.reset(new AsciiEngine(nullptr));
   if (options.reduceFlashing) flashLimiter_ = FlashLimiter::forShow(nullptr);
-  if (steppedClock_) {
+  if (stepped_) {
     music_.reset(new Music(Music::Manual{}));
-    const char* song = options.spectrumSong ? options.spectrumSong : music_file;
-    if (*song != '\0') steppedClock_->loadSong(song);
-    frameSteps_.reset(new FrameSteps(options.steppedFps));
     std::vector<double> beats = options.stopBeats;
     std::sort(beats.begin(), beats.end());
     beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
     for (double beat : beats) stopAt(beat);
   } else {
-    music_.reset(new Music());
+    music_.reset(new Music(*options.player));
   }
-  scenes_ = buildScheduledScenes(SceneResources{music_.get(), options.fbo, ascii_.get(), aspect_},
-                                 options.wantedSlots);
+  SceneResources resources{music_.get(), ascii_.get(), aspect_, [this] { return clock_->ticks(); }};
+  scenes_ = buildScheduledScenes(resources, options.wantedSlots);
 }
 
 Show::~Show() = default;
 
 void Show::start() {
-  platform::srand(platform::getTickCount());
-  if (steppedClock_) return;  // no sound: the clock steps with the frames
-  platform::audio::setAttribute(music_->stream, platform::audio::kAttribVolume, 1.0f);
+  util::srand(clock_->ticks());
+  if (stepped_) return;  // no sound: the clock steps with the frames
+  music_->setVolume(1.0f);
   // Hidden hook for long runs (bench/soak.sh): start the beat clock at a
   // later beat, so the show opens in a later scene.
   if (const char* beat = std::getenv("KESTRUNE_START_BEAT")) music_->beatOffset = std::strtof(beat, nullptr);
@@ -79,40 +84,29 @@ void Show::start() {
 }
 
 void Show::stopAt(double beat) {
-  if (!frameSteps_) return;
-  frameSteps_->choose(secondsOfBeat(*music_, beat));
+  if (!stepped_) return;
+  clock_->stopAt(secondsOfBeat(*music_, beat));
   stopBeats_.push_back(beat);
 }
 
-bool Show::nextFrameStops() const {
-  if (!frameSteps_) return false;
-  FrameSteps ahead = *frameSteps_;
-  bool stops = false;
-  ahead.next(&stops);
-  return stops;
-}
+bool Show::nextFrameStops() const { return clock_->nextFrameStops(); }
 
-bool Show::hasSpectrumSong() const { return steppedClock_ && steppedClock_->hasSong(); }
+bool Show::hasSpectrumSong() const { return hasSpectrumSong_; }
 
 ShownFrame Show::readTime(const double* seconds) {
   ShownFrame frame;
-  if (frameSteps_) {
-    lastSeconds_ = seconds ? std::max(*seconds, lastSeconds_) : frameSteps_->next(&frame.stopped);
-    steppedClock_->setTime(*music_, lastSeconds_);
-    if (frame.stopped && !stopBeats_.empty()) {
-      frame.stopBeat = stopBeats_.front();
-      stopBeats_.erase(stopBeats_.begin());
-    }
+  frame.time = seconds ? clock_->frameAt(*music_, *seconds) : clock_->nextFrame(*music_, &frame.stopped);
+  if (frame.stopped && !stopBeats_.empty()) {
+    frame.stopBeat = stopBeats_.front();
+    stopBeats_.erase(stopBeats_.begin());
   }
-  music_->update();
-  frame.time = readFrameTime(*music_);
   return frame;
 }
 
 ShownFrame Show::advance(const FrameOutput& output) { return draw(readTime(nullptr), output); }
 
 ShownFrame Show::advanceAt(double seconds, const FrameOutput& output) {
-  return draw(readTime(frameSteps_ ? &seconds : nullptr), output);
+  return draw(readTime(&seconds), output);
 }
 
 ShownFrame Show::draw(const ShownFrame& frame, const FrameOutput& output) {
@@ -123,15 +117,14 @@ ShownFrame Show::draw(const ShownFrame& frame, const FrameOutput& output) {
     flashLimiter_->beginFrame(frame.time.ticks);
     ascii_->renderer = flashLimiter_.get();
   }
-  drawScheduledScenes(scenes_, frame.time, &keys_, &keyPresses_, output.width, output.height,
-                      output.renderer != nullptr && output.sceneGlState);
+  drawScheduledScenes(scenes_, frame.time, &keys_, &keyPresses_);
   ascii_->renderer = nullptr;
   keyFrameDrawn(keys_, keyTaps_);
   return frame;
 }
 
 void Show::keyEvent(int sdlSymbol, bool down) {
-  if (sdlSymbol == SDLK_ESCAPE) {
+  if (sdlSymbol == keysym::kEscape) {
     finished_ = true;
     return;
   }

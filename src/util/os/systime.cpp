@@ -1,8 +1,8 @@
-#include "platform/systime.h"
+#include "util/os/systime.h"
 
 #include <time.h>
 
-namespace platform {
+namespace os {
 
 UtcTime utcNow() {
   timespec now{};
@@ -13,4 +13,4 @@ UtcTime utcNow() {
                  parts.tm_min, parts.tm_sec, static_cast<int>(now.tv_nsec / 1000000)};
 }
 
-}  // namespace platform
+}  // namespace os

@@ -1,4 +1,4 @@
-#include "util/music/decodedsong.h"
+#include "platform/decodedsong.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace os {
 
 // Opens `path` for binary reading when it is a regular file (a symbolic link
 // to one counts). A FIFO, device, socket or directory is refused without
@@ -37,4 +37,4 @@ std::vector<std::string> leftoversOfGoneProcesses(const std::string& directory, 
 void removeAtExit(const std::string& path);
 void forgetRemoveAtExit(const std::string& path);
 
-}  // namespace platform
+}  // namespace os

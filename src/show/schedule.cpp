@@ -1,4 +1,4 @@
-#include "schedule.h"
+#include "show/schedule.h"
 
 #include <cstring>
 
@@ -32,9 +32,9 @@ void placeInSlot(Scene& scene, const ScheduleSlot& slot, const SceneResources& r
   scene.startTime = slot.startTime;
   scene.endTime = slot.endTime;
   scene.music = resources.music;
-  scene.fbo = resources.fbo;
   scene.ascii = resources.ascii;
   scene.aspect = resources.aspect;
+  scene.initTicks = resources.ticks ? resources.ticks() : 0;
 }
 
 std::unique_ptr<Scene> buildScene(const ScheduleSlot& slot, const SceneResources& resources) {
@@ -67,17 +67,12 @@ SceneList buildScheduledScenes(const SceneResources& resources, const std::funct
   return scenes;
 }
 
-void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, KeyPresses* presses,
-                         int width, int height, bool withGlState) {
+void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, KeyPresses* presses) {
   for (const std::unique_ptr<Scene>& scene : scenes) {
     const float t = time.beat;
     if (scene->startTime <= t && t <= scene->endTime) {
       scene->keys = keys;
       scene->presses = presses;
-      if (withGlState) {
-        scene->applyRenderDefaults();
-        scene->resize(width, height);
-      }
       scene->draw(time);
     }
   }

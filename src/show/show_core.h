@@ -5,17 +5,16 @@
 #include <memory>
 #include <vector>
 
-#include "platform/keystate.h"
 #include "scenes/frame_time.h"
-#include "schedule.h"
+#include "show/schedule.h"
+#include "util/keystate.h"
 
 class AsciiEngine;
 class FlashLimiter;
-class FrameSteps;
-class Fbo;
 class Music;
 class ScreenRenderer;
-class SteppedClock;
+class ShowClock;
+class SongPlayer;
 
 // How a Show keeps time and what it is made of.
 struct ShowOptions {
@@ -30,6 +29,9 @@ struct ShowOptions {
   // Stepped clock only: the archive file decoded for the closing
   // analyser's spectrum; null: the show's own song, empty: silence.
   const char* spectrumSong = nullptr;
+  // The sound system: plays the song (live clock; required) and decodes
+  // the spectrum song (stepped clock; without one the spectrum is silence).
+  SongPlayer* player = nullptr;
   // Stepped clock only: beats to stop at exactly (see stopAt()).
   std::vector<double> stopBeats;
   // The schedule slots to build; all when empty.
@@ -37,9 +39,6 @@ struct ShowOptions {
   // Keys pressed by a script instead of a person: called every frame with
   // the frame's time, before the scenes draw.
   std::function<void(const FrameTime&, KeyState&)> scriptedKeys;
-  // Lent to the scenes for their whole life (the window's off-screen
-  // buffer); none when there is no GL.
-  Fbo* fbo = nullptr;
   // Every output gets the screens through the flash limiter: at most three
   // general and three red flashes a second on any third of the screen.
   bool reduceFlashing = false;
@@ -52,10 +51,6 @@ struct FrameOutput {
   // Null: the frame advances the show (the scenes' simulation, clocks and
   // keys) without making a picture.
   ScreenRenderer* renderer = nullptr;
-  // GL renderers: each scene's GL render defaults and viewport over
-  // width x height pixels are applied before it draws.
-  bool sceneGlState = false;
-  int width = 0, height = 0;
 };
 
 // What a frame was.
@@ -71,9 +66,9 @@ struct ShownFrame {
 // preview, terminal) makes one, calls start() once and then advance() per
 // frame into its own renderer; none needs GL but a GL renderer.
 //
-// One at a time per process: the class-wide state of the effects, the
-// random sequence and (stepped) the tick source are process-wide, and a
-// Show puts them back to the first frame's when it is made.
+// One at a time per process: the class-wide state of the effects and the
+// random sequence are process-wide, and a Show puts them back to the first
+// frame's when it is made.
 class Show {
  public:
   // Reads the archive (it must be open); a missing file is fatal as for any
@@ -123,7 +118,7 @@ class Show {
   const Music& music() const { return *music_; }
   const AsciiEngine& screen() const { return *ascii_; }
   const SceneList& scenes() const { return scenes_; }
-  bool stepped() const { return steppedClock_ != nullptr; }
+  bool stepped() const { return stepped_; }
   // Stepped clock: whether the song for the analyser was found and decoded.
   bool hasSpectrumSong() const;
 
@@ -132,18 +127,17 @@ class Show {
   ShownFrame draw(const ShownFrame& frame, const FrameOutput& output);
 
   float aspect_;
-  // Made first and freed last: while it lives it is the process's tick source.
-  std::unique_ptr<SteppedClock> steppedClock_;
+  bool stepped_;
+  bool hasSpectrumSong_ = false;
+  std::unique_ptr<ShowClock> clock_;
   std::unique_ptr<Music> music_;
   std::unique_ptr<AsciiEngine> ascii_;
   std::unique_ptr<FlashLimiter> flashLimiter_;  // null: screens go out as drawn
-  std::unique_ptr<FrameSteps> frameSteps_;
   std::vector<double> stopBeats_;  // asked for and not reached yet
   std::function<void(const FrameTime&, KeyState&)> scriptedKeys_;
   KeyState keys_{};
   KeyTaps keyTaps_{};
   KeyPresses keyPresses_{};
   bool finished_ = false;
-  double lastSeconds_ = 0.0;  // of the latest stepped frame
   SceneList scenes_;  // last: freed first, before what they borrow
 };

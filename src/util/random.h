@@ -1,6 +1,6 @@
 #pragma once
 
-namespace platform {
+namespace util {
 
 // The program's one pseudo-random sequence, 0..32767 like the classic C
 // runtime: every effect's index arithmetic assumes that range, which glibc's
@@ -12,4 +12,4 @@ void srand(unsigned int seed);
 // The seed the sequence starts from in a new process.
 constexpr unsigned int kFirstSeed = 1;
 
-}  // namespace platform
+}  // namespace util

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace platform {
+namespace os {
 
 struct UtcTime {
   int year, month, day, hour, minute, second, millisecond;
@@ -8,4 +8,4 @@ struct UtcTime {
 
 UtcTime utcNow();
 
-}  // namespace platform
+}  // namespace os

@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "util/os/files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-namespace platform {
+namespace os {
 
 namespace {
 
@@ -122,4 +122,4 @@ std::string outputProblem(const std::string& path, std::string* target) {
   return "";
 }
 
-}  // namespace platform
+}  // namespace os

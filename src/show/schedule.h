@@ -7,7 +7,6 @@
 #include "scenes/scene.h"
 
 class Music;
-class Fbo;
 class AsciiEngine;
 struct KeyState;
 struct KeyPresses;
@@ -31,12 +30,15 @@ const ScheduleSlot& scheduleSlot(const char* name);
 // What the scenes borrow from their owner for their whole life.
 struct SceneResources {
   Music* music = nullptr;
-  Fbo* fbo = nullptr;  // none when drawing headless
   AsciiEngine* ascii = nullptr;
   float aspect = 16.0f / 9.0f;
+  // The show clock's tick count, read as each scene is built (its init
+  // seeds from it); none: 0.
+  std::function<uint32_t()> ticks;
 };
 
-// Hands a scene its slot and what it borrows; init() is left to the caller.
+// Hands a scene its slot, what it borrows and the tick count now; init() is
+// left to the caller.
 void placeInSlot(Scene& scene, const ScheduleSlot& slot, const SceneResources& resources);
 
 // The scene of one slot, placed and initialised.
@@ -80,7 +82,5 @@ SceneList buildScheduledScenes(const SceneResources& resources,
                                const std::function<void(const ScheduleSlot&)>& built = nullptr);
 
 // Runs every scene whose slot holds the frame's beat, in schedule order,
-// each with the same time. `withGlState` applies each scene's render
-// defaults and viewport first; headless callers pass false.
-void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, KeyPresses* presses,
-                         int width, int height, bool withGlState);
+// each with the same time and keys.
+void drawScheduledScenes(const SceneList& scenes, const FrameTime& time, KeyState* keys, KeyPresses* presses);
