@@ -52,11 +52,13 @@ def main():
             browser.press(Keys.RETURN)
             time.sleep(seconds)
             stats = browser.js('return kestrune.stats()')
+            info = browser.js('return kestrune.audioInfo()')
             problems = browser.console_problems()
     finally:
         browser.close()
 
     frames = stats['frames']
+    print('audio output: %r' % info)
     print('click to first frame: %.0f ms' % (stats['firstFrameAt'] - stats['startedAt']))
     # Windows of 10 s from the first frame; the last, partial one is left out.
     t0 = frames[0][0]

@@ -306,6 +306,10 @@
       return b;
     },
     picturePng: () => target.toDataURL('image/png'),
+    // The output's latencies and how far the heard position stands behind
+    // what was handed over, in seconds.
+    audioInfo: () => audio && clock ? { outputLatency: audio.outputLatency, baseLatency: audio.baseLatency,
+      behind: clock.handed() - clock.heardAt(performance.now()), sampleRate: audio.sampleRate } : null,
   };
 
   load().catch((e) => showMessage('Error', String(e && e.message || e)));
