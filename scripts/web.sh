@@ -28,9 +28,15 @@ done
 
 bash "$root/scripts/install-deps.sh" web
 archive=${KESTRUNE_DATA_TVL:-$build/data.tvl}
-if [ ! -f "$archive" ]; then
-  cmake -S "$root" -B "$build" >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target content
+if [ ! -f "$archive" ] && [ -z "${KESTRUNE_DATA_TVL:-}" ]; then
+  # A tree configured to take its archive from elsewhere names it.
+  cached=$(sed -n 's/^KESTRUNE_DATA_TVL:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+  if [ -n "$cached" ] && [ -f "$cached" ]; then
+    archive=$cached
+  else
+    cmake -S "$root" -B "$build" -DKESTRUNE_CONTENT=ON >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target content
+  fi
 fi
 
 # Debian's emscripten runs its optimiser on node with Debian's node-acorn,
