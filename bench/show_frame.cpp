@@ -86,7 +86,8 @@ int main() {
   // Built as the Demo builds the show, on a stepped clock instead of sound.
   constexpr uint32_t kStartTick = 100000;
   Fbo* fbo = new Fbo(512, 512);
-  AsciiEngine* ascii = new AsciiEngine(new GlScreenRenderer());
+  GlScreenRenderer* screen = new GlScreenRenderer();
+  AsciiEngine* ascii = new AsciiEngine(screen);
   Music music{Music::Manual{}};
   const std::unique_ptr<SongAnalysis> song = platform::songPlayer().analyse(music_file);
   const float aspect = 16.0f / 9.0f;
@@ -118,7 +119,7 @@ int main() {
 
   // The show's first seconds, paced by the wall clock from a cold start.
   std::printf("%dx%d, %s cell pass\n", width, height,
-              static_cast<GlScreenRenderer*>(ascii->renderer)->cellPass == GlScreenRenderer::CellPass::Shader
+              screen->cellPass == GlScreenRenderer::CellPass::Shader
                   ? "shader"
                   : "quad");
   std::printf("\ncold start, frames of the first 3 s (ms):");
@@ -140,7 +141,7 @@ int main() {
   // picture over the letterbox, swap.
   {
     std::vector<double> times, cpu;
-    GlScreenRenderer* gl = static_cast<GlScreenRenderer*>(ascii->renderer);
+    GlScreenRenderer* gl = screen;
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < 60; ++i) {
       const double cpuBegin = processCpuMs();

@@ -15,6 +15,8 @@ pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
 pkg_check_modules(KISSFFT REQUIRED IMPORTED_TARGET kissfft-float)
 pkg_check_modules(LAME IMPORTED_TARGET lame)
 pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
+# The terminal's colours from its terminfo entry.
+pkg_check_modules(TINFO REQUIRED IMPORTED_TARGET tinfo)
 # Video capture: H.264/AAC in MP4.
 pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswscale)
 
@@ -39,7 +41,7 @@ target_link_libraries(kestrune_platform_deps INTERFACE
   OpenGL::GL JPEG::JPEG ZLIB::ZLIB ${FLTK_LDFLAGS_LIST} Threads::Threads)
 
 add_library(kestrune_output_deps INTERFACE)
-target_link_libraries(kestrune_output_deps INTERFACE kestrune_platform_deps PkgConfig::LIBAV)
+target_link_libraries(kestrune_output_deps INTERFACE kestrune_platform_deps PkgConfig::LIBAV PkgConfig::TINFO)
 
 # Everything at once, for targets that compile the sources themselves.
 add_library(kestrune_deps INTERFACE)

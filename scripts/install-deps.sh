@@ -30,6 +30,7 @@ run_packages=(
   libmp3lame-dev fonts-liberation zlib1g-dev console-data
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libdecor-0-plugin-1-cairo  # title bar and borders for the window on Wayland
+  libncurses-dev  # the terminal's colours from terminfo
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -37,6 +38,7 @@ test_packages=(
   pulseaudio-utils  # pactl and parec, for whichever server runs the tests
   dpkg-dev file desktop-file-utils man-db  # the Debian package and the install test
   tmux  # the show in a terminal (e2e)
+  strace  # a terminal test counts the key reader's wake-ups
   weston xwayland  # the show on Wayland (e2e)
 )
 # The browser build: emscripten, and dpkg-source to unpack the Debian

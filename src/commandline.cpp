@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "terminal/colour_choice.h"
+
 #ifndef KESTRUNE_VERSION
 #error "KESTRUNE_VERSION comes from the build (the project's version)"
 #endif
@@ -101,6 +103,13 @@ std::string applyHold(CommandLine& line, const char* value) {
   return "";
 }
 
+std::string applyTerminalColours(CommandLine& line, const char* value) {
+  ColourMode mode;
+  if (!parseColourMode(value, &mode)) return "16, 256 or 24bit";
+  line.terminalColours = value;
+  return "";
+}
+
 std::string applyFps(CommandLine& line, const char* value) {
   long fps = 0;
   const char* text = value;
@@ -145,6 +154,8 @@ const Option kOptions[] = {
      [](CommandLine& line, const char*) { line.noDialog = true; return std::string(); }},
     {"--terminal", nullptr, "play the show in this text terminal (80 x 50 for the full picture)",
      [](CommandLine& line, const char*) { line.terminal = true; return std::string(); }},
+    {"--colors", "16|256|24bit", "colours of --terminal, instead of those the terminal announces",
+     applyTerminalColours},
     {"--reduce-flashing", nullptr, "at most 3 flashes (3 red ones) a second on any third of the screen",
      [](CommandLine& line, const char*) { line.reduceFlashing = true; return std::string(); }},
     // Hidden: deterministic runs for tests and captures.
@@ -267,6 +278,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     return fail("--fps, --from and --to belong to a recording (--capture or --frames)");
   }
   if (line.terminal && line.records()) return fail("--terminal cannot be combined with a recording");
+  if (!line.terminalColours.empty() && !line.terminal) return fail("--colors belongs to --terminal");
   if (line.fromBeat && line.toBeat && *line.toBeat <= *line.fromBeat) {
     return fail("--to must come after --from");
   }

@@ -30,6 +30,7 @@ struct CommandLine {
   std::optional<double> fromBeat;
   std::optional<double> toBeat;
   bool terminal = false;  // --terminal: play in the text terminal instead of a window
+  std::string terminalColours;  // --colors 16|256|24bit ("": as the terminal announces)
   bool records() const { return !captureFile.empty() || !framesDir.empty(); }
 };
 

@@ -3,7 +3,6 @@
 #include <epoxy/gl.h>
 #include <SDL/SDL.h>
 
-#include <csignal>
 #include <cstdio>
 #include <utility>
 
@@ -12,15 +11,11 @@
 #include "show/show_core.h"
 #include "util/ascii/gl_screen_renderer.h"
 #include "util/bufferfont.h"
-#include "platform/layer_song_player.h"
 #include "util/fbo/fbo.h"
 
 namespace {
 
 constexpr int kFramesBeforeMemoryRelease = 3;
-
-volatile std::sig_atomic_t g_holdReleased = 0;
-void releaseHold(int) { g_holdReleased = 1; }
 
 }  // namespace
 
@@ -29,14 +24,9 @@ Demo::Demo(float aspect, int frameRate, std::vector<double> holdBeats, bool redu
   font_.reset(new BufferFont("data/common/fonts/courier_new.ttf"));
   fbo_.reset(new Fbo(512, 512));
   screen_.reset(new GlScreenRenderer());
-  ShowOptions options;
-  options.aspect = aspect;
-  options.steppedFps = frameRate;
-  options.stopBeats = std::move(holdBeats);
-  options.player = &platform::songPlayer();
-  options.reduceFlashing = reduceFlashing;
+  ShowOptions options = requestedShow(frameRate, std::move(holdBeats), reduceFlashing, aspect);
   show_.reset(new Show(options));
-  if (frameRate > 0) std::signal(SIGUSR1, releaseHold);
+  if (frameRate > 0) hold_.reset(new FrameHold);
 }
 
 Demo::~Demo() = default;
@@ -65,26 +55,28 @@ bool Demo::handleEvents() {
   return quit || show_->finished();
 }
 
-void Demo::run() {
-  bool quit = false;
-  do {
-    quit = handleEvents();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    FrameOutput output;
-    output.renderer = screen_.get();
-    const ShownFrame frame = show_->advance(output);
-    SDL_GL_SwapBuffers();
-    if (framesUntilMemoryRelease_ > 0 && --framesUntilMemoryRelease_ == 0) platform::releaseFreeMemory();
-    if (frame.stopped && !quit) {
-      std::printf("held at beat %g\n", frame.stopBeat);
-      std::fflush(stdout);
-      while (!g_holdReleased && !quit) {
-        quit = handleEvents();
-        SDL_Delay(10);
-      }
-      g_holdReleased = 0;
-    }
-  } while (!quit);
+void Demo::run() { driveShow(*show_, *this); }
+
+// Escape or a close request ends the loop after one more frame.
+bool Demo::beginFrame(FrameOutput& picture) {
+  quit_ = handleEvents();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  picture.renderer = screen_.get();
+  return true;
+}
+
+bool Demo::endFrame(const ShownFrame&) {
+  SDL_GL_SwapBuffers();
+  if (framesUntilMemoryRelease_ > 0 && --framesUntilMemoryRelease_ == 0) platform::releaseFreeMemory();
+  return !quit_;
+}
+
+bool Demo::stopped(double beat) {
+  return hold_->hold(beat, stdout, [this] {
+    quit_ = handleEvents();
+    if (!quit_) SDL_Delay(10);
+    return !quit_;
+  });
 }
 
 void offscreenSizeFor(int width, int height, int limit, int* outWidth, int* outHeight) {

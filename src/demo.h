@@ -3,10 +3,11 @@
 #include <memory>
 #include <vector>
 
+#include "show_driver.h"
+
 class BufferFont;
 class Fbo;
 class GlScreenRenderer;
-class Show;
 
 // The show in its window: the Show drawn through the GL renderer, the
 // window's events handed to it, resizing, and frames held on request.
@@ -14,7 +15,7 @@ class Show;
 // Outliving the Demo by design: the data archive and the loading texture
 // (made before it, used by everything that loads), the window and GL
 // context (main's).
-class Demo {
+class Demo : private ShowOutput {
  public:
   // With a frame rate above 0 the show does not follow the audio device:
   // frame n stands at n / frameRate seconds (no sound), and the show holds
@@ -35,6 +36,9 @@ class Demo {
  private:
   // Drains the event queue; true on Escape or a close request.
   bool handleEvents();
+  bool beginFrame(FrameOutput& picture) override;
+  bool endFrame(const ShownFrame& frame) override;
+  bool stopped(double beat) override;
 
   int width_, height_;
   // Freed in reverse: the show (and its scenes) first.
@@ -42,6 +46,8 @@ class Demo {
   std::unique_ptr<Fbo> fbo_;
   std::unique_ptr<GlScreenRenderer> screen_;  // draws the text screen into the window
   std::unique_ptr<Show> show_;
+  std::unique_ptr<FrameHold> hold_;  // with the stepped clock only
+  bool quit_ = false;  // the frame being drawn is the last
   // Frames to draw after a resize before the freed window-sized buffers go
   // back to the system (the driver swaps its own at the next frames); 0: none due.
   int framesUntilMemoryRelease_ = 0;

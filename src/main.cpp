@@ -14,7 +14,9 @@
 #include "platform/display_probe.h"
 #include "platform/messagebox.h"
 #include "settings.h"
+#include "show_archive.h"
 #include "setupdialog_view.h"
+#include "terminal/colour_choice.h"
 #include "terminal/terminal_player.h"
 #include "util/data/data.h"
 #include "util/error.h"
@@ -57,7 +59,12 @@ int main(int argc, char** argv) {
   const int commandLineExit = reportCommandLine(commandLine, stdout, stderr);
   if (commandLineExit >= 0) return commandLineExit;
   if (commandLine.records()) return runCapture(captureRequestFrom(commandLine));
-  if (commandLine.terminal) return playInTerminal({commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing});
+  if (commandLine.terminal) {
+    TerminalPlayOptions options{commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing, {}};
+    ColourMode colours;
+    if (parseColourMode(commandLine.terminalColours.c_str(), &colours)) options.colours = colours;
+    return playInTerminal(options);
+  }
 
   // Unasked, SDL falls back to drivers that show nothing; a driver the
   // viewer names (a console's kmsdrm, say) is theirs to choose.
@@ -95,23 +102,21 @@ int main(int argc, char** argv) {
   requireFramebufferObjects(gl.framebufferObjects);
   if (display_settings.videoFlags & SDL_FULLSCREEN) SDL_ShowCursor(0);
 
-  data_mode = DATA_MODE_ARCHIVE;
   blankWindow();
-  data_open_archive();
-  data_load_loading_texture();
+  {
+    const ShowArchive archive;
+    data_load_loading_texture();
 
-  Demo* demo = new Demo(static_cast<float>(display_settings.aspectNumerator) /
-                        static_cast<float>(display_settings.aspectDenominator),
-                        commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing);
-  data_write_archive();
+    Demo demo(static_cast<float>(display_settings.aspectNumerator) /
+                  static_cast<float>(display_settings.aspectDenominator),
+              commandLine.frameRate, commandLine.holdBeats, commandLine.reduceFlashing);
+    data_write_archive();
 
-  demo->resizeWindow(display_settings.screenWidth, display_settings.screenHeight);
+    demo.resizeWindow(display_settings.screenWidth, display_settings.screenHeight);
 
-  demo->start();
-  demo->run();
-
-  delete demo;
-  data_remove_temp_files();
+    demo.start();
+    demo.run();
+  }
   SDL_Quit();
   return 0;
 }

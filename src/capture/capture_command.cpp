@@ -10,7 +10,7 @@
 #include "capture/interruption.h"
 #include "capture/show_recorder.h"
 #include "glwindow.h"
-#include "util/data/data.h"
+#include "show_archive.h"
 
 namespace {
 
@@ -82,13 +82,13 @@ int runCapture(const CaptureRequest& request) {
   std::string why, renderer;
   if (!openRecordingContext(request.width, request.height, why, renderer)) return refuse(why);
 
-  data_mode = DATA_MODE_ARCHIVE;
-  data_open_archive();
-
   CaptureStats stats;
   std::string error;
-  const bool ok = recordShow(request, RecorderTuning{}, stats, error);
-  data_remove_temp_files();
+  bool ok;
+  {
+    const ShowArchive archive;
+    ok = recordShow(request, RecorderTuning{}, stats, error);
+  }
   closeRecordingContext();
   if (!ok) {
     std::fprintf(stderr, "kestrune: capture failed: %s\n", error.c_str());

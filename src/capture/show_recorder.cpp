@@ -18,9 +18,9 @@
 #include "capture/progress_line.h"
 #include "capture/recording_outputs.h"
 #include "show/show_core.h"
+#include "show_driver.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/gl_screen_renderer.h"
-#include "platform/layer_song_player.h"
 #include "util/fbo/fbo.h"
 #include "platform/decodedsong.h"
 #include "util/music/music.h"
@@ -100,18 +100,241 @@ void soundOf(const std::vector<int16_t>& song, const CapturePlan& plan, int64_t 
 class OutputRedirect {
  public:
   OutputRedirect(GlScreenRenderer* screen, GLuint framebuffer, bool stopAtTarget) : screen_(screen) {
-    screen_->outputFramebuffer = framebuffer;
-    screen_->stopsAtTarget = stopAtTarget;
+    screen_->setOutput(framebuffer, stopAtTarget);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
   }
   ~OutputRedirect() {
-    screen_->outputFramebuffer = 0;
-    screen_->stopsAtTarget = false;
+    screen_->setOutput(0);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
   }
 
  private:
   GlScreenRenderer* screen_;
+};
+
+// The files a recording ends in: an MP4 with the song as its sound and/or a
+// directory of PNG frames. They are opened before the long part, so that a
+// name that cannot be written fails first, and appear under their names only
+// when everything was written.
+class RecordingFiles {
+ public:
+  RecordingFiles(const CaptureRequest& request, const CapturePlan& plan, const std::vector<int16_t>& song)
+      : request_(request), plan_(plan), song_(song) {}
+
+  bool open(const RecorderTuning& tuning, std::string& error) {
+    if (!request_.videoPath.empty()) {
+      if (!videoFile_.create(request_.videoPath)) {
+        error = videoFile_.error();
+        return false;
+      }
+      Mp4Format format;
+      format.width = request_.width;
+      format.height = request_.height;
+      format.fps = request_.fps;
+      format.preset = tuning.preset;
+      if (!writer_.open(videoFile_.writablePath(), format)) {
+        error = request_.videoPath + ": " + writer_.error();
+        return false;
+      }
+    }
+    if (!request_.framesDir.empty() && !frames_.create(request_.framesDir)) {
+      error = frames_.error();
+      return false;
+    }
+    return true;
+  }
+
+  // Frame `index` as read back, scaled into the frame by `scaler` where one
+  // is given. On the encoding worker only; false with writeError() set.
+  bool write(int64_t index, const uint8_t* pixels, PictureScaler* scaler) {
+    if (!request_.videoPath.empty()) {
+      soundOf(song_, plan_, index, sound_);
+      const bool pictureWritten =
+          scaler ? writer_.writePicture([&](uint8_t* const planes[3], const int strides[3]) {
+            scaler->scaleToYuv420(pixels, planes, strides);
+          })
+                 : writer_.writePicture(pixels);
+      if (!pictureWritten || !writer_.writeSound(sound_.data(), sound_.size() / 2)) {
+        writeError_ = request_.videoPath + ": " + writer_.error();
+        return false;
+      }
+    }
+    if (request_.framesDir.empty()) return true;
+    if (scaler) {
+      scaled_.resize(scaler->frameBytes());
+      scaler->scale(pixels, scaled_.data());
+      pixels = scaled_.data();
+    }
+    if (!frames_.write(index, request_.width, request_.height, pixels)) {
+      writeError_ = frames_.error();
+      return false;
+    }
+    return true;
+  }
+  // Read once the worker has finished.
+  const std::string& writeError() const { return writeError_; }
+
+  // After the last frame: ends the MP4, then puts everything under its name.
+  bool commit(std::string& error) {
+    if (!request_.videoPath.empty() && !writer_.finish()) {
+      error = request_.videoPath + ": " + writer_.error();
+      return false;
+    }
+    return commitRecording(request_.videoPath.empty() ? nullptr : &videoFile_,
+                           request_.framesDir.empty() ? nullptr : &frames_, error);
+  }
+
+ private:
+  const CaptureRequest& request_;
+  const CapturePlan& plan_;
+  const std::vector<int16_t>& song_;
+  OutputFile videoFile_;
+  Mp4Writer writer_;
+  FrameDirectory frames_;
+  std::vector<int16_t> sound_;    // worker only
+  std::vector<uint8_t> scaled_;   // worker only
+  std::string writeError_;        // worker only, until it has finished
+};
+
+// Where GL draws a recorded frame and where it is read back from. Where the
+// picture is magnified (or 1:1), GL draws only the text picture and the
+// worker scales it into the frame: the drawing thread then neither fills nor
+// reads back the full frame. Smaller frames need GL's mipmaps and are drawn
+// at their size.
+class RecordingTarget {
+ public:
+  RecordingTarget(const CaptureRequest& request, const RecorderTuning& tuning, const AsciiEngine& ascii,
+                  GlScreenRenderer& screen) {
+    if (tuning.scaleOnCpu && PictureScaler::magnifies(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight,
+                                                      ascii.viewWidth, ascii.viewHeight)) {
+      scaler_.reset(new PictureScaler(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight, request.width,
+                                      request.height, ascii.viewX, ascii.viewY, ascii.viewWidth, ascii.viewHeight));
+      readFrom_ = screen.target->fboID;
+      readWidth_ = AsciiEngine::kTargetWidth;
+      readHeight_ = AsciiEngine::kTargetHeight;
+    } else {
+      frame_.reset(new Fbo(request.width, request.height));
+      readFrom_ = frame_->fboID;
+      readWidth_ = request.width;
+      readHeight_ = request.height;
+    }
+    redirect_.reset(new OutputRedirect(&screen, readFrom_, scaler_ != nullptr));
+  }
+
+  GLuint readFrom() const { return readFrom_; }
+  int readWidth() const { return readWidth_; }
+  int readHeight() const { return readHeight_; }
+  PictureScaler* scaler() const { return scaler_.get(); }
+
+ private:
+  std::unique_ptr<Fbo> frame_;             // the whole frame, drawn by GL
+  std::unique_ptr<PictureScaler> scaler_;  // or the picture, scaled by the worker
+  GLuint readFrom_ = 0;
+  int readWidth_ = 0, readHeight_ = 0;
+  std::unique_ptr<OutputRedirect> redirect_;
+};
+
+// The recording loop's side of each frame. Frames before the stretch
+// advance the show without a picture: effects that run on the tick count and
+// the scenes' own state then stand where they stand in the show. Frame n is
+// read back while frame n + 1 is drawn, and handed to the worker then.
+class FrameRecorder : public ShowOutput {
+ public:
+  FrameRecorder(const RecorderTuning& tuning, const CapturePlan& plan, GlScreenRenderer& screen, const RecordingTarget& target, Readback& readback, EncodeWorker& worker,
+                CaptureStats& stats)
+      : tuning_(tuning), plan_(plan), target_(target), readback_(readback), worker_(worker), stats_(stats),
+        // A late --from means minutes of frames before the first recorded
+        // one: they get a line of their own.
+        leadIn_(stderr, plan.firstFrame, "drawing up to the start: "),
+        progress_(stderr, plan.frameCount()) {
+    picture_.renderer = &screen;
+    if (!tuning.showProgress || plan.firstFrame == 0) leadIn_.setEnabled(false);
+    if (!tuning.showProgress) progress_.setEnabled(false);
+  }
+
+  bool beginFrame(FrameOutput& picture) override {
+    if (frame_ >= plan_.endFrame) return false;
+    if ((stats_.signal = pendingInterruption()) != 0) {
+      error_ = interruptionName(stats_.signal);
+      return ok_ = false;
+    }
+    if (frame_ < plan_.firstFrame) return true;
+    drawStart_ = Clock::now();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    picture = picture_;
+    return true;
+  }
+
+  bool endFrame(const ShownFrame&) override {
+    const int64_t n = frame_++;
+    if (n < plan_.firstFrame) {
+      leadIn_.update(n + 1, secondsSince(leadInStart_));
+      return true;
+    }
+    if (tuning_.swapsWindow) SDL_GL_SwapBuffers();
+    if (tuning_.separateDrawing) glFinish();
+    if (n == plan_.firstFrame) {
+      leadIn_.finish();
+      start_ = drawStart_;
+      cpuStart_ = processCpuSeconds();
+    }
+    stats_.drawSeconds += secondsSince(drawStart_);
+    const Clock::time_point t = Clock::now();
+    readback_.start(target_.readFrom(), static_cast<int>(n & 1));
+    stats_.readbackSeconds += secondsSince(t);
+    if (n > plan_.firstFrame) ok_ = handOn(n - 1);
+    return ok_;
+  }
+
+  // After the loop: the last frame handed on and the worker finished.
+  // False with `error` set when anything failed or was interrupted.
+  bool finish(const RecordingFiles& files, std::string& error) {
+    bool ok = ok_ && handOn(plan_.endFrame - 1);
+    if (!worker_.finish()) {
+      if (error_.empty()) error_ = files.writeError();
+      ok = false;
+    }
+    leadIn_.finish();
+    progress_.finish();
+    stats_.totalSeconds = secondsSince(start_);
+    stats_.cpuSeconds = processCpuSeconds() - cpuStart_;
+    stats_.encodeSeconds = worker_.busySeconds();
+    stats_.videoSeconds = static_cast<double>(stats_.frames) / plan_.fps;
+    error = error_;
+    return ok;
+  }
+
+ private:
+  bool handOn(int64_t frame) {
+    const Clock::time_point t = Clock::now();
+    uint8_t* buffer = worker_.acquire();
+    if (buffer == nullptr || !readback_.collect(static_cast<int>(frame & 1), buffer)) {
+      if (buffer != nullptr) error_ = "cannot read the picture back from OpenGL";
+      return false;
+    }
+    stats_.readbackSeconds += secondsSince(t);
+    worker_.submit(frame);
+    ++stats_.frames;
+    progress_.update(stats_.frames, secondsSince(start_));
+    return true;
+  }
+
+  const RecorderTuning& tuning_;
+  const CapturePlan& plan_;
+  const RecordingTarget& target_;
+  Readback& readback_;
+  EncodeWorker& worker_;
+  CaptureStats& stats_;
+  FrameOutput picture_;
+  ProgressLine leadIn_;
+  ProgressLine progress_;
+  int64_t frame_ = 0;  // the next frame to draw
+  const Clock::time_point leadInStart_ = Clock::now();
+  Clock::time_point start_ = Clock::now();  // reset at the first recorded frame
+  double cpuStart_ = processCpuSeconds();
+  Clock::time_point drawStart_;
+  bool ok_ = true;  // false once a frame failed or the recording was interrupted
+  std::string error_;
 };
 
 }  // namespace
@@ -127,168 +350,22 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   // its spectrum and the tick count to the next n / fps. Every recording
   // starts the effects' shared clocks afresh, as a new process would.
   GlScreenRenderer screen;
-  ShowOptions options;
-  options.aspect = captureAspect(request);
-  options.steppedFps = request.fps;
-  options.reduceFlashing = request.reduceFlashing;
-  options.player = &platform::songPlayer();
-  Show show(options);
+  Show show(requestedShow(request.fps, {}, request.reduceFlashing, captureAspect(request)));
   show.start();
   CapturePlan plan;
   if (!planCapture(request, show.music().bpm, static_cast<double>(song.size() / 2) / 44100.0, plan, error))
     return false;
-
-  // The outputs first: a name that cannot be written fails before the long
-  // part starts.
-  OutputFile videoFile;
-  Mp4Writer writer;
-  FrameDirectory frames;
-  if (!request.videoPath.empty()) {
-    if (!videoFile.create(request.videoPath)) {
-      error = videoFile.error();
-      return false;
-    }
-    Mp4Format format;
-    format.width = request.width;
-    format.height = request.height;
-    format.fps = request.fps;
-    format.preset = tuning.preset;
-    if (!writer.open(videoFile.writablePath(), format)) {
-      error = request.videoPath + ": " + writer.error();
-      return false;
-    }
-  }
-  if (!request.framesDir.empty() && !frames.create(request.framesDir)) {
-    error = frames.error();
-    return false;
-  }
+  RecordingFiles files(request, plan, song);
+  if (!files.open(tuning, error)) return false;
 
   // Without a chosen ratio the picture fills the frame.
   show.setOutputSize(request.width, request.height, request.aspect <= 0.0f);
-  const AsciiEngine& ascii = show.screen();
-
-  // Where the picture is magnified (or 1:1), GL draws only the text
-  // picture and the worker scales it into the frame: the drawing thread
-  // then neither fills nor reads back the full frame. Smaller frames need
-  // GL's mipmaps and are drawn at their size.
-  const bool scalesOnCpu = tuning.scaleOnCpu && PictureScaler::magnifies(AsciiEngine::kTargetWidth,
-                                                                         AsciiEngine::kTargetHeight,
-                                                                         ascii.viewWidth, ascii.viewHeight);
-  std::unique_ptr<Fbo> frameTarget;
-  std::unique_ptr<PictureScaler> scaler;
-  std::vector<uint8_t> scaled;
-  if (scalesOnCpu) {
-    scaler.reset(new PictureScaler(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight, request.width,
-                                   request.height, ascii.viewX, ascii.viewY, ascii.viewWidth, ascii.viewHeight));
-    if (!request.framesDir.empty()) scaled.resize(scaler->frameBytes());
-  } else {
-    frameTarget.reset(new Fbo(request.width, request.height));
-  }
-  const GLuint readFrom = scalesOnCpu ? screen.target->fboID : frameTarget->fboID;
-  OutputRedirect redirect(&screen, readFrom, scalesOnCpu);
-  FrameOutput output;
-  output.renderer = &screen;
-  Readback readback(scalesOnCpu ? AsciiEngine::kTargetWidth : request.width,
-                    scalesOnCpu ? AsciiEngine::kTargetHeight : request.height);
-  std::vector<int16_t> sound;
-  std::string workError;  // written by the worker only
-  EncodeWorker worker(readback.bytes(), 3, [&](int64_t index, const uint8_t* pixels) {
-    if (!request.videoPath.empty()) {
-      soundOf(song, plan, index, sound);
-      const bool pictureWritten =
-          scaler ? writer.writePicture([&](uint8_t* const planes[3], const int strides[3]) {
-            scaler->scaleToYuv420(pixels, planes, strides);
-          })
-                 : writer.writePicture(pixels);
-      if (!pictureWritten || !writer.writeSound(sound.data(), sound.size() / 2)) {
-        workError = request.videoPath + ": " + writer.error();
-        return false;
-      }
-    }
-    if (!request.framesDir.empty() && scaler) {
-      scaler->scale(pixels, scaled.data());
-      pixels = scaled.data();
-    }
-    if (!request.framesDir.empty() && !frames.write(index, request.width, request.height, pixels)) {
-      workError = frames.error();
-      return false;
-    }
-    return true;
-  });
-
-  // A late --from means minutes of frames before the first recorded one:
-  // they get a line of their own.
-  ProgressLine leadIn(stderr, plan.firstFrame, "drawing up to the start: ");
-  if (!tuning.showProgress || plan.firstFrame == 0) leadIn.setEnabled(false);
-  const Clock::time_point leadInStart = Clock::now();
-  ProgressLine progress(stderr, plan.frameCount());
-  if (!tuning.showProgress) progress.setEnabled(false);
-  Clock::time_point start = Clock::now();  // reset at the first recorded frame
-  double cpuStart = processCpuSeconds();
-  bool ok = true;
-  // Frame n is read back while frame n + 1 is drawn, and handed on then.
-  auto handOn = [&](int64_t frame) {
-    const Clock::time_point t = Clock::now();
-    uint8_t* buffer = worker.acquire();
-    if (buffer == nullptr || !readback.collect(static_cast<int>(frame & 1), buffer)) {
-      if (buffer != nullptr) error = "cannot read the picture back from OpenGL";
-      return false;
-    }
-    stats.readbackSeconds += secondsSince(t);
-    worker.submit(frame);
-    ++stats.frames;
-    progress.update(stats.frames, secondsSince(start));
-    return true;
-  };
-  // Frames before the stretch advance the show without a picture: effects
-  // that run on the tick count and the scenes' own state then stand where
-  // they stand in the show.
-  for (int64_t n = 0; n < plan.endFrame && ok; ++n) {
-    if ((stats.signal = pendingInterruption()) != 0) {
-      error = interruptionName(stats.signal);
-      ok = false;
-      break;
-    }
-    if (n < plan.firstFrame) {
-      show.advanceWithoutPicture();
-      leadIn.update(n + 1, secondsSince(leadInStart));
-      continue;
-    }
-    Clock::time_point t = Clock::now();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    show.advance(output);
-    if (tuning.swapsWindow) SDL_GL_SwapBuffers();
-    if (tuning.separateDrawing) glFinish();
-    if (n == plan.firstFrame) {
-      leadIn.finish();
-      start = t;
-      cpuStart = processCpuSeconds();
-    }
-    stats.drawSeconds += secondsSince(t);
-    t = Clock::now();
-    readback.start(readFrom, static_cast<int>(n & 1));
-    stats.readbackSeconds += secondsSince(t);
-    if (n > plan.firstFrame) ok = handOn(n - 1);
-  }
-  if (ok) ok = handOn(plan.endFrame - 1);
-  if (!worker.finish()) {
-    if (error.empty()) error = workError;
-    ok = false;
-  }
-  leadIn.finish();
-  progress.finish();
-  stats.totalSeconds = secondsSince(start);
-  stats.cpuSeconds = processCpuSeconds() - cpuStart;
-  stats.encodeSeconds = worker.busySeconds();
-  stats.videoSeconds = static_cast<double>(stats.frames) / plan.fps;
-
-  if (ok && !request.videoPath.empty() && !writer.finish()) {
-    error = request.videoPath + ": " + writer.error();
-    ok = false;
-  }
-  if (ok) {
-    ok = commitRecording(request.videoPath.empty() ? nullptr : &videoFile,
-                         request.framesDir.empty() ? nullptr : &frames, error);
-  }
-  return ok;
+  const RecordingTarget target(request, tuning, show.screen(), screen);
+  PictureScaler* scaler = target.scaler();
+  Readback readback(target.readWidth(), target.readHeight());
+  EncodeWorker worker(readback.bytes(), 3,
+                      [&files, scaler](int64_t index, const uint8_t* pixels) { return files.write(index, pixels, scaler); });
+  FrameRecorder recorder(tuning, plan, screen, target, readback, worker, stats);
+  driveShow(show, recorder);
+  return recorder.finish(files, error) && files.commit(error);
 }

@@ -107,7 +107,6 @@ class DefaultPresenter : public BoxPresenter {
   }
 };
 
-DefaultPresenter defaultPresenter;
 
 }  // namespace
 
@@ -126,6 +125,9 @@ bool displayAvailable() {
   return cached == 1;
 }
 
-BoxPresenter& dialogBoxes() { return defaultPresenter; }
+BoxPresenter& dialogBoxes() {
+  static DefaultPresenter presenter;
+  return presenter;
+}
 
 }  // namespace platform

@@ -10,6 +10,13 @@ class Music;
 class AsciiEngine;
 struct KeyState;
 struct KeyPresses;
+class TextBigSprite;
+class TextDance;
+class TextEnding;
+class TextFire;
+class TextRaster;
+class TextSnake;
+class TextTalkingV;
 
 // The show's fixed running order: each scene with its slot in beats (both
 // ends inclusive). This table is the one place that knows the slots; every
@@ -21,8 +28,21 @@ struct ScheduleSlot {
   Scene* (*create)();
 };
 
-constexpr int kScheduleLength = 8;
-extern const ScheduleSlot kShowSchedule[kScheduleLength];
+// Makes a scene of class SceneType; made for each class in schedule.cpp.
+template <typename SceneType>
+Scene* makeScene();
+
+inline constexpr ScheduleSlot kShowSchedule[] = {
+    {"TextFire", 0.0f, 44.0f, &makeScene<TextFire>},
+    {"TextTalkingV", 44.0f, 108.0f, &makeScene<TextTalkingV>},
+    {"TextDance", 108.0f, 178.0f, &makeScene<TextDance>},
+    {"TextRaster", 178.0f, 228.0f, &makeScene<TextRaster>},
+    {"TextSnake", 228.0f, 324.0f, &makeScene<TextSnake>},
+    {"TextBigSprite", 324.0f, 388.0f, &makeScene<TextBigSprite>},
+    {"TextEnding", 388.0f, 557.0f, &makeScene<TextEnding>},
+    {"TextSnake", 557.0f, 5000.0f, &makeScene<TextSnake>},
+};
+constexpr int kScheduleLength = static_cast<int>(sizeof kShowSchedule / sizeof kShowSchedule[0]);
 
 // The first slot called `name`; a fatal error when there is none.
 const ScheduleSlot& scheduleSlot(const char* name);

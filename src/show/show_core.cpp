@@ -111,14 +111,14 @@ ShownFrame Show::advanceAt(double seconds, const FrameOutput& output) {
 
 ShownFrame Show::draw(const ShownFrame& frame, const FrameOutput& output) {
   if (scriptedKeys_) scriptedKeys_(frame.time, keys_);
-  ascii_->renderer = output.renderer;
+  ascii_->setRenderer(output.renderer);
   if (flashLimiter_ && output.renderer) {
-    flashLimiter_->next = output.renderer;
+    flashLimiter_->setNext(output.renderer);
     flashLimiter_->beginFrame(frame.time.ticks);
-    ascii_->renderer = flashLimiter_.get();
+    ascii_->setRenderer(flashLimiter_.get());
   }
   drawScheduledScenes(scenes_, frame.time, &keys_, &keyPresses_);
-  ascii_->renderer = nullptr;
+  ascii_->setRenderer(nullptr);
   keyFrameDrawn(keys_, keyTaps_);
   return frame;
 }

@@ -1,6 +1,7 @@
 #include "terminal/ansi_screen.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "util/ascii/cp437.h"
@@ -24,7 +25,24 @@ const unsigned char kPaletteRgb[16][3] = {
 // ANSI numbers its colours red = 1, green = 2, blue = 4; CGA the other way round.
 int ansiColour(uint32_t cga) { return ((cga & 1) << 2) | (cga & 2) | ((cga & 4) >> 2); }
 
-bool isBlank(int glyph) { return glyph == 0 || glyph == 32 || glyph == 255; }
+const char* const kSpace = kCp437Utf8[32];
+
+// The nearest colour of xterm's 256: its 6 x 6 x 6 cube (levels 0, 95,
+// 135, 175, 215, 255) or its grey ramp (8 to 238 by 10).
+uint32_t nearest256(int r, int g, int b) {
+  const auto level = [](int v) { return v < 48 ? 0 : v < 115 ? 1 : (v - 35) / 40; };
+  const auto value = [](int l) { return l == 0 ? 0 : 55 + 40 * l; };
+  const auto distance = [&](int cr, int cg, int cb) {
+    return (r - cr) * (r - cr) + (g - cg) * (g - cg) + (b - cb) * (b - cb);
+  };
+  const int lr = level(r), lg = level(g), lb = level(b);
+  const int cube = distance(value(lr), value(lg), value(lb));
+  int grey = ((r + g + b) / 3 - 3) / 10;
+  grey = grey < 0 ? 0 : grey > 23 ? 23 : grey;
+  const int greyValue = 8 + 10 * grey;
+  if (distance(greyValue, greyValue, greyValue) < cube) return static_cast<uint32_t>(232 + grey);
+  return static_cast<uint32_t>(16 + 36 * lr + 6 * lg + lb);
+}
 
 void appendNumber(unsigned value, std::string* out) {
   char digits[12];
@@ -42,12 +60,6 @@ void ScreenCells::copyFrom(const AsciiEngine& engine) {
   std::memcpy(chars, engine.chars, sizeof chars);
   std::memcpy(fg, engine.fg, sizeof fg);
   std::memcpy(bg, engine.bg, sizeof bg);
-}
-
-ColourMode colourModeFromEnvironment(const char* colorterm) {
-  if (colorterm && (std::strcmp(colorterm, "truecolor") == 0 || std::strcmp(colorterm, "24bit") == 0))
-    return ColourMode::TrueColour;
-  return ColourMode::Ansi16;
 }
 
 ScreenLayout layoutFor(TerminalSize size) {
@@ -91,22 +103,27 @@ std::string tooSmallMessage(TerminalSize size) {
   return text;
 }
 
-AnsiScreen::AnsiScreen(ColourMode mode, const std::array<uint8_t, 256>& ink) : mode_(mode), ink_(ink) {}
-
-uint32_t AnsiScreen::paletteColour(int index) const {
-  index &= 15;
-  if (mode_ == ColourMode::Ansi16) return static_cast<uint32_t>(index);
-  const unsigned char* rgb = kPaletteRgb[index];
-  return (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
+AnsiScreen::AnsiScreen(ColourMode mode, const std::array<uint8_t, 256>& ink) : mode_(mode), ink_(ink) {
+  for (int index = 0; index < 16; ++index) {
+    const unsigned char* rgb = kPaletteRgb[index];
+    if (mode_ == ColourMode::Ansi16) palette_[index] = static_cast<uint32_t>(index);
+    else if (mode_ == ColourMode::Ansi256) palette_[index] = nearest256(rgb[0], rgb[1], rgb[2]);
+    else palette_[index] = (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
+  }
 }
 
+uint32_t AnsiScreen::paletteColour(int index) const { return palette_[index & 15]; }
+
+// A cell of one colour goes out as a space on that background: a block
+// glyph rarely fills its cell exactly in a scalable font, and the
+// background would show as a seam around it.
 AnsiScreen::Cell AnsiScreen::fullCell(const ScreenCells& cells, int index) const {
   const int glyph = cells.chars[index];
-  Cell cell{kCp437Utf8[isBlank(glyph) ? 32 : glyph], paletteColour(cells.fg[index]), paletteColour(cells.bg[index])};
-  // A colour nobody sees must not cost a colour code.
-  if (ink_[glyph] == 0) cell.fg = kUnseen;
-  if (ink_[glyph] == 255) cell.bg = kUnseen;
-  return cell;
+  const uint32_t fg = paletteColour(cells.fg[index]);
+  const uint32_t bg = paletteColour(cells.bg[index]);
+  if (ink_[glyph] == 255) return Cell{kSpace, kUnseen, fg};
+  if (ink_[glyph] == 0 || fg == bg) return Cell{kSpace, kUnseen, bg};
+  return Cell{kCp437Utf8[glyph], fg, bg};
 }
 
 // The one colour a text cell shows from afar: its two colours mixed by how
@@ -117,12 +134,10 @@ uint32_t AnsiScreen::cellColour(const ScreenCells& cells, int index) const {
   if (mode_ == ColourMode::Ansi16) return paletteColour(ink >= 128 ? cells.fg[index] : cells.bg[index]);
   const unsigned char* fg = kPaletteRgb[cells.fg[index] & 15];
   const unsigned char* bg = kPaletteRgb[cells.bg[index] & 15];
-  uint32_t colour = 0;
-  for (int k = 0; k < 3; ++k) {
-    const int mixed = (fg[k] * ink + bg[k] * (255 - ink) + 127) / 255;
-    colour = (colour << 8) | static_cast<uint32_t>(mixed);
-  }
-  return colour;
+  int mixed[3];
+  for (int k = 0; k < 3; ++k) mixed[k] = (fg[k] * ink + bg[k] * (255 - ink) + 127) / 255;
+  if (mode_ == ColourMode::Ansi256) return nearest256(mixed[0], mixed[1], mixed[2]);
+  return (uint32_t(mixed[0]) << 16) | (uint32_t(mixed[1]) << 8) | uint32_t(mixed[2]);
 }
 
 void AnsiScreen::buildTarget(const ScreenCells& cells) {
@@ -145,6 +160,7 @@ void AnsiScreen::buildTarget(const ScreenCells& cells) {
       cell.glyph = kCp437Utf8[kUpperHalfBlock];
       cell.fg = cellColour(cells, upper * kColumns + source);
       cell.bg = cellColour(cells, lower * kColumns + source);
+      if (cell.fg == cell.bg) cell = Cell{kSpace, kUnseen, cell.bg};
     }
   }
 }
@@ -171,7 +187,15 @@ void AnsiScreen::setColours(const Cell& cell, std::string* out) {
   const bool bgChanges = cell.bg != kUnseen && cell.bg != currentBg_;
   if (!fgChanges && !bgChanges) return;
   out->append("\x1b[");
-  if (mode_ == ColourMode::Ansi16) {
+  if (mode_ == ColourMode::Ansi256) {
+    const auto indexed = [out](const char* lead, uint32_t colour) {
+      out->append(lead);
+      appendNumber(colour, out);
+    };
+    if (fgChanges) indexed("38;5;", cell.fg);
+    if (fgChanges && bgChanges) out->push_back(';');
+    if (bgChanges) indexed("48;5;", cell.bg);
+  } else if (mode_ == ColourMode::Ansi16) {
     if (fgChanges) appendNumber((cell.fg & 8 ? 90 : 30) + ansiColour(cell.fg), out);
     if (fgChanges && bgChanges) out->push_back(';');
     if (bgChanges) appendNumber((cell.bg & 8 ? 100 : 40) + ansiColour(cell.bg), out);
@@ -193,16 +217,24 @@ void AnsiScreen::setColours(const Cell& cell, std::string* out) {
   if (bgChanges) currentBg_ = cell.bg;
 }
 
-void AnsiScreen::emitCells(std::string* out) {
-  for (int row = 0; row < layout_.rows; ++row) {
-    for (int column = 0; column < layout_.columns; ++column) {
-      const int i = row * layout_.columns + column;
+bool AnsiScreen::emitCells(std::string* out, size_t limit) {
+  const int count = layout_.columns * layout_.rows;
+  if (resume_ >= count) resume_ = 0;
+  // From where the last budgeted call stopped to the end, then the rest.
+  const int from[2] = {resume_, 0};
+  const int to[2] = {count, resume_};
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = from[pass]; i < to[pass]; ++i) {
       const Cell& cell = target_[i];
       Cell& shown = shown_[i];
       if (shown.glyph == cell.glyph && (cell.fg == kUnseen || shown.fg == cell.fg) &&
           (cell.bg == kUnseen || shown.bg == cell.bg))
         continue;
-      moveTo(layout_.left + column, layout_.top + row, out);
+      if (out->size() >= limit) {
+        resume_ = i;
+        return false;
+      }
+      moveTo(layout_.left + i % layout_.columns, layout_.top + i / layout_.columns, out);
       setColours(cell, out);
       out->append(cell.glyph);
       shown.glyph = cell.glyph;
@@ -213,9 +245,11 @@ void AnsiScreen::emitCells(std::string* out) {
       if (++cursorColumn_ >= size_.columns) cursorColumn_ = -1;
     }
   }
+  return true;
 }
 
-void AnsiScreen::compose(const ScreenCells& cells, TerminalSize size, std::string* out) {
+bool AnsiScreen::compose(const ScreenCells& cells, TerminalSize size, std::string* out, size_t budget) {
+  const size_t limit = budget > SIZE_MAX - out->size() ? SIZE_MAX : out->size() + budget;
   if (!valid_ || size != size_) {
     size_ = size;
     layout_ = layoutFor(size);
@@ -230,10 +264,10 @@ void AnsiScreen::compose(const ScreenCells& cells, TerminalSize size, std::strin
       moveTo((size.columns - static_cast<int>(text.size())) / 2, size.rows > 1 ? size.rows / 2 : 0, out);
       out->append(text);
       cursorColumn_ = -1;
-      return;
+      return true;
     }
   }
-  if (layout_.kind == ScreenLayout::Message) return;
+  if (layout_.kind == ScreenLayout::Message) return true;
   buildTarget(cells);
-  emitCells(out);
+  return emitCells(out, limit);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,11 +19,10 @@ struct ScreenCells {
 };
 
 // How the terminal tells colours apart: the 16 ANSI colours (in CGA order,
-// bright backgrounds included) or 24-bit RGB.
-enum class ColourMode { Ansi16, TrueColour };
-
-// Which one $COLORTERM announces.
-ColourMode colourModeFromEnvironment(const char* colorterm);
+// bright backgrounds included), the 256 of xterm's palette (the show's
+// colours from its cube and grey ramp, whatever theme the 16 have), or
+// 24-bit RGB.
+enum class ColourMode { Ansi16, Ansi256, TrueColour };
 
 struct TerminalSize {
   int columns = 0;
@@ -71,8 +71,11 @@ class AnsiScreen {
 
   // Appends to `out` what shows `cells` on a terminal of `size`. A new size
   // (or the first call, or one after invalidate()) clears the terminal and
-  // draws everything.
-  void compose(const ScreenCells& cells, TerminalSize size, std::string* out);
+  // draws everything. With a `budget`, it stops once about that many bytes
+  // are appended and returns false: the cells left out go with the next
+  // call, which starts where this one stopped, so every part of the
+  // picture gets its turn.
+  bool compose(const ScreenCells& cells, TerminalSize size, std::string* out, size_t budget = SIZE_MAX);
   // Forgets what the terminal shows: the next compose() redraws all of it.
   void invalidate() { valid_ = false; }
 
@@ -94,15 +97,17 @@ class AnsiScreen {
   Cell fullCell(const ScreenCells& cells, int index) const;
   uint32_t paletteColour(int index) const;
   uint32_t cellColour(const ScreenCells& cells, int index) const;
-  void emitCells(std::string* out);
+  bool emitCells(std::string* out, size_t limit);
   void moveTo(int column, int row, std::string* out);
   void setColours(const Cell& cell, std::string* out);
 
   ColourMode mode_;
   std::array<uint8_t, 256> ink_;
+  std::array<uint32_t, 16> palette_;  // the show's colours as this mode writes them
   bool valid_ = false;
   TerminalSize size_;
   ScreenLayout layout_;
+  int resume_ = 0;  // the cell a budgeted compose() stopped at
   std::vector<Cell> target_;
   std::vector<Cell> shown_;
   // Where the next character lands (-1: not known) and the colours in force.

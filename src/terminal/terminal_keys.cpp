@@ -6,12 +6,14 @@ namespace {
 
 constexpr char kEsc = 0x1b;
 constexpr char kCtrlC = 0x03;
+constexpr char kCtrlZ = 0x1a;
 
 // The key of a plain byte, or 0 for none.
 int plainKey(unsigned char byte) {
   if (byte == '\r' || byte == '\n') return kReturn;
   if (byte == '\t') return '\t';
   if (byte == kCtrlC) return kInterrupt;
+  if (byte == kCtrlZ) return kSuspend;
   if (byte >= 'A' && byte <= 'Z') return byte - 'A' + 'a';
   if (byte >= 0x20 && byte < 0x7f) return byte;
   return 0;
@@ -44,7 +46,9 @@ int tildeKey(int code) {
 
 void TerminalKeyParser::finishCsi(char final, std::vector<int>* keys) {
   int key = 0;
-  if (final == '~') {
+  if (private_) {
+    if (final == 'c') key = kDeviceAnswer;
+  } else if (final == '~') {
     key = tildeKey(params_[0]);
   } else if (paramCount_ <= 1 || params_[0] == 1) {
     key = letterKey(final);  // "CSI A", or with a modifier "CSI 1;5A"
@@ -68,6 +72,7 @@ void TerminalKeyParser::feed(const char* bytes, size_t size, std::vector<int>* k
         if (byte == '[') {
           state_ = State::Csi;
           paramCount_ = 0;
+          private_ = false;
           for (int& p : params_) p = 0;
         } else if (byte == 'O') {
           state_ = State::Ss3;
@@ -84,6 +89,8 @@ void TerminalKeyParser::feed(const char* bytes, size_t size, std::vector<int>* k
           if (paramCount_ == 0) paramCount_ = 1;
           int& p = params_[paramCount_ - 1];
           if (p < 10000) p = p * 10 + (byte - '0');
+        } else if (byte == '?' && paramCount_ == 0) {
+          private_ = true;
         } else if (byte == ';') {
           if (paramCount_ == 0) paramCount_ = 1;
           if (paramCount_ < 4) ++paramCount_;

@@ -14,6 +14,11 @@ constexpr int kLeft = 276;
 constexpr int kF1 = 282;  // F1 .. F12 follow in order
 // Ctrl-C, which raw input delivers as a byte: no SDL symbol, the show ends.
 constexpr int kInterrupt = -1;
+// Ctrl-Z, likewise: the show steps aside as a job stopped by its shell.
+constexpr int kSuspend = -2;
+// Not a key: the terminal's answer to a device-attributes query ("CSI ? ... c"),
+// which tells that everything written before the query has been shown.
+constexpr int kDeviceAnswer = -3;
 }  // namespace terminal_keys
 
 // Reads the bytes a terminal sends for key presses: printable keys as
@@ -37,4 +42,5 @@ class TerminalKeyParser {
   State state_ = State::Ground;
   int params_[4] = {0, 0, 0, 0};
   int paramCount_ = 0;
+  bool private_ = false;  // "CSI ?": an answer of the terminal, not a key
 };

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <vector>
+
+#include "terminal/ansi_screen.h"
 
 // `kestrune --terminal`: the show in the terminal it runs in, with its
 // song on the audio device. Returns the exit code: 0 after Escape, 2 when
@@ -14,5 +17,7 @@ struct TerminalPlayOptions {
   int frameRate = 0;
   std::vector<double> holdBeats;
   bool reduceFlashing = false;  // through the flash limiter
+  // --colors: the colour mode, instead of the one the terminal announces.
+  std::optional<ColourMode> colours;
 };
 int playInTerminal(const TerminalPlayOptions& options);

@@ -16,15 +16,20 @@ class StderrPresenter : public BoxPresenter {
   }
 };
 
-StderrPresenter stderrPresenter;
-BoxPresenter* currentPresenter = &stderrPresenter;
+BoxPresenter& stderrBoxes() {
+  static StderrPresenter presenter;
+  return presenter;
+}
+
+// Null: standard error.
+BoxPresenter* chosenPresenter = nullptr;
 
 }  // namespace
 
-void showMessageBox(const char* title, const char* text) { currentPresenter->message(title, text); }
+void showMessageBox(const char* title, const char* text) { boxPresenter()->message(title, text); }
 
-bool askOkCancel(const char* title, const char* text) { return currentPresenter->askOkCancel(title, text); }
+bool askOkCancel(const char* title, const char* text) { return boxPresenter()->askOkCancel(title, text); }
 
-void setBoxPresenter(BoxPresenter* presenter) { currentPresenter = presenter ? presenter : &stderrPresenter; }
+void setBoxPresenter(BoxPresenter* presenter) { chosenPresenter = presenter; }
 
-BoxPresenter* boxPresenter() { return currentPresenter; }
+BoxPresenter* boxPresenter() { return chosenPresenter ? chosenPresenter : &stderrBoxes(); }

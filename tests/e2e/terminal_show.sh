@@ -2,7 +2,7 @@
 # `kestrune --terminal` in a real terminal: panes of a private tmux server,
 # without any display. Held at chosen beats (the stepped clock of the hidden
 # --frame-rate/--hold), an 80 x 50 pane shows the preview tool's cells,
-# glyph and colour, in 24-bit and in 16 colours; resized while held it
+# glyph and colour, in 24-bit, 256 and 16 colours; resized while held it
 # redraws at once, reduced with half blocks or as one line naming the sizes;
 # an 80 x 24 pane gets the reduced picture; key 2 reaches the closing Snake
 # scene. Escape, Ctrl-C, SIGTERM, SIGHUP, a fatal error and a crash signal
@@ -17,76 +17,8 @@ CELLS="python3 $KESTRUNE_SOURCE_DIR/tests/support/terminal_cells.py"
 CHART_SOURCE="$KESTRUNE_SOURCE_DIR/tools/chartgen/chart.cpp"
 FPS=5
 
-workdir=$(mktemp -d)
-tmux_server=(tmux -S "$workdir/tmux.socket" -f /dev/null)  # gone with the workdir
-cleanup() {
-  "${tmux_server[@]}" kill-server 2>/dev/null
-  rm -rf "$workdir"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$workdir"/*.stderr; do [ -s "$f" ] && { echo "--- $f"; tail -n 5 "$f"; } >&2; done
-  exit 1
-}
-command -v tmux >/dev/null || fail "tmux is not installed"
+source "$KESTRUNE_SOURCE_DIR/tests/support/terminal_panes.sh"
 [ -x "$PREVIEW" ] || fail "no preview tool at $PREVIEW"
-cp "$KESTRUNE_DATA_TVL" "$workdir/data.tvl"
-
-# start_pane NAME COLUMNS ROWS [VAR=value...] -- [ARGS...]: runs
-# `kestrune --terminal ARGS` in a new pane of that size with no display, the
-# dummy audio driver and a UTF-8 locale (the VARs change that). The pane
-# records `stty -a` before and after in NAME.before/NAME.after, standard
-# error in NAME.stderr and the exit code in NAME.code, then stays open.
-start_pane() {
-  local name=$1 columns=$2 rows=$3
-  shift 3
-  local vars=()
-  while [ "$1" != "--" ]; do vars+=("$1"); shift; done
-  shift
-  {
-    echo "cd '${pane_dir:-$workdir}'"
-    echo "stty -a > $workdir/$name.before"
-    printf 'env -u DISPLAY -u WAYLAND_DISPLAY -u COLORTERM SDL_AUDIODRIVER=dummy LANG=C.UTF-8 LC_ALL=C.UTF-8 TERM=tmux-256color'
-    printf ' %q' "${vars[@]}" "$KESTRUNE_BIN" --terminal "$@"
-    echo " 2> $workdir/$name.stderr"
-    echo "echo \$? > $workdir/$name.code"
-    echo "stty -a > $workdir/$name.after"
-    echo "exec sleep 600"
-  } >"$workdir/$name.run"
-  "${tmux_server[@]}" new-session -d -s "$name" -x "$columns" -y "$rows" "bash $workdir/$name.run" ||
-    fail "tmux did not start a $columns x $rows pane"
-}
-
-pane_state() { "${tmux_server[@]}" display -p -t "$1" '#{alternate_on} #{cursor_flag} #{wrap_flag}'; }
-capture() { "${tmux_server[@]}" capture-pane -p -e -N -t "$1" >"$workdir/$2"; }
-program_of() {
-  local shell
-  shell=$("${tmux_server[@]}" display -p -t "$1" '#{pane_pid}')
-  pgrep -P "$shell" -x kestrune
-}
-
-wait_for() {  # wait_for SECONDS COMMAND...: until COMMAND succeeds
-  local tries=$(($1 * 10))
-  shift
-  for _ in $(seq 1 "$tries"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-held_at() { grep -qx "held at beat $2" "$workdir/$1.stderr" 2>/dev/null; }
-ended() { [ -s "$workdir/$1.code" ]; }
-wait_for_hold() {
-  wait_for 120 held_at "$1" "$2" || fail "$1: the show did not hold at beat $2"
-  sleep 0.3  # tmux takes the bytes written just before
-}
-
-# The pane is back as it was: same stty settings, main screen, cursor, wrap.
-expect_restored() {
-  local name=$1 code=$2
-  wait_for 20 ended "$name" || fail "$name: the program did not end"
-  [ "$(cat "$workdir/$name.code")" = "$code" ] || fail "$name: exit code $(cat "$workdir/$name.code"), expected $code"
-  diff "$workdir/$name.before" "$workdir/$name.after" >&2 || fail "$name: stty settings not restored"
-  [ "$(pane_state "$name")" = "0 1 1" ] || fail "$name: alternate screen, cursor, wrap: $(pane_state "$name")"
-}
 
 native_beats=10,36,50,100,120,170,190,220,240,300,330,380,400,500,560
 (cd "$workdir" && "$PREVIEW" --data data.tvl --out preview --fps $FPS --beat "$native_beats,575" --cells >/dev/null) ||
@@ -117,7 +49,7 @@ echo "key 2 starts the viewer's Snake game"
 expect_restored true 0
 
 # 16 colours; resized while held: reduced, the message, full again; SIGTERM.
-start_pane ansi 80 50 -- --frame-rate $FPS --hold 100,240
+start_pane ansi 80 50 -- --colors 16 --frame-rate $FPS --hold 100,240
 wait_for_hold ansi 100
 capture ansi ansi_100.txt
 $CELLS full "$workdir/ansi_100.txt" "$workdir/preview/beat_100.cells" "$CHART_SOURCE" ansi16 >&2 ||
@@ -141,12 +73,33 @@ wait_for_hold ansi 240
 kill -TERM "$(program_of ansi)"
 expect_restored ansi $((128 + 15))
 
+# A terminal whose terminfo counts 256 colours (tmux's) gets the show's
+# colours from xterm's 256; SIGCONT after a stop nobody asked about takes
+# the terminal again, even where the shell reset it meanwhile.
+start_pane colors256 80 50 -- --frame-rate $FPS --hold 100
+wait_for_hold colors256 100
+capture colors256 colors256_100.txt
+$CELLS full "$workdir/colors256_100.txt" "$workdir/preview/beat_100.cells" "$CHART_SOURCE" ansi256 >&2 ||
+  fail "256 colours: the pane differs from the preview at beat 100"
+pane_tty=$("${tmux_server[@]}" display -p -t colors256 '#{pane_tty}')
+kill -STOP "$(program_of colors256)"
+stty -F "$pane_tty" sane
+kill -CONT "$(program_of colors256)"
+sleep 1
+stty -F "$pane_tty" -a | grep -q -- "-icanon .*-echo " || fail "after SIGCONT the input is not raw again"
+capture colors256 colors256_again.txt
+$CELLS full "$workdir/colors256_again.txt" "$workdir/preview/beat_100.cells" "$CHART_SOURCE" ansi256 >&2 ||
+  fail "after SIGCONT the picture is not drawn again"
+"${tmux_server[@]}" send-keys -t colors256 Escape
+expect_restored colors256 0
+echo "80 x 50, 256 colours, beat 100: same cells; SIGCONT takes the terminal back"
+
 # An 80 x 24 terminal on the live clock: the reduced picture; Ctrl-C.
 start_pane small 80 24 --
 sleep 4
 ended small && fail "80 x 24: the show ended by itself"
 capture small small.txt
-[ "$(grep -o '▀' "$workdir/small.txt" | wc -l)" = $((80 * 24)) ] || fail "80 x 24: no full half-block picture"
+$CELLS shape "$workdir/small.txt" 80 24 >&2 || fail "80 x 24: no full half-block picture"
 "${tmux_server[@]}" send-keys -t small C-c
 expect_restored small 130
 echo "80 x 24: reduced picture; Ctrl-C restores"

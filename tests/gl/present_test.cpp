@@ -25,7 +25,7 @@
 
 namespace {
 
-const char* const kChart = "data/common/images/asciichart.png";
+const char* const kChart = AsciiEngine::kChartFile;
 constexpr int kW = AsciiEngine::kTargetWidth;
 constexpr int kH = AsciiEngine::kTargetHeight;
 
@@ -129,7 +129,7 @@ class PresentTest : public GlTest {
     engine = shared().engine;
     gl = shared().gl;
     gl->cellPass = GlScreenRenderer::CellPass::Shader;
-    gl->outputFramebuffer = 0;
+    gl->setOutput(0);
     engine->viewX = 0;
     engine->viewY = 0;
     engine->viewWidth = kW;
@@ -342,11 +342,11 @@ TEST_F(PresentTest, WindowHoldsTheTargetSampledBilinearlyAtAndAboveNativeSize) {
   // Another output framebuffer gets the same picture, the window nothing.
   GlWindow::resetState();
   Fbo output(1280, 1200);
-  gl->outputFramebuffer = output.fboID;
+  gl->setOutput(output.fboID);
   engine->viewWidth = 1280;
   engine->viewHeight = 1200;
   engine->present();
-  gl->outputFramebuffer = 0;
+  gl->setOutput(0);
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
   EXPECT_EQ(static_cast<GLuint>(bound), output.fboID);
@@ -381,9 +381,9 @@ TEST_F(PresentTest, RecordersScalingOfTheTargetMatchesThePictureGlDraws) {
     }
     ASSERT_TRUE(PictureScaler::magnifies(kW, kH, engine->viewWidth, engine->viewHeight)) << c.frameWidth;
     Fbo output(c.frameWidth, c.frameHeight);
-    gl->outputFramebuffer = output.fboID;
+    gl->setOutput(output.fboID);
     engine->present();
-    gl->outputFramebuffer = 0;
+    gl->setOutput(0);
     glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
     const std::vector<unsigned char> drawn = GlWindow::readPixels(0, 0, c.frameWidth, c.frameHeight);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, gl->target->fboID);

@@ -11,6 +11,7 @@
 #include "support/gl_window.h"
 #include "support/test_archive.h"
 #include "support/test_images.h"
+#include "util/ascii/asciiengine.h"
 #include "util/texture/png_writer.h"
 #include "util/texture/texture.h"
 
@@ -180,14 +181,14 @@ TEST_F(TextureGlTest, TexturesBeyondTheLimitOrRefusedByGlAreFatal) {
   ASSERT_GT(largest, 0);
   const std::string wide = ::testing::TempDir() + "wide_chart.png";
   ASSERT_TRUE(writePng(wide, largest + 1, 2, 3, std::vector<uint8_t>(size_t(largest + 1) * 2 * 3, 200)));
-  TestArchive archive({{"data/common/images/asciichart.png", readTestFile(wide)}});
+  TestArchive archive({{AsciiEngine::kChartFile, readTestFile(wide)}});
   std::remove(wide.c_str());
   const std::string limit = std::to_string(largest);
   const std::string side = std::to_string(largest + 1);
   EXPECT_EXIT(
       {
         Texture chart;
-        chart.load("data/common/images/asciichart.png", GL_NEAREST, GL_NEAREST, false);
+        chart.load(AsciiEngine::kChartFile, GL_NEAREST, GL_NEAREST, false);
       },
       ExitedWithCode(1),
       "texture\\.cpp:[0-9]+\n\nImage data/common/images/asciichart\\.png of " + side +

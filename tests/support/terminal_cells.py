@@ -4,13 +4,20 @@ screen the preview tool writes (`preview --cells`), cell by cell: glyph and
 colours.
 
 Usage:
-  terminal_cells.py full CAPTURE CELLS CHART_SOURCE truecolor|ansi16
-      the pane shows the 80 x 50 screen one cell per cell, centred
+  terminal_cells.py full CAPTURE CELLS CHART_SOURCE truecolor|ansi256|ansi16
+      the pane shows the 80 x 50 screen one cell per cell, centred; a cell
+      of one colour (a full block, a glyph in its background's colour) as a
+      space on that colour
   terminal_cells.py reduced CAPTURE CELLS CHART_SOURCE ansi16
       the pane shows it reduced with upper half blocks (two text rows per
-      line, rows and columns dropped evenly when the pane is smaller still)
+      line, rows and columns dropped evenly when the pane is smaller still),
+      a line's two halves of one colour as a space on it
+  terminal_cells.py shape CAPTURE COLUMNS ROWS
+      every cell of the pane is part of a reduced picture (whatever it shows)
   terminal_cells.py message CAPTURE COLUMNS ROWS
       the pane shows one line naming the size needed and the size found
+  terminal_cells.py same CAPTURE OTHER_CAPTURE
+      both panes show the same picture (a space's foreground colour unseen)
 
 The Unicode character of each glyph is read from the chart generator's own
 table (CHART_SOURCE, tools/chartgen/chart.cpp), not from the program.
@@ -106,8 +113,24 @@ def parse_capture(path):
     return lines
 
 
+def xterm256(rgb):
+    """The nearest of xterm's 256 colours: its 6 x 6 x 6 cube or its grey ramp."""
+    levels = [0, 95, 135, 175, 215, 255]
+    cube = [min(range(6), key=lambda l: abs(levels[l] - v)) for v in rgb]
+    cube_rgb = [levels[l] for l in cube]
+    grey = min(range(24), key=lambda k: abs(8 + 10 * k - sum(rgb) / 3))
+    distance = lambda other: sum((a - b) ** 2 for a, b in zip(rgb, other))
+    if distance([8 + 10 * grey] * 3) < distance(cube_rgb):
+        return 232 + grey
+    return 16 + 36 * cube[0] + 6 * cube[1] + cube[2]
+
+
 def expected_colour(index, mode):
-    return ("rgb",) + PALETTE[index] if mode == "truecolor" else ("cga", index)
+    if mode == "truecolor":
+        return ("rgb",) + PALETTE[index]
+    if mode == "ansi256":
+        return ("256", xterm256(PALETTE[index]))
+    return ("cga", index)
 
 
 def cell_at(lines, row, column):
@@ -125,6 +148,11 @@ def compare_full(capture, cells_path, chart_source, mode):
             glyph, fg, bg = cells[r][c]
             shown, sfg, sbg = cell_at(lines, r, c)
             where = "row %d column %d (glyph %d, fg %d, bg %d)" % (r, c, glyph, fg, bg)
+            if glyph == FULL_BLOCK or (glyph not in BLANKS and fg == bg):
+                colour = fg if glyph == FULL_BLOCK else bg
+                if shown != " " or sbg != expected_colour(colour, mode):
+                    problems.append("%s: one colour, shows %r on %s" % (where, shown, sbg))
+                continue
             if shown != table[glyph]:
                 problems.append("%s: shows %r instead of %r" % (where, shown, table[glyph]))
                 continue
@@ -140,11 +168,14 @@ def compare_reduced(capture, cells_path, chart_source):
     chart_table(chart_source)
     lines = parse_capture(capture)
     cells = read_cells(cells_path)
+    def in_picture(cell):
+        return cell[0] == UPPER_HALF or (cell[0] == " " and cell[2] is not None)
     picture = [i for i, line in enumerate(lines) if any(ch == UPPER_HALF for ch, _, _ in line)]
     if not picture:
         return ["no half-block picture in the pane"]
+    picture = [i for i, line in enumerate(lines) if any(in_picture(cell) for cell in line)]
     top, height = picture[0], len(picture)
-    width = max(sum(1 for ch, _, _ in lines[i] if ch == UPPER_HALF) for i in picture)
+    width = max(sum(1 for cell in lines[i] if in_picture(cell)) for i in picture)
     problems = []
     if picture != list(range(top, top + height)):
         problems.append("the picture's lines are not together: %s" % picture)
@@ -158,6 +189,8 @@ def compare_reduced(capture, cells_path, chart_source):
     for line in range(height):
         for c in range(width):
             ch, sfg, sbg = cell_at(lines, top + line, c)
+            if ch == " ":
+                sfg = sbg  # both halves of one colour
             source_column = (2 * c + 1) * 80 // (2 * width)
             for half, shown in ((0, sfg), (1, sbg)):
                 row = (2 * (2 * line + half) + 1) * 50 // (2 * halves)
@@ -171,6 +204,33 @@ def compare_reduced(capture, cells_path, chart_source):
                 if shown not in [("cga", a) for a in allowed]:
                     problems.append("line %d column %d, %s half (text row %d, glyph %d, fg %d, bg %d): %s" %
                                     (line, c, "upper" if half == 0 else "lower", row, glyph, fg, bg, shown))
+    return problems
+
+
+def compare_shape(capture, columns, rows):
+    lines = parse_capture(capture)
+    problems = []
+    for r in range(rows):
+        for c in range(columns):
+            ch, _, bg = cell_at(lines, r, c)
+            if not (ch == UPPER_HALF or (ch == " " and bg is not None)):
+                problems.append("line %d column %d: %r on %s is no part of a reduced picture" % (r, c, ch, bg))
+    return problems
+
+
+def compare_same(capture, other):
+    def seen(path):
+        return [[(ch, None if ch == " " else fg, bg) for ch, fg, bg in line] for line in parse_capture(path)]
+    first, second = seen(capture), seen(other)
+    problems = []
+    for r in range(max(len(first), len(second))):
+        a = first[r] if r < len(first) else []
+        b = second[r] if r < len(second) else []
+        for c in range(max(len(a), len(b))):
+            ca = a[c] if c < len(a) else (" ", None, None)
+            cb = b[c] if c < len(b) else (" ", None, None)
+            if ca != cb:
+                problems.append("line %d column %d: %s, then %s" % (r, c, ca, cb))
     return problems
 
 
@@ -193,6 +253,10 @@ def main(argv):
         problems = compare_full(argv[2], argv[3], argv[4], argv[5])
     elif argv[1] == "reduced":
         problems = compare_reduced(argv[2], argv[3], argv[4])
+    elif argv[1] == "same":
+        problems = compare_same(argv[2], argv[3])
+    elif argv[1] == "shape":
+        problems = compare_shape(argv[2], int(argv[3]), int(argv[4]))
     elif argv[1] == "message":
         problems = compare_message(argv[2], argv[3], argv[4])
     else:

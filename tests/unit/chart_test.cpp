@@ -74,16 +74,17 @@ TEST(ChartTest, BlocksAndShadesFillTheirShareOfTheCellAndTile) {
       EXPECT_EQ(pixel(right, x, y), x >= 4);
     }
   }
-  const int expected[3] = {24, 48, 72};
+  const int expected[3] = {32, 48, 72};
+  // Each pattern repeats within steps that divide the cell, so cells side by
+  // side and stacked continue it without a seam.
+  const int across[3] = {4, 2, 4}, down[3] = {6, 2, 2};
   for (int code = 176; code <= 178; ++code) {
     const Glyph g = rule(code);
     EXPECT_EQ(count(g), expected[code - 176]) << code;
-    // The pattern repeats 4 across and 2 down, and 4 down; both steps divide
-    // the cell, so cells side by side and stacked continue it without a seam.
     for (int y = 0; y < 12; ++y) {
       for (int x = 0; x < 8; ++x) {
-        EXPECT_EQ(pixel(g, x, y), pixel(g, (x + 4) % 8, (y + 2) % 12)) << code;
-        EXPECT_EQ(pixel(g, x, y), pixel(g, x, (y + 4) % 12)) << code;
+        EXPECT_EQ(pixel(g, x, y), pixel(g, (x + across[code - 176]) % 8, y)) << code;
+        EXPECT_EQ(pixel(g, x, y), pixel(g, x, (y + down[code - 176]) % 12)) << code;
       }
     }
   }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "util/ascii/asciiengine.h"
 #include "util/texture/png_writer.h"
 #include "scenes_b_support.h"
 #include "sheet.h"
@@ -39,7 +40,7 @@ std::string solidChartPng() {
 std::vector<TestArchiveFile> previewFiles() {
   using scenes_b_test::rawPicture;
   using scenes_b_test::solidPicture;
-  std::vector<TestArchiveFile> files{{"data/common/images/asciichart.png", solidChartPng()}};
+  std::vector<TestArchiveFile> files{{AsciiEngine::kChartFile, solidChartPng()}};
   for (int k = 1; k <= 8; ++k)  // name k: column 10 + k in colour 3
     files.push_back({"data/textraster/nick" + std::to_string(k) + ".raw",
                      rawPicture(80, 50, [k](int x, int) { return x == 10 + k ? 3 : 0; })});

@@ -48,7 +48,7 @@ struct Measured {
 // stretch and drawn through it.
 std::vector<Measured> measure(bool reduceFlashing, const std::vector<Stretch>& stretches) {
   ChartPixels chart;
-  EXPECT_TRUE(loadChartPixels("data/common/images/asciichart.png", &chart));
+  EXPECT_TRUE(loadChartPixels(AsciiEngine::kChartFile, &chart));
   ShowOptions options;
   options.player = &platform::songPlayer();
   options.steppedFps = 60;

@@ -2,7 +2,8 @@
 // the way a viewer meets them: light spots that brighten what they touch,
 // a mask that keeps inside the screen when it turns, rotozoom tiles that
 // hold together when point-sampled at the widest zoom, credit labels that
-// stand out from the portraits and closing words that keep off the edges.
+// stand out from the portraits and closing words that keep off the edges,
+// and the show's lettering kept clear of the fire and the raster bars.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audit_support.h"
 #include "scenes/textraster.h"
@@ -17,6 +19,7 @@
 #include "support/show_archive_test.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/banners.h"
+#include "util/ascii/fallingblocks.h"
 #include "util/ascii/rawpicture.h"
 #include "util/ascii/rotozoom.h"
 #include "util/music/music.h"
@@ -47,7 +50,7 @@ double contrast(int a, int b) {
 double foregroundShare(int glyph) {
   switch (glyph) {
     case 0: return 0.0;
-    case 176: return 0.25;
+    case 176: return 1.0 / 3;
     case 219: return 1.0;
     default: ADD_FAILURE() << "glyph " << glyph << " not expected here"; return 0.5;
   }
@@ -157,6 +160,62 @@ TEST_F(ShowPictures, LightSpotsBrightenWhatTheyCover) {
   }
 }
 
+// A light spot adds one to the colour number. On the mask that must read as
+// light on its own colour: the next colour holds every channel at least as
+// high, is still a colour (not white or grey plaster), and lies a gentle
+// step away, so the spot's diamond rim is soft.
+TEST_F(ShowPictures, MaskColoursBrightenIntoTheirOwnTone) {
+  RawPicture mask;
+  mask.load(&engine_, 80, 50, "data/texttalkingv/vexmask.raw");
+  bool used[16] = {};
+  for (int i = 0; i < 80 * 50; ++i) used[mask.data[i]] = true;
+  int colours = 0;
+  for (int c = 1; c < 16; ++c) {
+    if (!used[c]) continue;
+    ++colours;
+    ASSERT_LT(c, 15) << "white turns black under a spot";
+    const float* rgb = engine_.colour(c);
+    const float* lit = engine_.colour(c + 1);
+    float lowest = 1, highest = 0;
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_GE(lit[k], rgb[k]) << "colour " << c << " turns another hue under a spot";
+      lowest = std::min(lowest, lit[k]);
+      highest = std::max(highest, lit[k]);
+    }
+    EXPECT_GE(highest - lowest, 0.5f) << "colour " << c << " turns grey or white under a spot";
+    EXPECT_LE(contrast(c, c + 1), 1.5) << "colour " << c << ": the spot's rim is a hard edge";
+  }
+  EXPECT_GE(colours, 3);
+}
+
+// The opening lays the party's name (from beat 28) and the year (from 36)
+// over the fire, which fills the whole screen. Every row the lettering
+// covers is drawn solid from its first to its last cell, so no fire cell
+// prints between the letters, alone or with the year.
+TEST_F(ShowPictures, OpeningLettersLeaveNoGapForTheFire) {
+  RawPicture name, year;
+  name.load(&engine_, 80, 50, "data/textfire/glimmerbay.raw");
+  year.load(&engine_, 80, 50, "data/textfire/2006.raw");
+  for (const bool withYear : {false, true}) {
+    engine_.clear();
+    name.draw(219, 0, 0);
+    if (withYear) year.draw(219, 0, 0);
+    int letterRows = 0;
+    for (int r = 0; r < kRows; ++r) {
+      const unsigned char* row = engine_.chars + r * kCols;
+      int first = kCols, last = -1, drawn = 0;
+      for (int c = 0; c < kCols; ++c)
+        if (row[c]) first = std::min(first, c), last = c, ++drawn;
+      if (drawn < 15) continue;  // the sparkles above the name
+      ++letterRows;
+      for (int c = first; c <= last; ++c)
+        EXPECT_NE(row[c], 0) << (withYear ? "name and year" : "name") << ": fire shows at column " << c
+                             << ", row " << r;
+    }
+    EXPECT_GE(letterRows, withYear ? 28 : 16);
+  }
+}
+
 int drawnCells(const AsciiEngine& engine, bool edgesOnly) {
   int n = 0;
   for (int r = 0; r < kRows; ++r)
@@ -239,10 +298,60 @@ TEST_F(ShowPictures, CreditLettersStandOnAPlateThatContrasts) {
   }
 }
 
+// The credits wave up and down by a row and a half. Over a whole wave their
+// plates keep a blank row and column to the screen's edges, so the frame
+// never cuts a plate.
+TEST_F(ShowPictures, CreditPlatesKeepAMarginWhileTheyWave) {
+  for (const char* file : {"data/textending/code.raw", "data/textending/music.raw"}) {
+    RawPicture credit;
+    credit.load(&engine_, 80, 50, file);
+    int views = 0, cut = 0;
+    for (double phase = 0; phase < 2 * M_PI; phase += 0.05, ++views) {
+      engine_.clear();
+      credit.drawColumnWave(0, phase, 1.5, 0.3);
+      cut += drawnCells(engine_, true) > 0;
+    }
+    EXPECT_EQ(cut, 0) << file << ": " << cut << " of " << views << " views reach the screen's edge";
+  }
+}
+
+// The ending shears the sunset row by row, up to 13 columns, and leaves
+// black where a row is pushed past the picture. Over the whole range of the
+// wave, the cell beside such a gap is black or dark blue (at most 1.35 : 1)
+// and the one after it no brighter than 2.5 : 1, so the edge is a dark,
+// soft fringe instead of bright notches.
+TEST_F(ShowPictures, SunsetShearLeavesNoBrightNotches) {
+  RawPicture sunset;
+  sunset.load(&engine_, 80, 50, "data/textending/tolvek.raw");
+  int gaps = 0, notches = 0;
+  for (double amplitude = 1; amplitude <= 13; amplitude += 2)
+    for (double rowStep = 0.2; rowStep <= 0.8; rowStep += 0.3)
+      for (double phase = 0; phase < 2 * M_PI; phase += 0.3) {
+        engine_.clear();
+        sunset.drawRowWave(phase, amplitude, rowStep);
+        for (int r = 0; r < kRows; ++r) {
+          const unsigned char* chars = engine_.chars + r * kCols;
+          const unsigned char* fg = engine_.fg + r * kCols;
+          for (int side = 0; side < 2; ++side) {
+            const int edge = side ? kCols - 1 : 0, in = side ? -1 : 1;
+            if (chars[edge]) continue;
+            int c = edge;
+            while (c >= 0 && c < kCols && !chars[c]) c += in;
+            ++gaps;
+            notches += contrast(fg[c], 0) > 1.35 || contrast(fg[c + in], 0) > 2.5;
+          }
+        }
+      }
+  ASSERT_GT(gaps, 1000);
+  RecordProperty("bright_notches", notches);
+  EXPECT_EQ(notches, 0) << "of " << gaps << " sheared rows";
+}
+
 // The bars in front of the scroller tear through the letters while they
-// sweep the middle rows. The scroller's last word, the party's name, passes
-// the middle of the screen while they keep above or below its letters.
-TEST_F(ShowPictures, ThePartysNamePassesTheMiddleWhole) {
+// sweep the middle rows. Every word of the scroller (the names and
+// "PRESENTS") passes the middle of the screen while they keep above or below
+// its letters.
+TEST_F(ShowPictures, ScrollerWordsPassTheMiddleWhole) {
   const uint32_t t0 = 5000000;
   audit::Stage stage(t0);
   Music music(Music::Manual{});
@@ -250,45 +359,82 @@ TEST_F(ShowPictures, ThePartysNamePassesTheMiddleWhole) {
   audit::attach(scene, "TextRaster", engine_, music);
   scene.init();
 
-  // The last word: the last run of picture columns after a gap of 8, and
-  // the rows its letters (and their wave of 4.5 rows) can reach.
+  // Words: runs of picture columns parted by at least 8 empty ones, with
+  // the rows their letters (and their wave of 4.5 rows) can reach.
+  struct Word {
+    int first, last, top, bottom, centred = 0, torn = 0;
+  };
   const RawPicture& text = scene.scroller;
   auto columnUsed = [&](int x) {
     for (int y = 0; y < text.height; ++y)
       if (text.data[y * text.width + x]) return true;
     return false;
   };
-  int last = text.width - 1;
-  while (last > 0 && !columnUsed(last)) --last;
-  int first = last, gap = 0;
-  for (int x = last; x >= 0 && gap < 8; --x) {
-    gap = columnUsed(x) ? 0 : gap + 1;
-    if (!gap) first = x;
+  std::vector<Word> words;
+  for (int x = 0, gap = 8; x < text.width; ++x) {
+    if (!columnUsed(x)) {
+      ++gap;
+      continue;
+    }
+    if (gap >= 8) words.push_back(Word{x, x, text.height, -1});
+    words.back().last = x;
+    gap = 0;
   }
-  int top = text.height, bottom = -1;
-  for (int y = 0; y < text.height; ++y)
-    for (int x = first; x <= last; ++x)
-      if (text.data[y * text.width + x]) top = std::min(top, y), bottom = std::max(bottom, y);
-  ASSERT_GT(last - first, 60);
-  top -= 5, bottom += 5;
+  for (Word& w : words)
+    for (int y = 0; y < text.height; ++y)
+      for (int x = w.first; x <= w.last; ++x)
+        if (text.data[y * text.width + x]) w.top = std::min(w.top, y - 5), w.bottom = std::max(w.bottom, y + 5);
+  int longWords = 0;
+  for (const Word& w : words) longWords += w.last - w.first > 100;
+  ASSERT_GE(longWords, 4);
 
-  int centred = 0, torn = 0;
   for (uint32_t ms = 53400; ms <= 61200; ms += 20) {  // beats 178 to 204
     audit::tickNow() = t0 + ms;
     audit::atSongTime(music, ms);
     scene.draw(readFrameTime(*scene.music));
     const int offset = static_cast<int>(audit::tickNow() - TextRaster::shared->scrollerStart.time - 312) / 10;
-    if (std::abs(offset + 40 - (first + last) / 2) > 15) continue;
-    ++centred;
-    for (int row = std::max(top, 0); row <= std::min(bottom, kRows - 1); ++row) {
-      const int i = row * kCols;
-      const bool bar = engine_.chars[i] == 219 && engine_.fg[i] == engine_.bg[i] &&
-                       (engine_.fg[i] == 12 || engine_.fg[i] == 10 || engine_.fg[i] == 9);
-      torn += bar;
+    for (Word& w : words) {
+      if (w.last - w.first <= 100 || std::abs(offset + 40 - (w.first + w.last) / 2) > 15) continue;
+      ++w.centred;
+      for (int row = std::max(w.top, 0); row <= std::min(w.bottom, kRows - 1); ++row) {
+        const int i = row * kCols;
+        w.torn += engine_.chars[i] == 219 && engine_.fg[i] == engine_.bg[i] &&
+                  (engine_.fg[i] == 12 || engine_.fg[i] == 10 || engine_.fg[i] == 9);
+      }
     }
   }
-  EXPECT_GT(centred, 10);
-  EXPECT_EQ(torn, 0) << "front bar rows crossing the letters while the word is centred";
+  for (const Word& w : words) {
+    if (w.last - w.first <= 100) continue;
+    EXPECT_GT(w.centred, 10) << "word at columns " << w.first << "-" << w.last;
+    EXPECT_EQ(w.torn, 0) << "front bar rows crossing the word at columns " << w.first << "-" << w.last
+                         << " while it is centred";
+  }
+}
+
+// The falling blocks stack up beside the closing words. Wherever a block
+// ever stands, the banner leaves a blank column between it and the words.
+TEST(ShowBanner, ClosingWordsKeepABlankColumnFromTheBlocks) {
+  AsciiEngine engine(nullptr);
+  FallingBlocks blocks(&engine);
+  FallingBlocks::shared->step = TickClock{};
+  bool block[kRows][kCols] = {};
+  for (uint32_t now = 1000; now < 1000 + 60000; now += 40) {
+    engine.clear();
+    blocks.advanceAndDraw(now);
+    for (int i = 0; i < kCols * kRows; ++i)
+      if (engine.chars[i]) block[i / kCols][i % kCols] = true;
+  }
+  FallingBlocks::shared->step = TickClock{};
+  ASSERT_EQ(blocks.current, FallingBlocks::kPieces - 1);
+  int touching = 0;
+  for (int r = 0; r < kRows; ++r)
+    for (int c = 0; c < kCols; ++c) {
+      if (banner_lines[1][r][c] == ' ') continue;
+      const bool near = block[r][c] || (c > 0 && block[r][c - 1]) || (c + 1 < kCols && block[r][c + 1]);
+      touching += near;
+      EXPECT_FALSE(near) << "row " << r << ", column " << c;
+    }
+  RecordProperty("banner_cells_touching_blocks", touching);
 }
 
 // The closing banner keeps a column clear at the right edge; only its top

@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <array>
 #include <chrono>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include "chart.h"
 #include "commandline.h"
 #include "terminal/ansi_screen.h"
+#include "terminal/colour_choice.h"
 #include "terminal/terminal_keys.h"
 #include "terminal/terminal_output.h"
 #include "terminal/terminal_session.h"
@@ -71,7 +74,10 @@ struct TerminalModel {
       else if (n >= 90 && n <= 97) fg = "a" + std::to_string(n - 90 + 8);
       else if (n >= 40 && n <= 47) bg = "a" + std::to_string(n - 40);
       else if (n >= 100 && n <= 107) bg = "a" + std::to_string(n - 100 + 8);
-      else if ((n == 38 || n == 48) && i + 4 < p.size() && p[i + 1] == 2) {
+      else if ((n == 38 || n == 48) && i + 2 < p.size() && p[i + 1] == 5) {
+        (n == 38 ? fg : bg) = "x" + std::to_string(p[i + 2]);
+        i += 2;
+      } else if ((n == 38 || n == 48) && i + 4 < p.size() && p[i + 1] == 2) {
         const std::string rgb = std::to_string(p[i + 2]) + "," + std::to_string(p[i + 3]) + "," + std::to_string(p[i + 4]);
         (n == 38 ? fg : bg) = rgb;
         i += 4;
@@ -150,6 +156,9 @@ std::unique_ptr<ScreenCells> randomScreen(std::mt19937& random, const ScreenCell
 }
 
 std::string paletteName(int index, ColourMode mode) {
+  // The show's colours in xterm's 256: cube (0, 95, 135, 175, 215, 255) and grey ramp.
+  static const int k256[16] = {16, 18, 28, 30, 88, 90, 100, 250, 244, 21, 46, 51, 196, 201, 226, 231};
+  if (mode == ColourMode::Ansi256) return "x" + std::to_string(k256[index]);
   static const char* kRgb[16] = {"0,0,0",       "0,0,128",     "0,128,0",     "0,128,128",
                                  "128,0,0",     "128,0,128",   "128,128,0",   "191,191,191",
                                  "128,128,128", "0,0,255",     "0,255,0",     "0,255,255",
@@ -161,17 +170,20 @@ std::string paletteName(int index, ColourMode mode) {
 }
 
 // What a terminal must show of `cells` at (left, top): the glyph, and each
-// colour that some pixel of the cell shows.
+// colour that some pixel of the cell shows; a cell of one colour (a full
+// block, or a glyph in the colour of its background) as a space on it.
 void expectShows(const TerminalModel& terminal, const ScreenCells& cells, ColourMode mode, int left, int top) {
   int wrong = 0;
   for (int i = 0; i < AsciiEngine::kCells && wrong < 5; ++i) {
     const TerminalModel::Cell& shown = terminal.at(left + i % 80, top + i / 80);
     const int glyph = cells.chars[i];
     const bool blank = glyph == 0 || glyph == 32 || glyph == 255;
-    const long expected = codePoints(kCp437Utf8[glyph])[0];
+    const bool solid = glyph == 219;
+    const bool oneColour = blank || solid || cells.fg[i] == cells.bg[i];
+    const long expected = oneColour ? ' ' : codePoints(kCp437Utf8[glyph])[0];
     bool ok = shown.character == expected;
-    if (!blank) ok = ok && shown.fg == paletteName(cells.fg[i], mode);
-    if (glyph != 219) ok = ok && shown.bg == paletteName(cells.bg[i], mode);
+    if (!oneColour) ok = ok && shown.fg == paletteName(cells.fg[i], mode);
+    ok = ok && shown.bg == paletteName(solid ? cells.fg[i] : cells.bg[i], mode);
     if (!ok) {
       ++wrong;
       ADD_FAILURE() << "cell " << i % 80 << "," << i / 80 << " glyph " << glyph << " fg " << int(cells.fg[i]) << " bg "
@@ -180,8 +192,8 @@ void expectShows(const TerminalModel& terminal, const ScreenCells& cells, Colour
   }
 }
 
-TEST(AnsiScreenTest, ChangedCellsOnlyKeepTheTerminalEqualToTheLatestFrameInBothColourModes) {
-  for (ColourMode mode : {ColourMode::TrueColour, ColourMode::Ansi16}) {
+TEST(AnsiScreenTest, ChangedCellsOnlyKeepTheTerminalEqualToTheLatestFrameInEveryColourMode) {
+  for (ColourMode mode : {ColourMode::TrueColour, ColourMode::Ansi256, ColourMode::Ansi16}) {
     std::mt19937 random(7);
     AnsiScreen screen(mode, testInk());
     TerminalModel terminal(80, 50);
@@ -283,13 +295,21 @@ TEST(AnsiScreenTest, CentredPictureReducedPictureAndMessageAfterResizes) {
   for (int line = 0; line < 25; ++line) {
     for (int column = 0; column < 80; ++column) {
       const TerminalModel::Cell& shown = half.at(column, line);
-      ASSERT_EQ(0x2580, shown.character);
+      std::string halves[2];
       for (int k = 0; k < 2; ++k) {
         const int i = (2 * line + k) * 80 + column;
         const int glyph = cells->chars[i];
-        const int colour = testInk()[glyph] >= 128 ? cells->fg[i] : cells->bg[i];
-        EXPECT_EQ(paletteName(colour, ColourMode::Ansi16), k == 0 ? shown.fg : shown.bg) << column << "," << line;
+        halves[k] = paletteName(testInk()[glyph] >= 128 ? cells->fg[i] : cells->bg[i], ColourMode::Ansi16);
       }
+      // Both halves of one colour: a space on it, which no font leaves a seam in.
+      if (halves[0] == halves[1]) {
+        EXPECT_EQ(' ', shown.character);
+        EXPECT_EQ(halves[1], shown.bg) << column << "," << line;
+        continue;
+      }
+      ASSERT_EQ(0x2580, shown.character);
+      EXPECT_EQ(halves[0], shown.fg) << column << "," << line;
+      EXPECT_EQ(halves[1], shown.bg) << column << "," << line;
     }
   }
 
@@ -330,6 +350,68 @@ TEST(AnsiScreenTest, TrueColourReducedPictureMixesACellsColoursByItsGlyph) {
   EXPECT_EQ("128,0,0", terminal.at(0, 0).bg);
 }
 
+TEST(AnsiScreenTest, SolidCellsGoOutAsSpacesOnTheirColourSoNoSeamShows) {
+  std::unique_ptr<ScreenCells> cells(new ScreenCells());
+  std::memset(cells.get(), 0, sizeof *cells);
+  cells->chars[0] = 219;  // a full block, light red on black
+  cells->fg[0] = 12;
+  cells->chars[1] = 'A';  // a letter in its background's colour
+  cells->fg[1] = cells->bg[1] = 9;
+  for (ColourMode mode : {ColourMode::Ansi16, ColourMode::TrueColour}) {
+    AnsiScreen screen(mode, testInk());
+    std::string out;
+    screen.compose(*cells, {80, 50}, &out);
+    EXPECT_EQ(std::string::npos, out.find(kCp437Utf8[219]));
+    EXPECT_EQ(std::string::npos, out.find('A'));
+    TerminalModel terminal(80, 50);
+    terminal.feed(out);
+    EXPECT_EQ(paletteName(12, mode), terminal.at(0, 0).bg);
+    EXPECT_EQ(paletteName(9, mode), terminal.at(1, 0).bg);
+  }
+}
+
+TEST(AnsiScreenTest, ABudgetedComposeCutsTheFrameAndTheNextOnesFinishItFromWhereItStopped) {
+  std::mt19937 random(5);
+  std::unique_ptr<ScreenCells> first = randomScreen(random, nullptr, 20000);
+  AnsiScreen screen(ColourMode::TrueColour, testInk());
+  TerminalModel terminal(80, 50);
+  std::string out;
+  // The first picture in parts of about 4 kB.
+  int parts = 0;
+  for (bool whole = false; !whole; ++parts) {
+    out.clear();
+    whole = screen.compose(*first, {80, 50}, &out, 4096);
+    EXPECT_LT(out.size(), 4096u + 64) << "a part larger than its budget";
+    terminal.feed(out);
+    ASSERT_LT(parts, 100);
+  }
+  EXPECT_GT(parts, 5);
+  expectShows(terminal, *first, ColourMode::TrueColour, 0, 0);
+
+  // Every frame changes the top rows while a new picture is on its way: the
+  // rows below still get their turn, and once the frames stop changing the
+  // terminal shows the last one.
+  std::unique_ptr<ScreenCells> second = randomScreen(random, nullptr, 20000);
+  for (int frame = 0; frame < 100; ++frame) {
+    for (int i = 0; i < 160; ++i) second->chars[i] = static_cast<unsigned char>('a' + (frame + i) % 26);
+    out.clear();
+    screen.compose(*second, {80, 50}, &out, 2048);
+    terminal.feed(out);
+  }
+  int bottomRowsShown = 0;
+  for (int i = 40 * 80; i < 50 * 80; ++i)
+    bottomRowsShown += terminal.at(i % 80, i / 80).character == codePoints(kCp437Utf8[second->chars[i]])[0] ||
+                       second->chars[i] == 219 || second->fg[i] == second->bg[i];
+  EXPECT_GT(bottomRowsShown, 700) << "the bottom rows never got their turn";
+  for (int k = 0; k < 100; ++k) {
+    out.clear();
+    const bool whole = screen.compose(*second, {80, 50}, &out, 2048);
+    terminal.feed(out);
+    if (whole) break;
+  }
+  expectShows(terminal, *second, ColourMode::TrueColour, 0, 0);
+}
+
 std::vector<int> keysOf(TerminalKeyParser& parser, const std::string& bytes) {
   std::vector<int> keys;
   parser.feed(bytes.data(), bytes.size(), &keys);
@@ -356,6 +438,12 @@ TEST(TerminalKeysTest, KeysOfTheShowFromTheirByteSequences) {
   EXPECT_EQ((std::vector<int>{kEscape}), flushed);
   EXPECT_EQ((std::vector<int>{kEscape}), keysOf(parser, "\x1b\x1b"));
   parser.flush(&flushed);
+
+  // Ctrl-Z, and the terminal's answers to device-attributes queries among keys.
+  EXPECT_EQ((std::vector<int>{kSuspend}), keysOf(parser, "\x1a"));
+  EXPECT_EQ((std::vector<int>{'a', kDeviceAnswer, kDeviceAnswer, kUp}),
+            keysOf(parser, "a\x1b[?1;2c\x1b[?62;22;52c\x1b[A"));
+  EXPECT_EQ((std::vector<int>{}), keysOf(parser, "\x1b[c\x1b[?1;2R"));
 }
 
 TEST(TerminalSessionTest, RefusesWhatCannotShowTheShowWithOneLine) {
@@ -367,10 +455,58 @@ TEST(TerminalSessionTest, RefusesWhatCannotShowTheShowWithOneLine) {
     EXPECT_NE("", refusal);
     EXPECT_EQ(std::string::npos, refusal.find('\n'));
   }
-  EXPECT_EQ(ColourMode::TrueColour, colourModeFromEnvironment("truecolor"));
-  EXPECT_EQ(ColourMode::TrueColour, colourModeFromEnvironment("24bit"));
-  EXPECT_EQ(ColourMode::Ansi16, colourModeFromEnvironment(nullptr));
-  EXPECT_EQ(ColourMode::Ansi16, colourModeFromEnvironment("yes"));
+  // A locale asked for but not installed is named, with one that is.
+  RequestedLocale missing;
+  missing.name = "en_US.UTF-8";
+  missing.variable = "LANG";
+  missing.installed = false;
+  const std::string refusal = terminalRefusal(true, "xterm", "ANSI_X3.4-1968", missing);
+  EXPECT_NE(std::string::npos, refusal.find("en_US.UTF-8")) << refusal;
+  EXPECT_NE(std::string::npos, refusal.find("LANG=C.UTF-8")) << refusal;
+  EXPECT_EQ(std::string::npos, refusal.find("ANSI_X3.4-1968")) << refusal;
+}
+
+TEST(TerminalColoursTest, TwentyFourBitFromColortermTerminfoOrAKnownTerminal) {
+  const TerminfoColours none, eight{8, false}, many{256, false}, direct{256, true};
+  EXPECT_EQ(ColourMode::TrueColour, chooseColourMode("truecolor", "xterm", none));
+  EXPECT_EQ(ColourMode::TrueColour, chooseColourMode("24bit", "xterm", none));
+  EXPECT_EQ(ColourMode::TrueColour, chooseColourMode(nullptr, "xterm-256color", direct));
+  EXPECT_EQ(ColourMode::TrueColour, chooseColourMode(nullptr, "xterm-direct", eight));
+  EXPECT_EQ(ColourMode::TrueColour, chooseColourMode(nullptr, "xterm-kitty", none));
+  EXPECT_EQ(ColourMode::TrueColour, chooseColourMode(nullptr, "alacritty", none));
+  EXPECT_EQ(ColourMode::Ansi256, chooseColourMode("yes", "xterm-256color", many));
+  EXPECT_EQ(ColourMode::Ansi16, chooseColourMode(nullptr, "xterm", eight));
+  EXPECT_EQ(ColourMode::Ansi16, chooseColourMode(nullptr, "footnote", none));
+  EXPECT_EQ(ColourMode::Ansi16, chooseColourMode(nullptr, nullptr, none));
+  // The machine's own terminfo database, as Debian ships it.
+  EXPECT_EQ(256, readTerminfo("xterm-256color").colours);
+  EXPECT_FALSE(readTerminfo("xterm-256color").directColour);
+  // An entry of the test's own with the Tc extension, as tmux's documentation suggests.
+  char folder[] = "/tmp/kestrune-terminfo-XXXXXX";
+  ASSERT_NE(nullptr, ::mkdtemp(folder));
+  const std::string source = std::string(folder) + "/entry";
+  FILE* file = std::fopen(source.c_str(), "w");
+  ASSERT_NE(nullptr, file);
+  std::fputs("kestrune-tc|a terminal with 24-bit colour,\n\tcolors#256, Tc,\n", file);
+  std::fclose(file);
+  ASSERT_EQ(0, std::system(("tic -x -o " + std::string(folder) + " " + source).c_str()));
+  ::setenv("TERMINFO", folder, 1);
+  EXPECT_TRUE(readTerminfo("kestrune-tc").directColour);
+  ::unsetenv("TERMINFO");
+  std::system(("rm -rf " + std::string(folder)).c_str());
+  EXPECT_EQ(0, readTerminfo("no-such-terminal").colours);
+  EXPECT_EQ(0, readTerminfo(nullptr).colours);
+
+  ColourMode mode;
+  EXPECT_TRUE(parseColourMode("256", &mode));
+  EXPECT_EQ(ColourMode::Ansi256, mode);
+  EXPECT_FALSE(parseColourMode("24", &mode));
+  const char* chosen[] = {"kestrune", "--terminal", "--colors", "24bit"};
+  EXPECT_EQ("24bit", parseCommandLine(4, chosen).terminalColours);
+  const char* wrong[] = {"kestrune", "--terminal", "--colors=true"};
+  EXPECT_EQ(CommandLine::Action::Fail, parseCommandLine(3, wrong).action);
+  const char* alone[] = {"kestrune", "--colors", "16"};
+  EXPECT_EQ(CommandLine::Action::Fail, parseCommandLine(3, alone).action);
 }
 
 TEST(TerminalOutputTest, ASlowTerminalGetsTheLatestFrameWithTheOnesBetweenDroppedNotQueued) {

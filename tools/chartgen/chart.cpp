@@ -123,14 +123,16 @@ bool ruleGlyph(int code, Glyph* out) {
   if (code == 0 || code == 32 || code == 255) {
     // blank
   } else if (code >= 176 && code <= 178) {
-    // Light, medium and dark shade: 1/4, 1/2 and 3/4 of the pixels, in
+    // Light, medium and dark shade: 1/3, 1/2 and 3/4 of the pixels, in
     // patterns whose periods divide the cell (8 x 12), so areas of shade
     // tile without seams. The light shade is set in staggered 2 x 2 dots:
     // single pixels blur into a dim wash once the picture is scaled, while
-    // dots keep their colour (the closing fire, the wall, the plasma).
+    // dots keep their colour. It covers a third rather than a quarter: the
+    // closing fire, the wall and the plasma are drawn in it alone, on black,
+    // and at a quarter the fire's dark reds sank into murk.
     for (int y = 0; y < kGlyphHeight; ++y) {
       for (int x = 0; x < kGlyphWidth; ++x) {
-        const bool lightDots = (y % 4 < 2) ? (x % 8 < 2) : (x % 8 == 4 || x % 8 == 5);
+        const bool lightDots = y % 3 < 2 && ((y / 3) % 2 == 0 ? x % 4 < 2 : x % 4 >= 2);
         const bool sparse = (y % 2 == 0) ? (x % 4 == 2) : (x % 4 == 0);
         const bool on = code == 176 ? lightDots : code == 177 ? ((x + y) % 2 == 1) : !sparse;
         if (on) set(&g, x, y);

@@ -27,11 +27,11 @@ int main(int argc, char** argv) {
   std::string error;
   bool help = false;
   if (!parsePreviewArgs(argc, argv, options, error, help)) {
-    std::fprintf(stderr, "preview: %s\n\n%s", error.c_str(), previewUsage());
+    std::fprintf(stderr, "preview: %s\n\n%s", error.c_str(), previewUsage().c_str());
     return 2;
   }
   if (help) {
-    std::fputs(previewUsage(), stdout);
+    std::fputs(previewUsage().c_str(), stdout);
     return 0;
   }
   if (options.outDir.empty()) options.outDir = defaultOutDir();

@@ -11,16 +11,15 @@
 
 #include "util/keystate.h"
 #include "scenes/textending.h"
+#include "show_archive.h"
 #include "show/show_core.h"
+#include "show_driver.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
-#include "util/data/data.h"
-#include "platform/layer_song_player.h"
 #include "util/texture/png_writer.h"
 
 namespace {
 
-constexpr const char* kChartFile = "data/common/images/asciichart.png";
 constexpr int kWidth = AsciiEngine::kTargetWidth;
 constexpr int kHeight = AsciiEngine::kTargetHeight;
 
@@ -93,28 +92,25 @@ std::string beatLabel(double beat) {
 }  // namespace
 
 struct ShowPreview::State {
+  explicit State(const std::string& archivePath) : archive(archivePath) {}
+  ShowArchive archive;  // first: outlives what loads from it
   std::unique_ptr<CaptureRenderer> renderer;
   std::unique_ptr<Show> show;
 };
 
-ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State) {
+ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State(options.archive)) {
   State& s = *state_;
-  data_mode = DATA_MODE_ARCHIVE;
-  data_clear_entries();  // this archive alone, whatever was read before
-  data_read_archive(options.archive.c_str());
 
   ChartPixels chart;
-  if (!loadChartPixels(kChartFile, &chart)) {
-    std::fprintf(stderr, "preview: %s holds no usable %s\n", options.archive.c_str(), kChartFile);
+  if (!loadChartPixels(AsciiEngine::kChartFile, &chart)) {
+    std::fprintf(stderr, "preview: %s holds no usable %s\n", options.archive.c_str(), AsciiEngine::kChartFile);
     std::exit(1);
   }
   s.renderer.reset(new CaptureRenderer(std::move(chart)));
 
-  ShowOptions show;
-  show.steppedFps = options.fps;
+  ShowOptions show = requestedShow(options.fps);
   show.startTick = options.startTick;
   show.spectrumSong = options.song.c_str();
-  show.player = &platform::songPlayer();
   const std::vector<std::string> only = options.only;
   show.wantedSlots = [only](const ScheduleSlot& slot) {
     return only.empty() || std::find(only.begin(), only.end(), slot.name) != only.end();
@@ -143,22 +139,49 @@ std::string ShowPreview::cellText() const { return state_->renderer->cells; }
 int ShowPreview::sceneCount() const { return static_cast<int>(state_->show->scenes().size()); }
 bool ShowPreview::hasSong() const { return state_->show->hasSpectrumSong(); }
 
+namespace {
+
+// Stops at each beat asked for in turn; only those frames are rendered, the
+// others advance the show.
+class BeatFrames : public ShowOutput {
+ public:
+  BeatFrames(Show& show, CaptureRenderer& renderer, std::vector<double> beats,
+             const std::function<void(double, const RgbImage&)>& sink)
+      : show_(show), renderer_(renderer), beats_(std::move(beats)), sink_(sink) {}
+
+  bool beginFrame(FrameOutput& picture) override {
+    if (next_ == beats_.size()) return false;
+    if (!asked_) show_.stopAt(beats_[next_]);
+    asked_ = true;
+    if (show_.nextFrameStops()) {
+      std::fill(renderer_.frame.pixels.begin(), renderer_.frame.pixels.end(), 0);
+      picture.renderer = &renderer_;
+    }
+    return true;
+  }
+  bool endFrame(const ShownFrame&) override { return true; }
+  bool stopped(double) override {
+    sink_(beats_[next_++], renderer_.frame);
+    asked_ = false;
+    return true;
+  }
+
+ private:
+  Show& show_;
+  CaptureRenderer& renderer_;
+  const std::vector<double> beats_;
+  const std::function<void(double, const RgbImage&)>& sink_;
+  size_t next_ = 0;     // the beat the show is heading for
+  bool asked_ = false;  // and it knows
+};
+
+}  // namespace
+
 void ShowPreview::render(std::vector<double> beats, const std::function<void(double, const RgbImage&)>& sink) {
-  State& s = *state_;
   std::sort(beats.begin(), beats.end());
   beats.erase(std::unique(beats.begin(), beats.end()), beats.end());
-  // Only the frames asked for are rendered; the others advance the show.
-  FrameOutput picture;
-  picture.renderer = s.renderer.get();
-  for (double beat : beats) {
-    s.show->stopAt(beat);
-    for (bool stopped = false; !stopped;) {
-      const bool rendered = s.show->nextFrameStops();
-      if (rendered) std::fill(s.renderer->frame.pixels.begin(), s.renderer->frame.pixels.end(), 0);
-      stopped = s.show->advance(rendered ? picture : FrameOutput{}).stopped;
-    }
-    sink(beat, s.renderer->frame);
-  }
+  BeatFrames frames(*state_->show, *state_->renderer, std::move(beats), sink);
+  driveShow(*state_->show, frames);
 }
 
 namespace {
@@ -246,32 +269,69 @@ int runPreview(const PreviewOptions& options) {
   return ok ? 0 : 1;
 }
 
-const char* previewUsage() {
+namespace {
+
+// The slot names for --only, each once, in running order, wrapped to the
+// usage text's column.
+std::string slotNameLines() {
+  std::vector<std::string> names;
+  for (const ScheduleSlot& slot : kShowSchedule)
+    if (std::find(names.begin(), names.end(), slot.name) == names.end()) names.push_back(slot.name);
+  const std::string indent(21, ' ');
+  std::string text = indent + "(";
+  size_t lineStart = 0;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string item = names[i] + (i + 1 < names.size() ? "," : ")");
+    if (text.size() - lineStart + item.size() + 1 > 73) {
+      text += "\n" + indent;
+      lineStart = text.size() - indent.size();
+    } else if (i > 0) {
+      text += ' ';
+    }
+    text += item;
+  }
+  return text + "\n";
+}
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+}  // namespace
+
+std::string previewUsage() {
+  const PreviewOptions defaults;
+  const std::string sheetSize = std::to_string(kWidth / defaults.sheetShrink) + " x " +
+                                std::to_string(kHeight / defaults.sheetShrink);
   return "usage: preview [options]\n"
-         "Renders the show's text screen at chosen beats to PNG files (640 x 600),\n"
+         "Renders the show's text screen at chosen beats to PNG files (" + std::to_string(kWidth) + " x " +
+         std::to_string(kHeight) + "),\n"
          "without window or audio, through the CPU reference renderer.\n"
          "\n"
-         "  --data PATH        archive to read (default build/data.tvl)\n"
+         "  --data PATH        archive to read (default " + defaults.archive + ")\n"
          "  --out DIR          output directory (default: out/ beside this program,\n"
          "                     build/tools/preview/out)\n"
          "  --beat B[,B...]    one frame per beat, written as DIR/beat_<B>.png\n"
          "                     (repeatable; fractions allowed)\n"
          "  --cells            with --beat, also DIR/beat_<B>.cells: the text screen's\n"
-         "                     cells as 50 lines of 80 glyph.fg.bg in hex\n"
-         "  --sheet [A:B:S]    contact sheet of beats A to B every S (default 0:560:4),\n"
-         "                     written as DIR/contact_sheet.png\n"
+         "                     cells as " + std::to_string(AsciiEngine::kRows) + " lines of " +
+         std::to_string(AsciiEngine::kColumns) + " glyph.fg.bg in hex\n"
+         "  --sheet [A:B:S]    contact sheet of beats A to B every S (default " + number(defaults.sheetFrom) + ":" +
+         number(defaults.sheetTo) + ":" + number(defaults.sheetStep) + "),\n"
+         "                     written as DIR/" + defaults.sheetName + "\n"
          "  --sheet-name NAME  file name of the sheet\n"
-         "  --columns N        frames per sheet row (default 12)\n"
-         "  --shrink N         sheet frames reduced N times (default 4: 160 x 150)\n"
-         "  --only NAME[,...]  build and draw only these schedule slots\n"
-         "                     (TextFire, TextTalkingV, TextDance, TextRaster,\n"
-         "                     TextSnake, TextBigSprite, TextEnding)\n"
+         "  --columns N        frames per sheet row (default " + std::to_string(defaults.sheetColumns) + ")\n"
+         "  --shrink N         sheet frames reduced N times (default " + std::to_string(defaults.sheetShrink) + ": " +
+         sheetSize + ")\n"
+         "  --only NAME[,...]  build and draw only these schedule slots\n" + slotNameLines() +
          "  --key1-from B      hold key 1 from beat B on (the automatic snake)\n"
          "  --key2-from B      hold key 2 from beat B on (the viewer's snake)\n"
-         "  --fps N            frames simulated per second (default 60)\n"
-         "  --start-tick T     tick count at beat 0 (default 100000)\n"
+         "  --fps N            frames simulated per second (default " + std::to_string(defaults.fps) + ")\n"
+         "  --start-tick T     tick count at beat 0 (default " + std::to_string(defaults.startTick) + ")\n"
          "  --song NAME        archive file for the analyser's spectrum\n"
-         "                     (default data/common/music/chipcore5.mp3; '' for silence)\n"
+         "                     (default " + defaults.song + "; '' for silence)\n"
          "  --bands A:B        print the closing analyser's bar heights over beats A..B\n"
          "                     (per bar: median, mean, 90th percentile, share >= 3 rows)\n"
          "  -h, --help         this text\n"

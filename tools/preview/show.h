@@ -67,7 +67,8 @@ class ShowPreview {
 
 // Parses the command line; false with a message in `error` on bad input.
 bool parsePreviewArgs(int argc, char** argv, PreviewOptions& options, std::string& error, bool& help);
-const char* previewUsage();
+// The help text, its defaults and slot names taken from the options and the schedule.
+std::string previewUsage();
 
 // Renders the frames and the sheet the options ask for into outDir. Returns
 // the process exit code; messages go to stderr.

@@ -96,6 +96,23 @@ def tolvek(seed=3):
                 x += run + 1 + (x + depth) % 2
     for x in range(W):
         p.set(x, HORIZON, 15 if abs(x - 39.5) < 12 else 13)
+    # The ending shears the rows up to 13 columns sideways and leaves black
+    # where a row is pushed past the picture; that gap meets the picture's
+    # edge columns. They fade to dark: the outer two hold only black and dark
+    # blue, the next three only dark tones, so the gaps make a soft dark
+    # fringe instead of bright notches.
+    outer = {5: 1, 3: 1, 9: 1, 12: 1, 13: 1, 14: 1, 15: 0, 7: 0}
+    inner = {13: 5, 3: 1, 9: 1, 12: 4, 14: 6, 15: 7}
+    for y in range(H):
+        for x in range(W):
+            d = min(x, W - 1 - x)
+            c = p.get(x, y)
+            if d <= 1:
+                p.set(x, y, outer.get(c, c))
+            elif d <= 4:
+                p.set(x, y, inner.get(c, c))
+            elif d == 5 and c == 13:
+                p.set(x, y, 5)
     return p
 
 
@@ -237,7 +254,9 @@ def intersect_f(f, g):
 # solid dark blue and reach two rows above and below and three columns
 # beside every letter, so the letters never touch the portrait, also when
 # neighbouring columns wave a row apart; every letter colour stands at
-# least 4.5 : 1 against the plate.
+# least 4.5 : 1 against the plate. The plates keep three rows from the top
+# and bottom edges, so the wave of a row and a half never pushes them into
+# the frame.
 
 PLATE = 1
 
@@ -255,8 +274,8 @@ def plate_word(p, word, top, rows, ramp, s, g, m, gap):
 
 def credit(name, role, role_ramp):
     p = Pic(W, H)
-    plate_word(p, name, 2, (2, 2, 2, 2, 2), [15], s=2, g=1, m=1, gap=1)
-    plate_word(p, role, 37, (2, 2, 3, 2, 2), role_ramp, s=3, g=2, m=2, gap=3)
+    plate_word(p, name, 5, (2, 2, 2, 2, 2), [15], s=2, g=1, m=1, gap=1)
+    plate_word(p, role, 34, (2, 2, 3, 2, 2), role_ramp, s=3, g=2, m=2, gap=3)
     return p
 
 
@@ -267,10 +286,16 @@ if __name__ == "__main__":
                   "textending/drimbo00: portrait of the musician (80 x 50)")
     credit("SUNVIRA", "CODE", [15, 15, 11, 11, 11, 11, 11, 11, 11]).save(
         os.path.join(ROOT, "textending", "code.txt"),
-        "textending/code: the coder's name and credit over the portrait (80 x 50)")
+        "textending/code: the coder's name and credit over the portrait (80 x 50)\n"
+        "The plates keep three rows from the top and bottom edges, so the credits\n"
+        "wave without the frame cutting them.")
     credit("DRIMBO", "MUSIC", [15, 15, 14, 14, 14, 14, 14, 14, 14]).save(
         os.path.join(ROOT, "textending", "music.txt"),
-        "textending/music: the musician's name and credit over the portrait (80 x 50)")
+        "textending/music: the musician's name and credit over the portrait (80 x 50)\n"
+        "The plates keep three rows from the top and bottom edges, so the credits\n"
+        "wave without the frame cutting them.")
     tolvek().save(os.path.join(ROOT, "textending", "tolvek.txt"), zero="0", comment=
                   "textending/tolvek: sunset over the sea, waved, drawn without transparency\n"
-                  "(80 x 50; 0 is black)")
+                  "(80 x 50; 0 is black). The two outer columns hold only black and dark blue,\n"
+                  "the next three only dark tones: where the wave shears a row past the\n"
+                  "picture, the black gap meets a dark edge, not a bright notch.")

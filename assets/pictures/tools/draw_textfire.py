@@ -75,7 +75,19 @@ def glimmerbay():
     sparkle(p, left + 60, 18, 2)
     wave_line(p, 34, 1, 78)
     emblem(p, 0, 36)
+    # The fire fills the screen and prints wherever the picture is
+    # transparent: the lettering and the emblem stand on solid plates.
+    fill_plate(p, 0, 19, W - 1, 36)
+    fill_plate(p, 0, 37, 20, H - 1)
     return p
+
+
+def fill_plate(p, x0, y0, x1, y1, colour=1):
+    """Fills the transparent cells of a box, so no fire shows between."""
+    for y in range(y0, y1 + 1):
+        for x in range(x0, x1 + 1):
+            if p.get(x, y) == 0:
+                p.set(x, y, colour)
 
 
 def year():
@@ -86,11 +98,18 @@ def year():
     p.paint(dm.grow(1, False).minus(dm), 1)
     ramp = [15, 15, 15, 13, 13, 13, 13, 13, 5, 5, 5, 5]
     p.paint(dm, lambda x, y: ramp[y - top])
+    # Beside the emblem's plate, below the name's.
+    fill_plate(p, 21, 37, W - 1, H - 1)
     return p
 
 
 if __name__ == "__main__":
     glimmerbay().save(os.path.join(ROOT, "textfire", "glimmerbay.txt"),
-                      "textfire/glimmerbay: the party's name over the fire (80 x 50)")
+                      "textfire/glimmerbay: the party's name over the fire (80 x 50)\n"
+                      "The lettering stands on a dark blue plate the full width of the screen,\n"
+                      "so the fire burns above and below it, never between the letters; the\n"
+                      "emblem has a plate of its own.")
     year().save(os.path.join(ROOT, "textfire", "2006.txt"),
-                "textfire/2006: the year over the fire (80 x 50)")
+                "textfire/2006: the year over the fire (80 x 50)\n"
+                "The year stands on a dark blue plate beside the emblem, so no fire burns\n"
+                "between its digits.")

@@ -9,22 +9,22 @@ from blockfont import block_text
 A = 1.2
 
 # ---------------------------------------------------------------- scroller
-# One line of chrome block letters about 30 rows high. The first 64 columns
-# are empty so the text comes in from the right; the scene shows columns up
-# to about 830 before it moves on, so the text ends well before 800.
-
-SCROLL_TEXT = ["TAVORLIN", "PRESENTS", "KESTRUNE", "*", "HI", "*", "GLIMMERBAY!"]
-LEAD_IN = 64
-
+# One line of chrome block letters about 30 rows high, with a gem after the
+# greeting. The scene shows columns up to about 830 before it moves on, so
+# the text ends before 800.
+#
 # The bars in front of the scroller tear through its letters while they
-# sweep down the middle rows; they keep clear of rows 6-44 (the letters and
-# their wave) for about 640 ms around every moment when one set leaves the
-# bottom and the other comes in at the top: 665 ms after the scroller starts
-# and then every 1571 ms (the bars turn 0.04 rad every 20 ms from 0.24). The
-# scroller moves one column every 10 ms after 312 ms, so the screen's middle
-# column then shows picture column 75 + 157.08 k. The greeting and the
-# party's name stand centred there, so the viewer reads them whole.
-CLEAR_CENTRES = {"HI": 75.3 + 157.08 * 3, "GLIMMERBAY!": 75.3 + 157.08 * 4}
+# sweep down the middle rows; they keep clear of rows 4-45 (the letters and
+# their wave) for about 470 ms around every moment when one set leaves the
+# bottom and the other comes in at the top: 695 ms after the scroller starts
+# and then every 1571 ms (the bars turn 0.04 rad every 20 ms). The scroller
+# moves one column every 10 ms after 312 ms, so the screen's middle column
+# then shows picture column 78 + 157.08 k. Each long word stands with its
+# middle within 8 columns of one of those, k = 1 .. 4, so it passes the
+# middle of the screen untorn; the columns below are the left edges of the
+# letters (their dark outline starts one to the left).
+SCROLL = [("HI", 91), ("*", 127), ("TAVORLIN", 171), ("PRESENTS", 315), ("KESTRUNE", 471),
+          ("GLIMMERBAY!", 624)]
 
 # Chrome: sky above the horizon line, sunlit ground below it.
 CHROME = [15, 15, 15, 11, 11, 11, 11, 11, 9, 9, 9, 9, 9, 9, 1,
@@ -45,29 +45,19 @@ def scroller():
     W, H = 800, 50
     top = 10
     p = Pic(W, H)
-    x = LEAD_IN
     letters = Mask(W, H)
     gems = Mask(W, H)
-    for k, word in enumerate(SCROLL_TEXT):
+    end = 0
+    for word, x in SCROLL:
+        assert x > end + 8, word  # the words stay parted by blank columns
         if word == "*":
-            # A gem, halfway to the next word when that one is pinned.
-            after = SCROLL_TEXT[k + 1]
-            gx = x
-            if after in CLEAR_CENTRES:
-                width = block_text(after, (6, 6, 6, 6, 6), s=4, g=2, m=3, gap=3).w
-                gx = (x - 12 + int(round(CLEAR_CENTRES[after] - width / 2.0)) - 13) // 2
-            d = diamond(13, 13)
-            gems = gems.union(place(d, W, H, gx, top + 8))
-            x = gx + 13 + (6 if after in CLEAR_CENTRES else 12)
-            continue
-        m = block_text(word, (6, 6, 6, 6, 6), s=4, g=2, m=3, gap=3)
-        if word in CLEAR_CENTRES:
-            pinned = int(round(CLEAR_CENTRES[word] - m.w / 2.0))
-            assert pinned >= x, word
-            x = pinned
-        letters = letters.union(place(m, W, H, x, top))
-        x += m.w + 12
-    print("scroller text ends at column", x - 12)
+            m = diamond(13, 13)
+            gems = gems.union(place(m, W, H, x, top + 8))
+        else:
+            m = block_text(word, (6, 6, 6, 6, 6), s=4, g=2, m=3, gap=3)
+            letters = letters.union(place(m, W, H, x, top))
+        end = x + m.w
+    print("scroller text ends at column", end - 1)
     body = letters.union(gems)
     p.paint(body.grow(1, False).minus(body), 1)
     p.paint(letters, lambda x, y: CHROME[y - top])
@@ -113,4 +103,7 @@ if __name__ == "__main__":
         nick(name, ramp, dark).save(os.path.join(ROOT, "textraster", "nick%d.txt" % (k + 1)),
                                     "textraster/nick%d: %s (80 x 50)" % (k + 1, name))
     scroller().save(os.path.join(ROOT, "textraster", "fastintro.txt"),
-                    "textraster/fastintro: the wavy scroller (800 x 50)")
+                    "textraster/fastintro: the wavy scroller (800 x 50)\n"
+                    "HI, then TAVORLIN PRESENTS KESTRUNE GLIMMERBAY!: each word passes the middle\n"
+                    "of the screen while the front bars are above or below the letters (they\n"
+                    "sweep down once every 157 columns of scroll).")

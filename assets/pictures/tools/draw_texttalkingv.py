@@ -1,10 +1,11 @@
 """Drafts of the title letters (8 x 6 each, the column of KESTRUNE that
 sways over the wall) and of the wall, which the scene draws with the light
-shade glyph: sandstone in dark yellow with yellow edges where the light
+shade glyph: mossy stone in dark green with green edges where the light
 catches, mortar and chips in dark blue. The scene's light spots add one to
-every colour number they cover, and these colours all brighten under them:
-dark yellow turns light grey, yellow turns white, the near-black dark blue
-turns dark green. Nothing is left transparent: a cell with no glyph would stay
+every colour number they cover, and these colours all brighten under them
+into lit tones of themselves: dark green turns dark cyan, green turns cyan,
+the near-black dark blue turns dark green (sandstone in dark yellow and
+yellow turned grey and white, like plaster). Nothing is left transparent: a cell with no glyph would stay
 black under a spot. The letters avoid cyan, grey and white for the same
 reason (they would turn red, dark grey or black)."""
 
@@ -39,12 +40,12 @@ def letter(ch):
     return p
 
 
-MORTAR = 1
+MORTAR, STONE, LIT_STONE = 1, 2, 10
 
 
 def wall(seed=11):
     """Courses of stone blocks 4 rows high (3 of stone, 1 of mortar) and 7
-    to 13 columns long. Mortar dark blue, stones dark yellow; the light
+    to 13 columns long. Mortar dark blue, stones dark green; the light
     catches the top and left edge of some stones, a few have chips."""
     rnd = random.Random(seed)
     p = Pic(80, 50, MORTAR)
@@ -57,9 +58,9 @@ def wall(seed=11):
             lit = tone > 0.6
             for y in range(y0, y0 + 3):
                 for x in range(x0, x0 + length - 1):
-                    c = 6
+                    c = STONE
                     if lit and (y == y0 or x == x0) and x < x0 + length - 3:
-                        c = 14
+                        c = LIT_STONE
                     p.set(x, y, c)
             if rnd.random() < 0.3:
                 cx = x0 + rnd.randrange(1, max(2, length - 3))
@@ -77,4 +78,7 @@ if __name__ == "__main__":
         letter(ch).save(os.path.join(ROOT, "texttalkingv", ch + ".txt"),
                         "texttalkingv/%s: title letter (8 x 6)" % ch)
     wall().save(os.path.join(ROOT, "texttalkingv", "greywall.txt"),
-                "texttalkingv/greywall: sandstone wall, drawn in light shade (80 x 50)")
+                "texttalkingv/greywall: mossy stone wall, drawn in light shade (80 x 50).\n"
+                "Dark green stones with green edges on dark blue joints: under a light spot\n"
+                "(colour + 1) they turn dark cyan, cyan and dark green, lit tones of\n"
+                "themselves.")

@@ -1,16 +1,16 @@
-"""Draft of Vex, the show's mascot: a golden demon mask with short horns
-that curl in over the brow, a V crest with a jade gem, green eyes glowing
-in dark sockets and a fanged snarl. Symmetric about column 40 (the centre
+"""Draft of Vex, the show's mascot: a red oni mask with short horns that
+curl in over the brow, a V crest with a jade gem, green eyes glowing in
+dark sockets and a fanged snarl round a dark green maw. Symmetric about column 40 (the centre
 the scenes rotate it about) and drawn inside a circle of 22 cells round
 that centre, horns included, so that the mask stays clear of the screen's
 edges at every angle it spins through and in the quarter turn.
 
 Colours are chosen for the talking scene's light spots, which add one to a
-cell's colour number: yellow -> white and dark yellow -> light grey (the
-gold) get brighter in their own family, the dark magenta shadows turn dark
-gold and the jade eyes cyan, so lit parts of the mask shine instead of
-staining. Red, cyan, grey and white are left out (they would turn magenta,
-red, blue or black)."""
+cell's colour number: only red, dark red, green and dark green are used,
+each of which turns a lit tone of itself (magenta, dark magenta, cyan, dark
+cyan), a gentle step, so lit parts of the mask glow with a soft rim instead
+of turning to white and grey plaster as gold did (yellow -> white, dark
+yellow -> light grey)."""
 
 import os
 
@@ -69,7 +69,7 @@ UPPER_FANG = sym(polygon([(32.4, 43.6), (36.2, 44.6), (34.4, 51.4)]))
 LOWER_FANG = sym(polygon([(28.4, 48.8), (32.4, 51.8), (29.6, 44.4)]))
 
 
-OUTLINE, SHADE, GOLD, JADE, JADE_DARK = 5, 6, 14, 10, 2
+OUTLINE, SHADE, RED, JADE, JADE_DARK, MAW = 4, 4, 12, 10, 2, 2
 
 
 def draw():
@@ -79,12 +79,12 @@ def draw():
     body = face.union(horns)
     p.paint(body.grow(1, False).minus(body), OUTLINE)
 
-    # Golden horns, dark gold along their underside.
-    p.paint(horns, GOLD)
+    # Red horns, dark red along their underside.
+    p.paint(horns, RED)
     p.paint(horns.edge(0, 1), SHADE)
 
-    # Golden face, dark gold at its rim, one bold stripe on each cheek.
-    p.paint(face, GOLD)
+    # Red face, dark red at its rim, one bold stripe on each cheek.
+    p.paint(face, RED)
     p.paint(face.minus(face.shrink(1, False)), SHADE)
     p.paint(S(CHEEKBONE).intersect(face), SHADE)
 
@@ -109,12 +109,15 @@ def draw():
 
     mouth = S(MOUTH)
     p.paint(mouth.grow(1, False).minus(mouth), SHADE)
-    p.paint(mouth, OUTLINE)
-    p.paint(S(UPPER_FANG).intersect(mouth), GOLD)
-    p.paint(S(LOWER_FANG).intersect(mouth), GOLD)
+    p.paint(mouth, MAW)
+    p.paint(S(UPPER_FANG).intersect(mouth), RED)
+    p.paint(S(LOWER_FANG).intersect(mouth), RED)
     return p
 
 
 if __name__ == "__main__":
     draw().save(os.path.join(ROOT, "texttalkingv", "vexmask.txt"),
-                "texttalkingv/vexmask: Vex, the show's mascot (80 x 50)")
+                "texttalkingv/vexmask: Vex, the show's mascot (80 x 50): a red oni mask.\n"
+                "Only red, dark red, green and dark green: under a light spot (colour + 1)\n"
+                "each turns into a brighter tone of itself (magenta, dark magenta, cyan,\n"
+                "dark cyan) instead of white or grey.")

@@ -33,7 +33,7 @@ GlyphRect glyphRect(int glyph) {
   return rect;
 }
 
-AsciiEngine::AsciiEngine(ScreenRenderer* screenRenderer) : renderer(screenRenderer) {
+AsciiEngine::AsciiEngine(ScreenRenderer* screenRenderer) : renderer_(screenRenderer) {
   clear();
   std::memcpy(palette, kPalette, sizeof palette);
   viewX = viewY = viewWidth = viewHeight = 1;
@@ -80,5 +80,5 @@ void AsciiEngine::setViewport(int width, int height, float aspect) {
 const float* AsciiEngine::colour(int index) const { return palette[index & 15]; }
 
 void AsciiEngine::present() {
-  if (renderer != nullptr) renderer->present(*this);
+  if (renderer_ != nullptr) renderer_->present(*this);
 }

@@ -31,10 +31,14 @@ class AsciiEngine {
   static constexpr int kCells = kColumns * kRows;
   static constexpr int kTargetWidth = 640;
   static constexpr int kTargetHeight = 600;
+  // The character chart every renderer draws the cells with, in the archive.
+  static constexpr const char* kChartFile = "data/common/images/asciichart.png";
 
   // present() hands the screen to `renderer` (null discards frames). The
   // engine itself needs no GL.
   explicit AsciiEngine(ScreenRenderer* renderer);
+  // Where present() hands the screen from now on (null: nowhere).
+  void setRenderer(ScreenRenderer* renderer) { renderer_ = renderer; }
 
   // The three planes lie back to back so that one 12000-byte fill covers them.
   unsigned char chars[kCells];
@@ -43,7 +47,6 @@ class AsciiEngine {
   float palette[16][4];
   int viewX, viewY, viewWidth, viewHeight;
   const char* const* banners[4];
-  ScreenRenderer* renderer;
 
   void clear();
   void fillWhite();
@@ -54,4 +57,7 @@ class AsciiEngine {
 
   // The palette entry of a plane byte; only its low four bits count.
   const float* colour(int index) const;
+
+ private:
+  ScreenRenderer* renderer_;
 };

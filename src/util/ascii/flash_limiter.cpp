@@ -93,7 +93,7 @@ void FlashArea::judge(const std::vector<unsigned char>& tooOften) {
 }
 
 FlashLimiter::FlashLimiter(ScreenRenderer* nextRenderer, GlyphAtlas atlas)
-    : next(nextRenderer),
+    : next_(nextRenderer),
       atlas_(std::move(atlas)),
       luminanceCounts_(static_cast<size_t>(cellCount())),
       redCounts_(static_cast<size_t>(cellCount())),
@@ -107,9 +107,9 @@ FlashLimiter::FlashLimiter(ScreenRenderer* nextRenderer, GlyphAtlas atlas)
 FlashLimiter::~FlashLimiter() = default;
 
 std::unique_ptr<FlashLimiter> FlashLimiter::forShow(ScreenRenderer* nextRenderer) {
-  const char* const kChart = "data/common/images/asciichart.png";
   ChartPixels chart;
-  if (!loadChartPixels(kChart, &chart)) ErrorBox("Cannot read the character chart %s", kChart);
+  if (!loadChartPixels(AsciiEngine::kChartFile, &chart))
+    ErrorBox("Cannot read the character chart %s", AsciiEngine::kChartFile);
   return std::unique_ptr<FlashLimiter>(new FlashLimiter(nextRenderer, buildGlyphAtlas(chart)));
 }
 
@@ -176,7 +176,7 @@ void FlashLimiter::present(const AsciiEngine& engine) {
     return;
   }
   limited_ = engine;
-  limited_.renderer = nullptr;
+  limited_.setRenderer(nullptr);
   changedCells = 0;
   // Which cells would flash too often as drawn; the area rule decides
   // where they must not.
@@ -249,7 +249,7 @@ void FlashLimiter::present(const AsciiEngine& engine) {
   heldFrames += steppingCells > 0 && !stepNow_ ? 1 : 0;
   for (int i = 0; i < cellCount(); ++i) limitCell(i, engine);
   changedTotal += changedCells;
-  if (next != nullptr) next->present(limited_);
+  if (next_ != nullptr) next_->present(limited_);
 }
 
 FlashLimiter::Outcome FlashLimiter::tryLook(int i, const CellLook& l) const {

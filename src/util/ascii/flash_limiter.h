@@ -59,8 +59,9 @@ class FlashLimiter : public ScreenRenderer {
   // first is passed on.
   void beginFrame(int64_t milliseconds);
   void present(const AsciiEngine& engine) override;
+  // Where the limited screens go from now on.
+  void setNext(ScreenRenderer* next) { next_ = next; }
 
-  ScreenRenderer* next;
   // Cells whose colours were changed: in the last screen, and in all.
   int changedCells = 0;
   int64_t changedTotal = 0;
@@ -78,6 +79,7 @@ class FlashLimiter : public ScreenRenderer {
   const CellLook& look(int glyph, int fg, int bg, const AsciiEngine& engine);
 
  private:
+  ScreenRenderer* next_;
   struct CellState {
     SwingTracker luminance, red;
   };

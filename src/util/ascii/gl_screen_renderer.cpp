@@ -9,8 +9,6 @@
 
 namespace {
 
-const char* const kChartFile = "data/common/images/asciichart.png";
-
 // Calls emit(colour, corners) for the cell quads that are not black, in
 // drawing order: column by column, each column from the top row down,
 // background mask before foreground mask. corners[k] = {x, y, u, v},
@@ -44,14 +42,19 @@ void forEachQuad(const AsciiEngine& engine, Emit emit) {
 }  // namespace
 
 GlScreenRenderer::GlScreenRenderer()
-    : cellPass(CellPass::VertexArrays), outputFramebuffer(0), maxAnisotropy(1.0f) {
-  if (!chart.load(kChartFile, GL_NEAREST, GL_NEAREST, false)) ErrorBox("Failed to load texture!");
+    : cellPass(CellPass::VertexArrays), maxAnisotropy(1.0f) {
+  if (!chart.load(AsciiEngine::kChartFile, GL_NEAREST, GL_NEAREST, false)) ErrorBox("Failed to load texture!");
   target = std::make_unique<Fbo>(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight);
   if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic")) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
   if (shaderPass.init(chart)) cellPass = CellPass::Shader;
 }
 
 GlScreenRenderer::~GlScreenRenderer() { chart.release(); }
+
+void GlScreenRenderer::setOutput(GLuint framebuffer, bool targetOnly) {
+  outputFramebuffer = framebuffer;
+  stopsAtTarget = targetOnly;
+}
 
 void GlScreenRenderer::present(const AsciiEngine& engine) {
   renderTarget(engine);

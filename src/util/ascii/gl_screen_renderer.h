@@ -30,12 +30,11 @@ class GlScreenRenderer : public ScreenRenderer {
   Texture chart;
   std::unique_ptr<Fbo> target;
   CellPass cellPass;
-  // Framebuffer that present() draws the picture into; 0 is the window.
-  GLuint outputFramebuffer;
-  // present() renders the target only, for a recorder that scales the
-  // picture into its frames itself.
-  bool stopsAtTarget = false;
 
+  // Where present() puts the picture: `framebuffer` (0, the default, is the
+  // window); with `targetOnly` it renders the target only, for a recorder
+  // that scales the picture into its frames itself.
+  void setOutput(GLuint framebuffer, bool targetOnly = false);
   void present(const AsciiEngine& engine) override;
 
   // Renders the engine's cells into the target and leaves the output
@@ -50,6 +49,8 @@ class GlScreenRenderer : public ScreenRenderer {
  private:
   void drawCellsImmediate(const AsciiEngine& engine);
   void drawCellsBatched(const AsciiEngine& engine);
+  GLuint outputFramebuffer = 0;
+  bool stopsAtTarget = false;
   CellShaderPass shaderPass;
   std::vector<float> batch;
   GLfloat maxAnisotropy;
