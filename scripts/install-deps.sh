@@ -4,6 +4,7 @@
 #
 #   scripts/install-deps.sh run [--simulate]    building and running the show
 #   scripts/install-deps.sh test [--simulate]   that, plus the tests and benchmarks
+#   scripts/install-deps.sh web [--simulate]    that of run, plus the browser build (scripts/web.sh)
 #
 # Nothing installed is ever removed or replaced: the show plays through
 # whatever sound system the machine has, so `run` installs no sound server.
@@ -16,8 +17,8 @@ set -euo pipefail
 purpose=${1:-}
 simulate=false
 [ "${2:-}" = --simulate ] && simulate=true
-[ "$purpose" = run ] || [ "$purpose" = test ] || {
-  echo "usage: $0 run|test [--simulate]" >&2
+[ "$purpose" = run ] || [ "$purpose" = test ] || [ "$purpose" = web ] || {
+  echo "usage: $0 run|test|web [--simulate]" >&2
   exit 2
 }
 
@@ -40,6 +41,11 @@ test_packages=(
   strace  # a terminal test counts the key reader's wake-ups
   weston xwayland  # the show on Wayland (e2e)
 )
+# The browser build: emscripten, and dpkg-source to unpack the Debian
+# sources of the libraries it builds for the page.
+web_packages=(emscripten dpkg-dev python3)
+# The browser tests: headless Chromium driven through its WebDriver.
+browser_test_packages=(chromium chromium-driver python3-selenium)
 # The private PipeWire server of the tests: the daemon, its session manager
 # and its PulseAudio module, not pipewire-pulse (which would take over a
 # PulseAudio desktop's sound).
@@ -50,8 +56,9 @@ installed() {
 }
 
 packages=("${run_packages[@]}")
+[ "$purpose" = run ] || packages+=("${web_packages[@]}")
 if [ "$purpose" = test ]; then
-  packages+=("${test_packages[@]}")
+  packages+=("${test_packages[@]}" "${browser_test_packages[@]}")
   if installed pulseaudio; then
     : # the tests use it; PipeWire's too if it is there
   elif installed pipewire-pulse || installed pipewire-bin; then

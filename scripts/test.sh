@@ -28,6 +28,9 @@ run_tests() {
 
 echo "== Tests (normal build)"
 run_tests "$build"
+echo "== The show in a browser (headless Chromium)"
+KESTRUNE_BUILD="$build" bash "$root/scripts/web.sh" --no-serve
+KESTRUNE_BUILD="$build" /usr/bin/python3 "$root/tests/web/test_page.py"  # Debian's, with python3-selenium
 echo "== Tests (address + undefined behaviour sanitizers)"
 run_tests "$sanitize" -LE e2e
 

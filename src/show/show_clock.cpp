@@ -29,8 +29,12 @@ SteppedShowClock::SteppedShowClock(int framesPerSecond, uint32_t startTick, std:
 
 SteppedShowClock::~SteppedShowClock() = default;
 
-FrameTime SteppedShowClock::nextFrame(Music& music, bool* stopped) {
-  const double seconds = steps_.next(stopped);
+FrameTime SteppedShowClock::nextFrame(Music& music, bool* stopped) { return standAt(music, steps_.next(stopped)); }
+
+FrameTime SteppedShowClock::frameAt(Music& music, double seconds) { return standAt(music, std::max(seconds, last_)); }
+
+FrameTime SteppedShowClock::standAt(Music& music, double seconds) {
+  last_ = seconds;
   ticks_ = startTick_ + static_cast<uint32_t>(std::llround(seconds * 1000.0));
   // After the song's end its position stays there; the ticks go on.
   const double position = song_ ? std::min(seconds, song_->seconds()) : seconds;

@@ -22,6 +22,13 @@ class ShowClock {
   // Moves the music to the next frame and reads the frame's time. `stopped`
   // says whether the frame is one chosen with stopAt().
   virtual FrameTime nextFrame(Music& music, bool* stopped) = 0;
+  // A frame at `seconds` of music given by the caller, where the clock lets
+  // it choose (stepped: never back before the last frame); else the next.
+  virtual FrameTime frameAt(Music& music, double seconds) {
+    (void)seconds;
+    bool stopped = false;
+    return nextFrame(music, &stopped);
+  }
   // A frame at exactly `seconds` of music, when the clock can step there.
   virtual void stopAt(double seconds) { (void)seconds; }
   virtual bool nextFrameStops() const { return false; }
@@ -49,6 +56,7 @@ class SteppedShowClock : public ShowClock {
 
   uint32_t ticks() const override { return ticks_; }
   FrameTime nextFrame(Music& music, bool* stopped) override;
+  FrameTime frameAt(Music& music, double seconds) override;
   void stopAt(double seconds) override { steps_.choose(seconds); }
   bool nextFrameStops() const override;
   bool hasSong() const { return song_ != nullptr; }
@@ -59,4 +67,7 @@ class SteppedShowClock : public ShowClock {
   uint32_t ticks_;
   std::unique_ptr<SongAnalysis> song_;
   float spectrum_[512] = {};
+  double last_ = 0.0;  // seconds of the latest frame
+
+  FrameTime standAt(Music& music, double seconds);
 };

@@ -93,9 +93,9 @@ bool Show::nextFrameStops() const { return clock_->nextFrameStops(); }
 
 bool Show::hasSpectrumSong() const { return hasSpectrumSong_; }
 
-ShownFrame Show::readTime() {
+ShownFrame Show::readTime(const double* seconds) {
   ShownFrame frame;
-  frame.time = clock_->nextFrame(*music_, &frame.stopped);
+  frame.time = seconds ? clock_->frameAt(*music_, *seconds) : clock_->nextFrame(*music_, &frame.stopped);
   if (frame.stopped && !stopBeats_.empty()) {
     frame.stopBeat = stopBeats_.front();
     stopBeats_.erase(stopBeats_.begin());
@@ -103,8 +103,13 @@ ShownFrame Show::readTime() {
   return frame;
 }
 
-ShownFrame Show::advance(const FrameOutput& output) {
-  const ShownFrame frame = readTime();
+ShownFrame Show::advance(const FrameOutput& output) { return draw(readTime(nullptr), output); }
+
+ShownFrame Show::advanceAt(double seconds, const FrameOutput& output) {
+  return draw(readTime(&seconds), output);
+}
+
+ShownFrame Show::draw(const ShownFrame& frame, const FrameOutput& output) {
   if (scriptedKeys_) scriptedKeys_(frame.time, keys_);
   ascii_->setRenderer(output.renderer);
   if (flashLimiter_ && output.renderer) {

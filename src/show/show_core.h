@@ -88,6 +88,11 @@ class Show {
   // The same without a picture: what the scenes simulate and count still
   // happens, so a later drawn frame is the same as if every one had been.
   ShownFrame advanceWithoutPicture() { return advance(FrameOutput{}); }
+  // Stepped clock kept by the caller: one frame at exactly `seconds` of the
+  // song instead of the next step (a browser page reads them from what its
+  // audio output has played). Earlier times than the last frame's are taken
+  // where the show stands. With the live clock it is advance().
+  ShownFrame advanceAt(double seconds, const FrameOutput& output);
 
   // Stepped clock: a frame at exactly this beat, after the steps before it
   // (beats asked in ascending order; an earlier one is taken where the show
@@ -118,7 +123,8 @@ class Show {
   bool hasSpectrumSong() const;
 
  private:
-  ShownFrame readTime();
+  ShownFrame readTime(const double* seconds);
+  ShownFrame draw(const ShownFrame& frame, const FrameOutput& output);
 
   float aspect_;
   bool stepped_;

@@ -124,6 +124,18 @@ TEST_F(ShowCore, StopsLandOnTheAskedBeatsAndTheStepsGoOnAfterThem) {
   EXPECT_EQ(100000u + 3286u, after.time.ticks);  // the step 23 / 7 s
 }
 
+TEST_F(ShowCore, FramesAtTheCallersTimesStandThereAndNeverGoBack) {
+  Show show(steppedShow(60));
+  show.start();
+  const ShownFrame first = show.advanceAt(3.0, FrameOutput{});
+  EXPECT_EQ(10.0f, first.time.beat);  // 200 beats a minute
+  EXPECT_EQ(100000u + 3000u, first.time.ticks);
+  const ShownFrame earlier = show.advanceAt(2.5, FrameOutput{});
+  EXPECT_EQ(10.0f, earlier.time.beat);
+  EXPECT_EQ(first.time.ticks, earlier.time.ticks);
+  EXPECT_EQ(11.0f, show.advanceAt(3.3, FrameOutput{}).time.beat);
+}
+
 TEST_F(ShowCore, KeysReachTheScenesForAFrameAndEscapeEndsTheShow) {
   Show show(steppedShow(20));
   show.start();

@@ -88,15 +88,24 @@ GlyphAtlas buildGlyphAtlas(const ChartPixels& chart) {
 int maskedLevel(float colour, int texel) { return toByte(colour * (texel / 255.0f)); }
 
 void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsigned char* rgb) {
-  const GlyphAtlas atlas = buildGlyphAtlas(chart);
+  renderReference(engine, buildGlyphAtlas(chart), rgb);
+}
+
+void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb) {
+  // What each palette colour gives through each mask texel, worked out once
+  // a frame rather than for every pixel.
+  unsigned char levels[16][3][256];
+  for (int p = 0; p < 16; ++p)
+    for (int c = 0; c < 3; ++c)
+      for (int t = 0; t < 256; ++t) levels[p][c][t] = static_cast<unsigned char>(maskedLevel(engine.colour(p)[c], t));
   const int width = AsciiEngine::kTargetWidth;
   for (int r = 0; r < AsciiEngine::kRows; ++r) {
     const int cellBottom = (AsciiEngine::kRows - 1 - r) * kCellHeight;
     for (int x = 0; x < AsciiEngine::kColumns; ++x) {
       const int i = r * AsciiEngine::kColumns + x;
       const int glyph = engine.chars[i];
-      const float* bgColour = engine.colour(engine.bg[i]);
-      const float* fgColour = engine.colour(engine.fg[i]);
+      const unsigned char(*bgLevels)[256] = levels[engine.bg[i] & 15];
+      const unsigned char(*fgLevels)[256] = levels[engine.fg[i] & 15];
       for (int py = 0; py < kCellHeight; ++py) {
         unsigned char* out = rgb + (static_cast<size_t>(cellBottom + py) * width + x * kCellWidth) * 3;
         for (int px = 0; px < kCellWidth; ++px) {
@@ -105,7 +114,7 @@ void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsign
           for (int c = 0; c < 3; ++c) {
             // GL_ONE, GL_ONE blending adds the two quads into the cleared
             // (black) target, saturating at 255.
-            const int sum = maskedLevel(bgColour[c], bgMask[c]) + maskedLevel(fgColour[c], fgMask[c]);
+            const int sum = bgLevels[c][bgMask[c]] + fgLevels[c][fgMask[c]];
             out[px * 3 + c] = static_cast<unsigned char>(sum > 255 ? 255 : sum);
           }
         }

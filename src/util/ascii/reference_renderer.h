@@ -57,6 +57,9 @@ int maskedLevel(float colour, int texel);
 // each target pixel taking the chart texel nearest to its centre. Writes
 // 640 * 600 RGB bytes, bottom row first (GL's read-back order).
 void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsigned char* rgb);
+// The same with the glyph atlas built beforehand, for renderers that draw
+// every frame.
+void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb);
 
 // What GL_LINEAR sampling of an RGB picture (width x height, rows in either
 // order) gives over a viewport of outWidth x outHeight pixels: each output
