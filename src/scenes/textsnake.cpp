@@ -212,6 +212,16 @@ void TextSnake::gameFrame(bool automatic, bool menuLines, uint32_t now) {
   drawSnake(true);
 }
 
+void TextSnake::startViewersGame() {
+  // However long the title stood, the game the viewer asked for starts
+  // here: no steps run up while nobody watched, no scores from them.
+  score = 0;
+  lastScore = 0;
+  highScore = 0;
+  reset(5);
+  shared->step = TickClock{};
+}
+
 void TextSnake::drawPanel(bool menuLines) {
   interfacePicture.draw(kFullBlock, 0, 0);
   writeText(ascii, 61, 3, "SIZE:", kPanelFg, kPanelBg);
@@ -266,8 +276,10 @@ void TextSnake::draw(const FrameTime& time) {
     gameFrame(true, false, now);
     drawGreetings(beat);
   } else {
+    const bool leavingTitle = shared->interactionMode == kTitle && (held(kKeyDigit1) || held(kKeyDigit2));
     if (held(kKeyDigit1)) shared->interactionMode = kAutomatic;
     if (held(kKeyDigit2)) shared->interactionMode = kViewer;
+    if (leavingTitle) startViewersGame();
     const uint32_t sinceTitle = shared->titleStart.since(now);
     if (shared->interactionMode == kTitle) {
       facePicture.drawRotated(sinceTitle * 0.002, 1.0, 1.0);

@@ -62,6 +62,9 @@ class TextSnake : public Scene {
   void step(bool automatic);
   // Catches the shared step clock up with `now`, then draws panel and snake.
   void gameFrame(bool automatic, bool menuLines, uint32_t now);
+  // Leaving the title screen: a game of five with scores 0, and a step
+  // clock that starts with the frame that shows it.
+  void startViewersGame();
   void drawPanel(bool menuLines);
   void drawSnake(bool withFood);
   void drawGreetings(int beat);

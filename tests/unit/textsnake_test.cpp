@@ -475,6 +475,48 @@ TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
   EXPECT_EQ(rig_.text(61, 3, 5), "SIZE:");
 }
 
+// However long the title stood, 2 starts the same game: a fresh snake of
+// five that takes its first step in the frame of the key, no steps run up
+// meanwhile and no scores from the show's games, and an arrow that came
+// with the 2 steers it.
+TEST_F(TextSnakeScene, TheViewersGameStartsFreshWhenTheTitleIsLeft) {
+  KeyPresses presses{};
+  snake_.presses = &presses;
+  auto playAfter = [&](uint32_t waitMs, int arrow) {
+    resetClasswideState();
+    util::srand(4);
+    snake_.init();
+    rig_.keys = KeyState{};
+    clearPresses(presses);
+    // The show's own slot starts the shared step clock (and plays games).
+    for (uint32_t t = 20000; t < 30000; t += 500) frameAt(300.0, t);
+    const uint32_t title = 60000;
+    for (uint32_t t = title; t < title + waitMs; t += 1000) frameAt(557.0, t);
+    rig_.keys.down[kKeyDigit2] = 1;
+    if (arrow >= 0) recordPress(presses, arrow, true);
+    std::string trail;
+    for (int frame = 0; frame < 8; ++frame) {
+      frameAt(600.0, title + waitMs + 40 * frame);
+      trail += std::to_string(snake_.segments[0].x) + "," + std::to_string(snake_.segments[0].y) + " ";
+      if (frame == 0) {
+        EXPECT_EQ(snake_.length, 5) << waitMs;
+        EXPECT_EQ(snake_.highScore, 0) << waitMs;
+        EXPECT_EQ(snake_.lastScore, 0) << waitMs;
+      }
+    }
+    return trail;
+  };
+
+  const std::string after5s = playAfter(5000, -1);
+  EXPECT_EQ(after5s.substr(0, 6), "24,23 ");  // the first step, in the key's frame
+  EXPECT_EQ(playAfter(30000, -1), after5s);
+  EXPECT_EQ(playAfter(120000, -1), after5s);
+
+  const std::string steered = playAfter(30000, kKeyLeft);
+  EXPECT_EQ(steered.substr(0, 6), "23,24 ");
+  EXPECT_EQ(playAfter(120000, kKeyLeft), steered);
+}
+
 TEST_F(TextSnakeScene, PanelNumbersAreLeftAlignedDecimals) {
   frameAt(250.0, 50000);
   snake_.score = 1234;
