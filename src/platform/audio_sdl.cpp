@@ -19,6 +19,17 @@ namespace audio {
 
 namespace {
 
+// SDL keeps per-thread state (its error text) and frees it only for threads
+// it started itself; the opening runs on a thread of ours, so it hands that
+// state back before it ends. SDL 1.2's interface runs over SDL 2 here.
+void releaseSdlThreadState() {
+  void* sdl2 = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_NOLOAD);
+  if (sdl2 == nullptr) return;
+  using Cleanup = void (*)();
+  if (auto cleanup = reinterpret_cast<Cleanup>(dlsym(sdl2, "SDL_TLSCleanup"))) cleanup();
+  dlclose(sdl2);
+}
+
 // ALSA reports every step of a failed opening on standard error, eight lines
 // where one cause does. Its error handler is process-wide; SDL loads the same
 // library, so setting it here quiets SDL's use of it too.
@@ -124,6 +135,7 @@ bool SdlOutput::open(uint32_t chunkFrames, int64_t deadlineNs, OutputFeed* feed,
       attempt->error = error;
       attempt->finished = true;
       attempt->done.notify_all();
+      releaseSdlThreadState();
     }).detach();
   } catch (const std::system_error& e) {
     if (!chosen) unsetenv("SDL_AUDIODRIVER");
