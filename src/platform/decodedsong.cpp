@@ -46,3 +46,23 @@ void DecodedSong::spectrum(double seconds, float* out512) const {
   }
   platform::audio::computeSpectrum(window, out512);
 }
+
+namespace {
+
+class DecodedSongAnalysis : public SongAnalysis {
+ public:
+  bool load(const char* name) { return song_.load(name); }
+  double seconds() const override { return song_.seconds(); }
+  void spectrum(double seconds, float* out512) const override { song_.spectrum(seconds, out512); }
+
+ private:
+  DecodedSong song_;
+};
+
+}  // namespace
+
+std::unique_ptr<SongAnalysis> analyseDecodedSong(const char* name) {
+  std::unique_ptr<DecodedSongAnalysis> song(new DecodedSongAnalysis);
+  if (!song->load(name)) return nullptr;
+  return song;
+}

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+#include "util/music/song_player.h"
 
 // The archive file `name` decoded whole to 44100 Hz interleaved stereo 16-bit
 // frames; false when it is missing or holds no playable audio.
@@ -25,3 +28,7 @@ class DecodedSong {
  private:
   std::vector<float> mono_;  // -1..1
 };
+
+// The analysis a player hands out for an archive song: the whole song
+// decoded once; null when it is missing or silent.
+std::unique_ptr<SongAnalysis> analyseDecodedSong(const char* name);

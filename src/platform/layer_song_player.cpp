@@ -9,16 +9,6 @@ namespace {
 static_assert(SongPlayer::kNoLength == audio::kLengthError, "one value for an unknown length");
 static_assert(SongAnalysis::kBins == audio::kSpectrumBins, "one spectrum size");
 
-class DecodedSongAnalysis : public SongAnalysis {
- public:
-  bool load(const char* name) { return song_.load(name); }
-  double seconds() const override { return song_.seconds(); }
-  void spectrum(double seconds, float* out512) const override { song_.spectrum(seconds, out512); }
-
- private:
-  DecodedSong song_;
-};
-
 class AudioLayerPlayer : public SongPlayer {
  public:
   uint32_t version() override { return audio::version(); }
@@ -42,11 +32,7 @@ class AudioLayerPlayer : public SongPlayer {
   bool spectrum(Stream stream, float* out512) override {
     return audio::getData(stream, out512, audio::kDataFft1024) >= 0;
   }
-  std::unique_ptr<SongAnalysis> analyse(const char* name) override {
-    std::unique_ptr<DecodedSongAnalysis> song(new DecodedSongAnalysis);
-    if (!song->load(name)) return nullptr;
-    return song;
-  }
+  std::unique_ptr<SongAnalysis> analyse(const char* name) override { return analyseDecodedSong(name); }
 };
 
 }  // namespace

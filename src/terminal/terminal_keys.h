@@ -3,15 +3,17 @@
 #include <cstddef>
 #include <vector>
 
-// SDL 1.2 key symbols of the keys a terminal sends, the ones the show reads.
+#include "util/keysyms.h"
+
+// The show's key symbols of the keys a terminal sends, and what else its input carries.
 namespace terminal_keys {
-constexpr int kEscape = 27;
-constexpr int kReturn = 13;
-constexpr int kUp = 273;
-constexpr int kDown = 274;
-constexpr int kRight = 275;
-constexpr int kLeft = 276;
-constexpr int kF1 = 282;  // F1 .. F12 follow in order
+constexpr int kEscape = keysym::kEscape;
+constexpr int kReturn = keysym::kReturn;
+constexpr int kUp = keysym::kUp;
+constexpr int kDown = keysym::kDown;
+constexpr int kRight = keysym::kRight;
+constexpr int kLeft = keysym::kLeft;
+constexpr int kF1 = keysym::kF1;  // F1 .. F12 follow in order
 // Ctrl-C, which raw input delivers as a byte: no SDL symbol, the show ends.
 constexpr int kInterrupt = -1;
 // Ctrl-Z, likewise: the show steps aside as a job stopped by its shell.

@@ -8,16 +8,6 @@ namespace {
 
 constexpr const char* kPagePlays = "the page plays the song through Web Audio";
 
-class DecodedAnalysis : public SongAnalysis {
- public:
-  bool load(const char* name) { return song_.load(name); }
-  double seconds() const override { return song_.seconds(); }
-  void spectrum(double seconds, float* out512) const override { song_.spectrum(seconds, out512); }
-
- private:
-  DecodedSong song_;
-};
-
 class PagePlayer : public SongPlayer {
  public:
   uint32_t version() override { return kContract << 16; }
@@ -32,11 +22,7 @@ class PagePlayer : public SongPlayer {
   bool isPlaying(Stream) override { return false; }
   uint64_t position(Stream) override { return 0; }
   bool spectrum(Stream, float*) override { return false; }
-  std::unique_ptr<SongAnalysis> analyse(const char* name) override {
-    std::unique_ptr<DecodedAnalysis> song(new DecodedAnalysis);
-    if (!song->load(name)) return nullptr;
-    return song;
-  }
+  std::unique_ptr<SongAnalysis> analyse(const char* name) override { return analyseDecodedSong(name); }
 };
 
 }  // namespace
