@@ -51,9 +51,9 @@ bool openWindow() {
 
 // A busy screen: every cell a different glyph and colour pair.
 void fillScreen(AsciiEngine& engine) {
-  util::srand(1);
+  util::Random random(1);
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
-    engine.setCell(i % 80, i / 80, util::rand() & 255, util::rand() & 15, util::rand() & 15);
+    engine.setCell(i % 80, i / 80, random.next() & 255, random.next() & 15, random.next() & 15);
   }
 }
 

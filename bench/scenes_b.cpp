@@ -19,7 +19,6 @@
 #include <string>
 
 #include "util/keystate.h"
-#include "util/random.h"
 #include "show/schedule.h"
 #include "scenes/textending.h"
 #include "scenes/textraster.h"
@@ -69,8 +68,8 @@ void addFrameShare(benchmark::State& state, double cpuSeconds) {
 }
 
 void restartRasterWindows() {
-  TextRaster::shared->scrollerStart = TickClock{};
-  TextRaster::shared->zoomStart = TickClock{};
+  TextRaster::shared(g_show->engine).scrollerStart = TickClock{};
+  TextRaster::shared(g_show->engine).zoomStart = TickClock{};
 }
 
 // Runs `scene` frame after frame from `beat`, 60 frames a second, the beat
@@ -161,7 +160,6 @@ int main(int argc, char** argv) {
   }
   argc = kept;
 
-  util::srand(1);
   data_mode = DATA_MODE_ARCHIVE;
   data_read_archive(path.c_str());
   Show show;

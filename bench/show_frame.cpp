@@ -94,7 +94,7 @@ int main() {
   SceneList scenes = buildScheduledScenes(SceneResources{&music, ascii, aspect, [] { return kStartTick; }});
   fbo->resize(width, height);
   ascii->setViewport(width, height, aspect);
-  util::srand(kStartTick);
+  ascii->state().random.seed(kStartTick);
   KeyState keys{};
   float spectrum[SongAnalysis::kBins] = {};
 

@@ -348,7 +348,7 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   }
   // The show on the stepped clock: each frame steps the music's position,
   // its spectrum and the tick count to the next n / fps. Every recording
-  // starts the effects' shared clocks afresh, as a new process would.
+  // is a new show, with the effects' shared clocks afresh.
   GlScreenRenderer screen;
   Show show(requestedShow(request.fps, {}, request.reduceFlashing, captureAspect(request)));
   show.start();

@@ -7,7 +7,7 @@
 #include "util/timing/tickclock.h"
 #include "util/ascii/rotozoom.h"
 
-Classwide<TextDance::Shared> TextDance::shared;
+TextDance::Shared& TextDance::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 
@@ -50,19 +50,19 @@ void TextDance::drawFrame(float b, uint32_t now) {
       if (RawPicture* figure = pick(dance, pose)) figure->draw(kFullBlock, 0, 0);
       if (static_cast<int>(8 * static_cast<double>(b)) % 8 == 0) ascii->fillWhite();
     } else {
-      const double d = shared->spinStart.since(now);
+      const double d = shared(*ascii).spinStart.since(now);
       // d squared in double: no wrap however long the spin has run.
       if (RawPicture* figure = pick(dance, pose)) figure->drawRotatedClamped(d * d * 9.09090909090909e-07);
     }
   } else {
-    const uint32_t sincePulse = shared->pulseStart.since(now);
+    const uint32_t sincePulse = shared(*ascii).pulseStart.since(now);
     const double pulse = 0.9 - 0.125 * std::cos(sincePulse * M_PI * 0.00390625);
     if (b < 173) {
       if (RawPicture* blast = pick(horn, half)) blast->drawRotated(0.0, pulse, pulse);
     } else if (b < 174) {
       horn[3].drawRotated(0.0, pulse, pulse);
     } else if (b < 178) {
-      const double zoom = shared->zoomStart.since(now) * 0.01 + 1;
+      const double zoom = shared(*ascii).zoomStart.since(now) * 0.01 + 1;
       if (RawPicture* blast = pick(horn, 3 - half)) blast->drawRotated(0.0, zoom, zoom);
     }
   }

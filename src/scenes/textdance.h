@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "scenes/scene.h"
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 #include "util/ascii/rawpicture.h"
 
@@ -22,13 +21,14 @@ class TextDance : public Scene {
   RawPicture dance[4];
   RawPicture horn[4];
 
-  // First ticks of the spin, the pulse and the zoom; set once per program run.
+  // First ticks of the spin, the pulse and the zoom; set once per show.
   struct Shared {
     TickClock spinStart;
     TickClock pulseStart;
     TickClock zoomStart;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 
   void init() override;
   void draw(const FrameTime& time) override;

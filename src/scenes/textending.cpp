@@ -12,7 +12,7 @@
 #include "util/timing/tickclock.h"
 #include "util/music/music.h"
 
-Classwide<TextEnding::Shared> TextEnding::shared;
+TextEnding::Shared& TextEnding::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 
@@ -55,13 +55,13 @@ void TextEnding::init() {
 }
 
 void TextEnding::drawAnalyser(const FrameTime& time) {
-  float* spectrum = shared->spectrum;
+  float* spectrum = shared(*ascii).spectrum;
   if (time.spectrum) {
-    std::memcpy(spectrum, time.spectrum, sizeof shared->spectrum);
+    std::memcpy(spectrum, time.spectrum, sizeof shared(*ascii).spectrum);
   } else {
-    std::memset(spectrum, 0, sizeof shared->spectrum);
+    std::memset(spectrum, 0, sizeof shared(*ascii).spectrum);
   }
-  shared->analyserStep.catchUp(time.ticks, kAnalyserTickMs, [this, spectrum] {
+  shared(*ascii).analyserStep.catchUp(time.ticks, kAnalyserTickMs, [this, spectrum] {
     for (int k = 0; k < kBands; ++k) {
       float sum = 0.0f;
       for (int i = bandStarts[k]; i < bandStarts[k] + bandWidths[k]; ++i)
@@ -86,7 +86,7 @@ void TextEnding::drawAnalyser(const FrameTime& time) {
 }
 
 void TextEnding::drawWave(uint32_t now) {
-  const double d = shared->waveStart.since(now);
+  const double d = shared(*ascii).waveStart.since(now);
   const double amplitude = 7.0 + 6.0 * std::cos(d * (1.0 / 1700));
   const double rowStep = 0.5 + 0.3 * std::cos(d * (1.0 / 1900));
   wavePicture.drawRowWave(now * 0.02, amplitude, rowStep);
@@ -99,7 +99,7 @@ void TextEnding::drawCredits(float b, uint32_t now) {
 }
 
 void TextEnding::drawFallback(uint32_t now) {
-  face.drawRotated(shared->fallbackStart.since(now) * 0.002, 1.0, 1.0);
+  face.drawRotated(shared(*ascii).fallbackStart.since(now) * 0.002, 1.0, 1.0);
   writeText(ascii, 0, 49, "(F5 - Snake, ESC - Quit)", kRed, kBlack);
 }
 

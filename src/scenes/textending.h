@@ -5,7 +5,6 @@
 
 #include "scenes/scene.h"
 #include "util/ascii/rawpicture.h"
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class ParticleFountain;
@@ -57,5 +56,6 @@ class TextEnding : public Scene {
     TickClock waveStart;
     TickClock fallbackStart;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 };

@@ -8,7 +8,7 @@
 #include "util/ascii/starfield.h"
 #include "util/timing/tickclock.h"
 
-Classwide<TextRaster::Shared> TextRaster::shared;
+TextRaster::Shared& TextRaster::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 constexpr uint32_t kScrollerDelayMs = 312;
@@ -45,7 +45,7 @@ void TextRaster::draw(const FrameTime& time) {
   ascii->clear();
 
   if (b >= startTime && b < 220.0f) {
-    const uint32_t sinceStart = shared->scrollerStart.since(now);
+    const uint32_t sinceStart = shared(*ascii).scrollerStart.since(now);
     starfield->update(now);
     bars->advance(now);
     bars->drawBehind(0);
@@ -65,7 +65,7 @@ void TextRaster::draw(const FrameTime& time) {
     starfield->update(now);
     double zoom = 1.0;
     if (b >= 224.0f) {
-      zoom = shared->zoomStart.since(now) * 0.01 + 1.0;
+      zoom = shared(*ascii).zoomStart.since(now) * 0.01 + 1.0;
     }
     face.drawRotated(M_PI / 2, zoom, zoom);
   }

@@ -5,7 +5,6 @@
 
 #include "scenes/scene.h"
 #include "util/ascii/rawpicture.h"
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class RasterBars;
@@ -39,5 +38,6 @@ class TextRaster : public Scene {
     TickClock scrollerStart;
     TickClock zoomStart;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 };

@@ -2,13 +2,12 @@
 
 #include <cstring>
 
-#include "util/random.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/starfield.h"
 #include "util/ascii/textline.h"
 #include "util/timing/tickclock.h"
 
-Classwide<TextSnake::Shared> TextSnake::shared;
+TextSnake::Shared& TextSnake::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 
@@ -111,8 +110,8 @@ bool TextSnake::placeFood() {
   if (covered >= spanX * spanY) return false;
 
   for (;;) {
-    const int16_t fx = static_cast<int16_t>(util::rand() % spanX + minX);
-    const int16_t fy = static_cast<int16_t>(util::rand() % spanY + minY);
+    const int16_t fx = static_cast<int16_t>(ascii->state().random.next() % spanX + minX);
+    const int16_t fy = static_cast<int16_t>(ascii->state().random.next() % spanY + minY);
     bool onSnake = false;
     for (int i = 0; i < length && !onSnake; ++i) onSnake = segments[i].x == fx && segments[i].y == fy;
     if (!onSnake) {
@@ -138,7 +137,7 @@ int TextSnake::automaticMove() {
   if (head.y < food.y && freeMove(kDown)) return kDown;
   if (head.y > food.y && freeMove(kUp)) return kUp;
   for (int attempt = 0; attempt < 30; ++attempt) {
-    const int dir = util::rand() % 4;
+    const int dir = ascii->state().random.next() % 4;
     if (freeMove(dir)) return dir;
   }
   return -1;
@@ -201,7 +200,7 @@ void TextSnake::step(bool automatic) {
 
 void TextSnake::gameFrame(bool automatic, bool menuLines, uint32_t now) {
   // The step length depends on the snake, so the clock is advanced here.
-  shared->step.catchUpVarying(
+  shared(*ascii).step.catchUpVarying(
       now,
       [this, automatic] {
         stepRate = automatic ? 50 : 10 + length / 10;
@@ -219,7 +218,7 @@ void TextSnake::startViewersGame() {
   lastScore = 0;
   highScore = 0;
   reset(5);
-  shared->step = TickClock{};
+  shared(*ascii).step = TickClock{};
 }
 
 void TextSnake::drawPanel(bool menuLines) {
@@ -276,16 +275,16 @@ void TextSnake::draw(const FrameTime& time) {
     gameFrame(true, false, now);
     drawGreetings(beat);
   } else {
-    const bool leavingTitle = shared->interactionMode == kTitle && (held(kKeyDigit1) || held(kKeyDigit2));
-    if (held(kKeyDigit1)) shared->interactionMode = kAutomatic;
-    if (held(kKeyDigit2)) shared->interactionMode = kViewer;
+    const bool leavingTitle = shared(*ascii).interactionMode == kTitle && (held(kKeyDigit1) || held(kKeyDigit2));
+    if (held(kKeyDigit1)) shared(*ascii).interactionMode = kAutomatic;
+    if (held(kKeyDigit2)) shared(*ascii).interactionMode = kViewer;
     if (leavingTitle) startViewersGame();
-    const uint32_t sinceTitle = shared->titleStart.since(now);
-    if (shared->interactionMode == kTitle) {
+    const uint32_t sinceTitle = shared(*ascii).titleStart.since(now);
+    if (shared(*ascii).interactionMode == kTitle) {
       facePicture.drawRotated(sinceTitle * 0.002, 1.0, 1.0);
       writeText(ascii, 0, 49, "( 1,2 - Snake, ESC - Quit )", kRed, kBlack);
     } else {
-      viewerGame = shared->interactionMode == kViewer;
+      viewerGame = shared(*ascii).interactionMode == kViewer;
       starfield->update(now);
       gameFrame(!viewerGame, true, now);
     }

@@ -5,7 +5,6 @@
 
 #include "scenes/scene.h"
 #include "util/ascii/rawpicture.h"
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class Starfield;
@@ -78,7 +77,8 @@ class TextSnake : public Scene {
     TickClock step;
     TickClock titleStart;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 
  private:
   bool held(int keyByte) const;

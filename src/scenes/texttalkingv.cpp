@@ -7,7 +7,7 @@
 #include "util/ascii/asciiengine.h"
 #include "util/timing/tickclock.h"
 
-Classwide<TextTalkingV::Shared> TextTalkingV::shared;
+TextTalkingV::Shared& TextTalkingV::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 
@@ -45,11 +45,11 @@ void TextTalkingV::drawFrame(float b, uint32_t now) {
   } else if (b < 68) {
     face.draw(kFullBlock, 0, 0);
   } else if (b < 72) {
-    face.drawRotated(shared->spinStart.since(now) * 0.0012, 1.0, 1.0);
+    face.drawRotated(shared(*ascii).spinStart.since(now) * 0.0012, 1.0, 1.0);
   } else if (b < 76) {
     face.drawRotated(kQuarterTurn, 1.0, 1.0);
   } else if (b < 104) {
-    const uint32_t d = shared->pulseStart.since(now);
+    const uint32_t d = shared(*ascii).pulseStart.since(now);
     face.drawRotated(kQuarterTurn, 2 - std::cos(d * M_PI * 0.0078125), 1.0);
   } else if (b < 108) {
     face.drawRotated(kQuarterTurn, 1.0, 1.0);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "scenes/scene.h"
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 #include "util/ascii/rawpicture.h"
 
@@ -18,12 +17,13 @@ class TextTalkingV : public Scene {
   RawPicture wall;
   RawPicture face;
 
-  // First ticks of the spin and the pulse; set once per program run.
+  // First ticks of the spin and the pulse; set once per show.
   struct Shared {
     TickClock spinStart;
     TickClock pulseStart;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 
   void init() override;
   void draw(const FrameTime& time) override;

@@ -11,8 +11,6 @@
 #include "util/keysyms.h"
 #include "util/music/music.h"
 #include "util/music/song_player.h"
-#include "util/random.h"
-#include "util/timing/classwide.h"
 
 namespace {
 
@@ -46,12 +44,9 @@ Show::Show(const ShowOptions& options)
     if (!options.player) ErrorBox("A live show needs a sound system to play its song");
     clock_.reset(new LiveClock());
   }
-  // A show starts from the first frame's class-wide clocks and modes,
-  // whatever ran before in this process.
-  resetClasswideState();
-  // The scenes draw on the random sequence while they are built, before
-  // start() seeds it: from where a new process has it.
-  util::srand(util::kFirstSeed);
+  // The screen carries this show's class-wide state and random sequence,
+  // both at the first frame's values: the scenes draw on the sequence while
+  // they are built, before start() seeds it.
   ascii_.reset(new AsciiEngine(nullptr));
   if (options.reduceFlashing) flashLimiter_ = FlashLimiter::forShow(nullptr);
   if (stepped_) {
@@ -70,7 +65,7 @@ Show::Show(const ShowOptions& options)
 Show::~Show() = default;
 
 void Show::start() {
-  util::srand(clock_->ticks());
+  ascii_->state().random.seed(clock_->ticks());
   if (stepped_) return;  // no sound: the clock steps with the frames
   music_->setVolume(1.0f);
   // Hidden hook for long runs (bench/soak.sh): start the beat clock at a

@@ -62,13 +62,11 @@ struct ShownFrame {
 
 // The show itself: the scenes of the schedule, the music with the clock
 // that drives them, the text screen they draw on, the keys they read, the
-// class-wide state and the random sequence. Each output (window, recorder,
-// preview, terminal) makes one, calls start() once and then advance() per
-// frame into its own renderer; none needs GL but a GL renderer.
-//
-// One at a time per process: the class-wide state of the effects and the
-// random sequence are process-wide, and a Show puts them back to the first
-// frame's when it is made.
+// class-wide state and the random sequence (carried by the screen). Each
+// output (window, recorder, preview, terminal) makes one, calls start() once
+// and then advance() per frame into its own renderer; none needs GL but a GL
+// renderer. Shows are independent: several can run in one process, each
+// from its own first frame.
 class Show {
  public:
   // Reads the archive (it must be open); a missing file is fatal as for any

@@ -4,6 +4,7 @@
 // system's part played by a stand-in.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -123,6 +124,64 @@ TEST_F(ShowAlone, TheClosingAnalyserShowsTheSpectrumOfItsFrame) {
   }
   // The bars stand on the fire (which has squares of its own) only when loud.
   EXPECT_GT(squares[1], squares[0] + 200);
+}
+
+// Keeps a digest of every screen presented, in order.
+class ScreenDigests : public ScreenRenderer {
+ public:
+  void present(const AsciiEngine& engine) override {
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a over the three planes
+    for (const unsigned char* plane : {engine.chars, engine.fg, engine.bg})
+      for (int i = 0; i < AsciiEngine::kCells; ++i) hash = (hash ^ plane[i]) * 1099511628211ull;
+    digests.push_back(hash);
+  }
+  std::vector<uint64_t> digests;
+};
+
+// A show through to the closing game, where `digit` picks the player at
+// beat `pickAt`: fires, plasma, stars, the snake's food and moves all draw
+// on the class-wide clocks and the random sequence.
+ShowOptions showPicking(int digit, float pickAt, uint32_t startTick) {
+  ShowOptions options;
+  options.steppedFps = 10;
+  options.startTick = startTick;
+  options.scriptedKeys = [digit, pickAt](const FrameTime& time, KeyState& keys) {
+    keys.down[digit] = time.beat >= pickAt && time.beat < pickAt + 1.0f;
+  };
+  return options;
+}
+
+constexpr int kFramesToBeat600 = 10 * 180;
+
+std::vector<uint64_t> runAlone(const ShowOptions& options) {
+  Show show(options);
+  show.start();
+  ScreenDigests screens;
+  for (int frame = 0; frame < kFramesToBeat600; ++frame) show.advance(FrameOutput{&screens});
+  return screens.digests;
+}
+
+// Two shows in one process, a frame of one then a frame of the other: each
+// shows exactly what it shows alone.
+TEST_F(ShowAlone, TwoShowsInOneProcessLeaveEachOtherAlone) {
+  const ShowOptions first = showPicking(kKeyDigit1, 565.0f, 100000);
+  const ShowOptions second = showPicking(kKeyDigit2, 570.0f, 4321987);
+  const std::vector<uint64_t> firstAlone = runAlone(first);
+  const std::vector<uint64_t> secondAlone = runAlone(second);
+
+  Show a(first), b(second);
+  a.start();
+  b.start();
+  ScreenDigests screensA, screensB;
+  for (int frame = 0; frame < kFramesToBeat600; ++frame) {
+    a.advance(FrameOutput{&screensA});
+    b.advance(FrameOutput{&screensB});
+  }
+  ASSERT_EQ(firstAlone.size(), screensA.digests.size());
+  ASSERT_EQ(secondAlone.size(), screensB.digests.size());
+  for (size_t i = 0; i < firstAlone.size(); ++i) ASSERT_EQ(firstAlone[i], screensA.digests[i]) << "screen " << i;
+  for (size_t i = 0; i < secondAlone.size(); ++i) ASSERT_EQ(secondAlone[i], screensB.digests[i]) << "screen " << i;
+  EXPECT_NE(firstAlone, secondAlone);
 }
 
 TEST(SteppedShowClock, EachFrameStandsAtItsStepWithItsTicksAndSpectrum) {

@@ -181,11 +181,11 @@ TEST_F(PresentTest, TargetEqualsTheReferenceForClearedWhiteAndEveryGlyphColourPa
   }
 
   // Plane bytes outside 0..15 pick a colour by their low four bits.
-  util::srand(7);
+  util::Random random(7);
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
-    engine->chars[i] = static_cast<unsigned char>(util::rand());
-    engine->fg[i] = static_cast<unsigned char>(util::rand());
-    engine->bg[i] = static_cast<unsigned char>(util::rand());
+    engine->chars[i] = static_cast<unsigned char>(random.next());
+    engine->fg[i] = static_cast<unsigned char>(random.next());
+    engine->bg[i] = static_cast<unsigned char>(random.next());
   }
   expectPresentMatchesReference("random bytes");
 }
@@ -310,11 +310,11 @@ Difference worstDifference(const std::vector<unsigned char>& rgba, const std::ve
 // A screen where filtering faults show: one-pixel glyph lines ('8', '=',
 // box drawing) in many colours next to random cells.
 void fillFineLines(AsciiEngine& engine) {
-  util::srand(11);
+  util::Random random(11);
   const int glyphs[] = {'8', '=', '0', 196, 205, 179, 186, 197};
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
-    const int glyph = (i / 80) % 4 == 3 ? util::rand() & 255 : glyphs[i % 8];
-    engine.setCell(i % 80, i / 80, glyph, 1 + util::rand() % 15, util::rand() % 4 == 0 ? 1 : 0);
+    const int glyph = (i / 80) % 4 == 3 ? random.next() & 255 : glyphs[i % 8];
+    engine.setCell(i % 80, i / 80, glyph, 1 + random.next() % 15, random.next() % 4 == 0 ? 1 : 0);
   }
 }
 

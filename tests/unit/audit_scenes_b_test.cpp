@@ -83,7 +83,7 @@ TEST(AuditTextRaster, EveryFrameOfTheSlotMatchesTheModel) {
   Music music(Music::Manual{});
   TextRaster scene;
   attach(scene, "TextRaster", engine, music);
-  util::srand(4242);
+  engine.state().random.seed(4242);
   scene.init();
 
   Rand rand;
@@ -571,7 +571,7 @@ TEST(AuditTextSnake, BothObjectsMatchTheModelThroughShowTitleAndPlay) {
     attach(*scene, "TextSnake", engine, music);
     scene->keys = &keys;
   }
-  util::srand(777);
+  engine.state().random.seed(777);
   tickNow() = t0;
   show.init();
   open.init();
@@ -624,7 +624,7 @@ TEST(AuditTextSnake, BothObjectsMatchTheModelThroughShowTitleAndPlay) {
     keys.down[arrows[phase]] = 1;
     if (phase == 5) keys.down[1] = 1;  // down and left at once: left comes last
   });
-  EXPECT_EQ(TextSnake::shared->interactionMode, 2);
+  EXPECT_EQ(TextSnake::shared(engine).interactionMode, 2);
   EXPECT_EQ(open.lastScore, games[1].last);
 }
 

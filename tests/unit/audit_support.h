@@ -1,8 +1,8 @@
 #pragma once
 
-// Shared by the audit tests: a hand-set tick count, the music at a chosen
-// beat, and every class-wide clock and start tick put back to "not started"
-// so that each test begins like the first frame of the show.
+// Shared by the audit tests: a hand-set tick count and the music at a chosen
+// beat. Each test draws on its own engine, so its class-wide clocks and
+// start ticks begin "not started", like the first frame of a show.
 
 #include <cstdint>
 #include <functional>
@@ -24,12 +24,9 @@
 #include "util/ascii/starfield.h"
 #include "util/music/music.h"
 
-#include "util/timing/classwide.h"
 #include "support/test_ticks.h"
 
 namespace audit {
-
-inline void resetClassClocks() { ::resetClasswideState(); }
 
 inline uint32_t& tickNow() { return testTicks(); }
 
@@ -41,17 +38,12 @@ inline KeyState& stageKeys() {
 inline unsigned char& keyF8() { return stageKeys().down[kKeyFunction8]; }
 inline unsigned char& keyF9() { return stageKeys().down[kKeyFunction9]; }
 
-// Fresh class-wide state, a tick count set by the test and function keys
-// held by the test, for the lifetime of the object.
+// A tick count set by the test and function keys held by the test.
 class Stage {
  public:
   explicit Stage(uint32_t start) {
     tickNow() = start;
     stageKeys() = KeyState{};
-    resetClassClocks();
-  }
-  ~Stage() {
-    resetClassClocks();
   }
   Stage(const Stage&) = delete;
   Stage& operator=(const Stage&) = delete;

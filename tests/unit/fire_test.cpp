@@ -15,9 +15,10 @@ constexpr int kH = 100;  // sample rows
 class FireTest : public ::testing::Test {
  protected:
   FireTest() : ticks(9000000u) {
-    // The clocks are shared by every fire: start them if no test has, and
-    // put the tick count where the next update runs exactly one tick.
-    ManualTicks::now = FireEffect::shared->step.started ? FireEffect::shared->step.time : 9000000u;
+    // The clocks are shared by every fire of the engine's show: start them
+    // if nothing has, and put the tick count where the next update runs
+    // exactly one tick.
+    ManualTicks::now = FireEffect::shared(engine).step.started ? FireEffect::shared(engine).step.time : 9000000u;
     fire.sparksPerTick = 0;
   }
 
@@ -174,11 +175,11 @@ TEST_F(FireTest, SparksSeedTheBottomRowUntilStopped) {
 TEST_F(FireTest, UpdateRunsEveryTickDueOnTheSharedClock) {
   // The clock starts at the first update; a tick falls due at once.
   EXPECT_EQ(countTicksOfUpdate(), 1);
-  EXPECT_TRUE(FireEffect::shared->step.started);
+  EXPECT_TRUE(FireEffect::shared(engine).step.started);
   EXPECT_EQ(countTicksOfUpdate(), 0);  // same millisecond
 
   // A second later: fifty ticks; a second fire in the same frame none.
-  ManualTicks::now = FireEffect::shared->step.time + 980;
+  ManualTicks::now = FireEffect::shared(engine).step.time + 980;
   EXPECT_EQ(countTicksOfUpdate(), 50);
   FireEffect other(&engine, ManualTicks::now);
   other.cooling = 5;
@@ -190,18 +191,18 @@ TEST_F(FireTest, UpdateRunsEveryTickDueOnTheSharedClock) {
   // A large gap (ten minutes) is caught up tick by tick, and the fire is
   // still drawn from a sane field.
   fire.sparksPerTick = 25;
-  ManualTicks::now = FireEffect::shared->step.time + 600000 - 20;
+  ManualTicks::now = FireEffect::shared(engine).step.time + 600000 - 20;
   EXPECT_EQ(countTicksOfUpdate(), 30000);
-  EXPECT_EQ(FireEffect::shared->step.time, ManualTicks::now + 20);
+  EXPECT_EQ(FireEffect::shared(engine).step.time, ManualTicks::now + 20);
   int lit = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i) lit += engine.chars[i] != 0;
   EXPECT_GT(lit, 0);
 
   // Across the wrap of the tick count: two ticks, not 2^32 / 20.
-  FireEffect::shared->step.time = 0xFFFFFFF0u;
+  FireEffect::shared(engine).step.time = 0xFFFFFFF0u;
   ManualTicks::now = 0xFFFFFFF0u + 25;
   EXPECT_EQ(countTicksOfUpdate(), 2);
-  EXPECT_EQ(FireEffect::shared->step.time, 0xFFFFFFF0u + 40);
+  EXPECT_EQ(FireEffect::shared(engine).step.time, 0xFFFFFFF0u + 40);
 }
 
 bool f8Held = false;
@@ -290,16 +291,16 @@ TEST_F(FireTest, ShadedFireFollowsF9AndF8) {
 TEST_F(FireTest, ShadedUpdateHasItsOwnClockAndLightShade) {
   f8Held = f9Held = false;
   fire.update(-1, ManualTicks::now);  // the plain clock is now in step
-  const uint32_t plain = FireEffect::shared->step.time;
-  ManualTicks::now = FireEffect::shared->shadedStep.started ? FireEffect::shared->shadedStep.time : ManualTicks::now;
+  const uint32_t plain = FireEffect::shared(engine).step.time;
+  ManualTicks::now = FireEffect::shared(engine).shadedStep.started ? FireEffect::shared(engine).shadedStep.time : ManualTicks::now;
   fire.sparksPerTick = 25;
   fire.updateShaded(ManualTicks::now, heldKeys());
-  EXPECT_EQ(FireEffect::shared->step.time, plain);
-  EXPECT_TRUE(FireEffect::shared->shadedStep.started);
-  EXPECT_EQ(FireEffect::shared->shadedStep.time, ManualTicks::now + 20);
+  EXPECT_EQ(FireEffect::shared(engine).step.time, plain);
+  EXPECT_TRUE(FireEffect::shared(engine).shadedStep.started);
+  EXPECT_EQ(FireEffect::shared(engine).shadedStep.time, ManualTicks::now + 20);
   ManualTicks::now += 100;
   fire.updateShaded(ManualTicks::now, heldKeys());
-  EXPECT_EQ(FireEffect::shared->shadedStep.time, ManualTicks::now + 20);
+  EXPECT_EQ(FireEffect::shared(engine).shadedStep.time, ManualTicks::now + 20);
   int shaded = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
     if (engine.chars[i] == 0) continue;

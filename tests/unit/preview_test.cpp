@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "show/show_core.h"
 #include "util/ascii/asciiengine.h"
 #include "util/texture/png_writer.h"
 #include "scenes_b_support.h"
@@ -96,8 +97,8 @@ TEST_F(PreviewTool, RendersTheFrameOfTheBeatThroughTheReferenceRenderer) {
   EXPECT_GT(darkCyanRows(frames[0], 17), 30);
   EXPECT_EQ(darkCyanRows(frames[0], 11), 0);
   // The tick count moved with the music: about 4 beats x 300 ms between them.
-  EXPECT_TRUE(TextRaster::shared->scrollerStart.started);
-  EXPECT_EQ(TextRaster::shared->scrollerStart.time, options_.startTick + 178u * 300u);
+  EXPECT_TRUE(TextRaster::shared(show.show().screen()).scrollerStart.started);
+  EXPECT_EQ(TextRaster::shared(show.show().screen()).scrollerStart.time, options_.startTick + 178u * 300u);
 }
 
 TEST_F(PreviewTool, ScenesSharingABeatAddTheirPictures) {
@@ -111,8 +112,8 @@ TEST_F(PreviewTool, ScenesSharingABeatAddTheirPictures) {
   // Column 1 holds "F" from the ending; the snake's title leaves it blank.
   EXPECT_GT(cellPixel(at557, 1, 49)[0], 100);
   EXPECT_LT(cellPixel(at557, 1, 49)[0], 200);
-  EXPECT_TRUE(TextSnake::shared->titleStart.started);
-  EXPECT_TRUE(TextEnding::shared->fallbackStart.started);
+  EXPECT_TRUE(TextSnake::shared(show.show().screen()).titleStart.started);
+  EXPECT_TRUE(TextEnding::shared(show.show().screen()).fallbackStart.started);
 }
 
 TEST_F(PreviewTool, WritesFramesAndAContactSheet) {

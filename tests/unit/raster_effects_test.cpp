@@ -130,7 +130,8 @@ TEST(Plasma, PhasesFarBelowZeroWrapLikeTheirRemainder) {
   AsciiEngine wrapped(nullptr);
   Plasma a(&reference);
   Plasma b(&wrapped);
-  Plasma::shared->step = TickClock{true, 1000};  // no tick due at now = 0
+  for (AsciiEngine* screen : {&reference, &wrapped})
+    Plasma::shared(*screen).step = TickClock{true, 1000};  // no tick due at now = 0
   a.p1 = 100;
   a.p3 = 300;
   b.p1 = 100 - 512 * 40000;
@@ -138,7 +139,6 @@ TEST(Plasma, PhasesFarBelowZeroWrapLikeTheirRemainder) {
   a.drawAndAdvance(0);
   b.drawAndAdvance(0);
   EXPECT_EQ(0, std::memcmp(reference.fg, wrapped.fg, sizeof reference.fg));
-  Plasma::shared->step = TickClock{false, 0};
 }
 
 TEST(FallingBlocks, PiecesFallEvery40MsAndLandOnEachOther) {
@@ -171,7 +171,7 @@ TEST(FallingBlocks, PiecesFallEvery40MsAndLandOnEachOther) {
   EXPECT_EQ(blocks.current, 2);
   engine.clear();
   blocks.current = 1;
-  FallingBlocks::shared->step = TickClock{true, 0xFFFFFFF0u};  // draw without ticking
+  FallingBlocks::shared(engine).step = TickClock{true, 0xFFFFFFF0u};  // draw without ticking
   blocks.advanceAndDraw(40 * 84);
   EXPECT_EQ(cellFg(engine, 12, 44), 9);
   EXPECT_EQ(cellFg(engine, 12, 43), 0);   // the T's stem is in block column 1
@@ -217,9 +217,9 @@ TEST(FallingBlocks, TheLastPieceNeverHandsOverAndNothingLeavesTheScreen) {
 
 TEST(ParticleFountain, ConstructionShufflesAFixedPermutationFromSeedZero) {
   AsciiEngine engine(nullptr);
-  util::srand(1234);
+  engine.state().random.seed(1234);
   ParticleFountain a(&engine);
-  util::srand(99);
+  engine.state().random.seed(99);
   ParticleFountain b(&engine);
   std::set<int> values(a.permutation, a.permutation + 256);
   EXPECT_EQ(values.size(), 256u);
@@ -243,8 +243,8 @@ TEST(ParticleFountain, FirstTickSpawnsThirtyDarkBlueParticlesAtTheOrigin) {
   fountain.advanceAndDraw(0);
   EXPECT_EQ(fountain.spawnCount, 30);
   EXPECT_EQ(fountain.liveCount, 30);
-  ASSERT_GT(ParticleFountain::shared->pointCount, 0);
-  for (int i = 0; i < ParticleFountain::shared->pointCount; ++i) {
+  ASSERT_GT(ParticleFountain::shared(engine).pointCount, 0);
+  for (int i = 0; i < ParticleFountain::shared(engine).pointCount; ++i) {
     const ParticleFountain::Point& p = fountain.points[i];
     EXPECT_EQ(p.colour, 1);
     // Origin (160, 100) in the 320 x 200 plane is cell (40, 25); at depth
@@ -272,7 +272,7 @@ TEST(ParticleFountain, LongRunKeepsLiveCountTrueAndPointsOnScreen) {
     for (const ParticleFountain::Particle& p : fountain.particles) live += p.depth != 0;
     ASSERT_EQ(live, fountain.liveCount) << "at " << now;
     ASSERT_LE(fountain.spawnCount, 30);
-    for (int i = 0; i < ParticleFountain::shared->pointCount; ++i) {
+    for (int i = 0; i < ParticleFountain::shared(engine).pointCount; ++i) {
       const ParticleFountain::Point& p = fountain.points[i];
       ASSERT_TRUE(p.column >= 0 && p.column < 80 && p.row >= 0 && p.row < 50);
       colours.insert(p.colour);
@@ -284,7 +284,7 @@ TEST(ParticleFountain, LongRunKeepsLiveCountTrueAndPointsOnScreen) {
   // Frames without a due tick redraw the points of the last tick.
   engine.clear();
   fountain.advanceAndDraw(20 * 600 + 5);
-  EXPECT_GT(ParticleFountain::shared->pointCount, 0);
+  EXPECT_GT(ParticleFountain::shared(engine).pointCount, 0);
   const ParticleFountain::Point& p = fountain.points[0];
   EXPECT_EQ(cellFg(engine, p.column, p.row), p.colour);
 }

@@ -10,15 +10,16 @@ namespace {
 // Texel colours that differ between neighbours in both directions.
 int texelAt(int u, int v) { return (u * 5 + v * 3) % 16; }
 
-// The tick time up to which the shared clock has taken its steps.
-uint32_t takenUpTo() { return Rotozoom::shared->step.time - 1; }
-
 class RotozoomTest : public ::testing::Test {
  protected:
   RotozoomTest()
       : archive(std::vector<TestArchiveFile>{{"data/test/tile.raw", rawFile(256, 256, texelAt)},
                  {"data/test/short.raw", std::string(65535, '\2')}}),
-        ticks(Rotozoom::shared->step.started ? takenUpTo() : 5000000u) {}
+        ticks(5000000u) {}
+
+  // The tick time up to which the shared clock of the engine's show has
+  // taken its steps (it starts with the test's first frame).
+  uint32_t takenUpTo() { return Rotozoom::shared(engine).step.time - 1; }
 
   // Puts the tick count on the shared step clock: no step is due.
   void syncClock(Rotozoom& r) {
@@ -142,7 +143,7 @@ TEST_F(RotozoomTest, StepsFollowTheSharedTwentyMillisecondClock) {
 TEST_F(RotozoomTest, ClockKeepsSteppingAcrossTheTickCountWrap) {
   Rotozoom r(&engine, "data/test/tile.raw");
   syncClock(r);
-  Rotozoom::shared->step.time = 0xFFFFFFF0u + 1;
+  Rotozoom::shared(engine).step.time = 0xFFFFFFF0u + 1;
   ManualTicks::now = 0xFFFFFFF0u;
   r.zoomIndex = 0;
   ManualTicks::now += 40;  // wraps to 24: two periods

@@ -50,16 +50,14 @@ void attach(SceneType& scene, AsciiEngine& engine, Music& music) {
   scene.initTicks = ManualTicks::now;
 }
 
-// The tick count a scene test starts from. The effect clocks are shared by
-// the whole process; earlier tests may have left them anywhere, so they are
-// put on this time as if they had run until now (no catch-up of other
-// tests' time, and the same steps whichever test runs first).
-uint32_t freshTicks() {
-  const uint32_t t = 20000000u;
-  Rotozoom::shared->step = TickClock{true, t + 1};
-  Starfield::shared->step = TickClock{true, t + 1};
-  FireEffect::shared->step = TickClock{true, t};
-  return t;
+// The tick count a scene test starts from, with the effect clocks of the
+// test's show put on it as if they had run until now: the steps a test
+// counts are those of a scene that meets running clocks.
+constexpr uint32_t kFreshTicks = 20000000u;
+void runClocksUntilFreshTicks(AsciiEngine& engine) {
+  Rotozoom::shared(engine).step = TickClock{true, kFreshTicks + 1};
+  Starfield::shared(engine).step = TickClock{true, kFreshTicks + 1};
+  FireEffect::shared(engine).step = TickClock{true, kFreshTicks};
 }
 
 // ---------------------------------------------------------------- TextFire
@@ -69,7 +67,8 @@ class TextFireTest : public ::testing::Test {
   TextFireTest()
       : archive(std::vector<TestArchiveFile>{{"data/textfire/glimmerbay.raw", rawFile(80, 50, blockOf(9, 0, 30, 80, 33))},
                  {"data/textfire/2006.raw", rawFile(80, 50, blockOf(10, 0, 40, 80, 43))}}),
-        ticks(freshTicks()) {
+        ticks(kFreshTicks) {
+    runClocksUntilFreshTicks(engine);
     attach(scene, engine, music);
     scene.init();
   }
@@ -136,8 +135,8 @@ TEST_F(TextFireTest, LetterMaskSpellsEightLettersInTheirBoxes) {
 
 TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
   frame(11.0f);  // fire and stars running
-  const uint32_t fireClock = FireEffect::shared->step.time;
-  const uint32_t starClock = Starfield::shared->step.time;
+  const uint32_t fireClock = FireEffect::shared(engine).step.time;
+  const uint32_t starClock = Starfield::shared(engine).step.time;
   std::vector<unsigned char> heat(scene.fire->current, scene.fire->current + 240 * 100);
   int starsX[Starfield::kStars];
   std::memcpy(starsX, scene.starfield->x, sizeof starsX);
@@ -149,8 +148,8 @@ TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
     EXPECT_TRUE(allWhite(engine)) << "beat " << b;
   }
   EXPECT_EQ(renderer.frames, framesBefore + 7);
-  EXPECT_EQ(FireEffect::shared->step.time, fireClock);
-  EXPECT_EQ(Starfield::shared->step.time, starClock);
+  EXPECT_EQ(FireEffect::shared(engine).step.time, fireClock);
+  EXPECT_EQ(Starfield::shared(engine).step.time, starClock);
   EXPECT_EQ(std::memcmp(heat.data(), scene.fire->current, heat.size()), 0);
   EXPECT_EQ(std::memcmp(starsX, scene.starfield->x, sizeof starsX), 0);
   for (int k = 0; k < LetterMask::kFlags; ++k) EXPECT_EQ(scene.letters.shown[k], 0);
@@ -161,8 +160,8 @@ TEST_F(TextFireTest, FlashFramesAreWhiteAndAdvanceNothing) {
     scene.drawFrame(b, ManualTicks::now);
     EXPECT_FALSE(allWhite(engine)) << "beat " << b;
   }
-  EXPECT_NE(FireEffect::shared->step.time, fireClock);
-  EXPECT_NE(Starfield::shared->step.time, starClock);
+  EXPECT_NE(FireEffect::shared(engine).step.time, fireClock);
+  EXPECT_NE(Starfield::shared(engine).step.time, starClock);
 }
 
 TEST_F(TextFireTest, LettersAppearInvertAndLeaveOnTheirBeats) {
@@ -275,7 +274,8 @@ class TextDanceTest : public ::testing::Test {
     return f;
   }
 
-  TextDanceTest() : archive(files()), ticks(freshTicks()) {
+  TextDanceTest() : archive(files()), ticks(kFreshTicks) {
+    runClocksUntilFreshTicks(engine);
     attach(scene, engine, music);
     scene.init();
   }
@@ -323,10 +323,10 @@ TEST_F(TextDanceTest, RotozoomFlipsWithThePoseFromBeat124) {
 
 TEST_F(TextDanceTest, FigureSpinsFromBeat140) {
   frame(140.5f);
-  ASSERT_TRUE(TextDance::shared->spinStart.started);
-  const uint32_t start = TextDance::shared->spinStart.time;
+  ASSERT_TRUE(TextDance::shared(engine).spinStart.started);
+  const uint32_t start = TextDance::shared(engine).spinStart.time;
   frame(141.5f);  // pose 1, turned slightly
-  EXPECT_EQ(TextDance::shared->spinStart.time, start);
+  EXPECT_EQ(TextDance::shared(engine).spinStart.time, start);
   ManualTicks::now = start + 1000;
   scene.drawFrame(140.5f, ManualTicks::now);  // 0.9 radians: the flat band of rows 40..44 is tilted
   int rowsWithPose = 0;
@@ -350,10 +350,10 @@ TEST_F(TextDanceTest, HornsPulseAndZoomOnHalfBeats) {
     EXPECT_EQ(engine.fg[cellIndex(40, 25)], c.colour) << "beat " << c.beat;
     EXPECT_NE(engine.fg[cellIndex(10, 10)], 6) << "no rotozoom from 172";
   }
-  EXPECT_TRUE(TextDance::shared->pulseStart.started);
-  EXPECT_TRUE(TextDance::shared->zoomStart.started);
+  EXPECT_TRUE(TextDance::shared(engine).pulseStart.started);
+  EXPECT_TRUE(TextDance::shared(engine).zoomStart.started);
   // The zoom grows: 1 second after its start the picture looks 11 times smaller.
-  ManualTicks::now = TextDance::shared->zoomStart.time + 1000;
+  ManualTicks::now = TextDance::shared(engine).zoomStart.time + 1000;
   scene.drawFrame(176.2f, ManualTicks::now);
   int lit = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i) lit += engine.chars[i] != 0;
@@ -474,12 +474,12 @@ TEST_F(TextTalkingVTest, FaceShowsSpinsAndTurnsOverTheWall) {
   EXPECT_EQ(engine.fg[cellIndex(40, 35)], 5);
 
   scene.drawFrame(69.0f, 2000);
-  ASSERT_TRUE(TextTalkingV::shared->spinStart.started);
-  const uint32_t spin = TextTalkingV::shared->spinStart.time;
+  ASSERT_TRUE(TextTalkingV::shared(engine).spinStart.started);
+  const uint32_t spin = TextTalkingV::shared(engine).spinStart.time;
   scene.drawFrame(70.0f, 2500);
-  EXPECT_EQ(TextTalkingV::shared->spinStart.time, spin);
+  EXPECT_EQ(TextTalkingV::shared(engine).spinStart.time, spin);
   scene.drawFrame(80.0f, 3000);
-  ASSERT_TRUE(TextTalkingV::shared->pulseStart.started);
+  ASSERT_TRUE(TextTalkingV::shared(engine).pulseStart.started);
 }
 
 TEST_F(TextTalkingVTest, FromBeat104OnlyTheTurnedFaceThenNothing) {
@@ -514,8 +514,9 @@ TEST(TextBigSpriteTest, WindowDriftsInsideThePictureOverTheRotozoom) {
   auto big = [](int x, int y) { return (x + y) % 4 == 0 ? 0 : (x * 3 + y) % 14 + 1; };
   TestArchive archive(std::vector<TestArchiveFile>{{"data/textbigsprite/tavors.raw", rawFile(256, 256, [](int, int) { return 15; })},
                        {"data/textbigsprite/tavorlin.raw", rawFile(300, 80, big)}});
-  ManualTicks ticks(freshTicks());
+  ManualTicks ticks(kFreshTicks);
   AsciiEngine engine(nullptr);
+  runClocksUntilFreshTicks(engine);
   Music music(Music::Manual{});
   TextBigSprite scene;
   attach(scene, engine, music);

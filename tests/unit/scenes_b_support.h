@@ -1,8 +1,8 @@
 #pragma once
 
 // Shared by the tests of the raster, snake and ending scenes and their
-// effects: a tick count the test sets by hand, and a way to put every
-// class-wide clock and start tick back to "not started".
+// effects: a tick count the test sets by hand. Each test's engine carries
+// its own class-wide clocks and start ticks, "not started" at first.
 
 #include <cstdint>
 #include <cstring>
@@ -21,7 +21,6 @@
 #include "util/ascii/starfield.h"
 #include "util/ascii/asciiengine.h"
 #include "util/music/music.h"
-#include "util/timing/classwide.h"
 #include "support/test_ticks.h"
 
 namespace scenes_b_test {
@@ -29,16 +28,10 @@ namespace scenes_b_test {
 inline uint32_t& manualNow() { return testTicks(); }
 
 
-// Drives the tick count from the test and starts from fresh class-wide state.
+// Drives the tick count from the test.
 class ManualClock {
  public:
-  explicit ManualClock(uint32_t start = 100000) {
-    manualNow() = start;
-    resetClasswideState();
-  }
-  ~ManualClock() {
-    resetClasswideState();
-  }
+  explicit ManualClock(uint32_t start = 100000) { manualNow() = start; }
   void set(uint32_t now) { manualNow() = now; }
   void advance(uint32_t ms) { manualNow() += ms; }
   uint32_t now() const { return manualNow(); }

@@ -101,7 +101,7 @@ TEST_F(ShowPictures, RotozoomTilesHoldTogetherAtTheWidestZoom) {
       if (std::abs(roto.zoomTable[zoom]) * 10 < peak * 9) continue;
       roto.zoomIndex = zoom;
       roto.angleIndex = (256 - zoom) % 256;
-      Rotozoom::shared->step = TickClock{};  // the first call takes no step
+      Rotozoom::shared(engine_).step = TickClock{};  // the first call takes no step
       roto.drawAndAdvance(1000);
       const double share = isolatedShare(engine_);
       EXPECT_LE(share, 0.05) << file << " at zoom index " << zoom;
@@ -111,7 +111,6 @@ TEST_F(ShowPictures, RotozoomTilesHoldTogetherAtTheWidestZoom) {
     RecordProperty(std::string("worst_isolated_per_mille_") + (file + 5), static_cast<int>(worst * 1000));
     EXPECT_GT(views, 20) << file;
   }
-  Rotozoom::shared->step = TickClock{};
 }
 
 // Over beats 50 to 75 the mask, the title letters and the wall stand under
@@ -392,7 +391,7 @@ TEST_F(ShowPictures, ScrollerWordsPassTheMiddleWhole) {
     audit::tickNow() = t0 + ms;
     audit::atSongTime(music, ms);
     scene.draw(readFrameTime(*scene.music));
-    const int offset = static_cast<int>(audit::tickNow() - TextRaster::shared->scrollerStart.time - 312) / 10;
+    const int offset = static_cast<int>(audit::tickNow() - TextRaster::shared(engine_).scrollerStart.time - 312) / 10;
     for (Word& w : words) {
       if (w.last - w.first <= 100 || std::abs(offset + 40 - (w.first + w.last) / 2) > 15) continue;
       ++w.centred;
@@ -416,7 +415,6 @@ TEST_F(ShowPictures, ScrollerWordsPassTheMiddleWhole) {
 TEST(ShowBanner, ClosingWordsKeepABlankColumnFromTheBlocks) {
   AsciiEngine engine(nullptr);
   FallingBlocks blocks(&engine);
-  FallingBlocks::shared->step = TickClock{};
   bool block[kRows][kCols] = {};
   for (uint32_t now = 1000; now < 1000 + 60000; now += 40) {
     engine.clear();
@@ -424,7 +422,6 @@ TEST(ShowBanner, ClosingWordsKeepABlankColumnFromTheBlocks) {
     for (int i = 0; i < kCols * kRows; ++i)
       if (engine.chars[i]) block[i / kCols][i % kCols] = true;
   }
-  FallingBlocks::shared->step = TickClock{};
   ASSERT_EQ(blocks.current, FallingBlocks::kPieces - 1);
   int touching = 0;
   for (int r = 0; r < kRows; ++r)

@@ -9,12 +9,14 @@
 
 namespace {
 
-// The tick time up to which the shared clock has taken its steps.
-uint32_t takenUpTo() { return Starfield::shared->step.time - 1; }
-
+// Each test's engine is a show of its own: the shared clock starts with the
+// test's first update.
 class StarfieldTest : public ::testing::Test {
  protected:
-  StarfieldTest() : ticks(Starfield::shared->step.started ? takenUpTo() : 7000000u) {}
+  StarfieldTest() : ticks(7000000u) {}
+
+  // The tick time up to which the shared clock has taken its steps.
+  uint32_t takenUpTo() { return Starfield::shared(engine).step.time - 1; }
 
   // Puts the tick count on the shared clock, so that no step is due.
   void syncClock(Starfield& s) {
@@ -32,10 +34,10 @@ class StarfieldTest : public ::testing::Test {
 };
 
 TEST_F(StarfieldTest, StarsStartInColumnZeroWithRowThenSpeedDrawn) {
-  util::srand(1234);
+  util::Random sequence(1234);
   int draws[60];
-  for (int& d : draws) d = util::rand();
-  util::srand(1234);
+  for (int& d : draws) d = sequence.next();
+  engine.state().random.seed(1234);
   Starfield s(&engine);
   for (int i = 0; i < Starfield::kStars; ++i) {
     EXPECT_EQ(s.x[i], 0);
@@ -79,9 +81,9 @@ TEST_F(StarfieldTest, UpdateCatchesUpAndTheClockIsShared) {
 
   // A second without updates: 50 steps at once.
   ManualTicks::now += 1000;
-  util::srand(99);
+  engine.state().random.seed(99);
   s.update(ManualTicks::now);
-  util::srand(99);
+  engine.state().random.seed(99);
   for (int i = 0; i < 50; ++i) twin.step();
   EXPECT_TRUE(sameStars(s, twin));
 
@@ -93,9 +95,9 @@ TEST_F(StarfieldTest, UpdateCatchesUpAndTheClockIsShared) {
   s.update(ManualTicks::now);
   EXPECT_TRUE(sameStars(s, twin));
   ManualTicks::now += 1;
-  util::srand(5);
+  engine.state().random.seed(5);
   s.update(ManualTicks::now);
-  util::srand(5);
+  engine.state().random.seed(5);
   twin.step();
   EXPECT_TRUE(sameStars(s, twin));
   EXPECT_EQ(takenUpTo(), ManualTicks::now + 19);
@@ -128,7 +130,7 @@ TEST_F(StarfieldTest, StarsDrawAsDotsBrightWhenFast) {
 TEST_F(StarfieldTest, ClockSurvivesTheTickCountWrap) {
   Starfield s(&engine);
   syncClock(s);
-  Starfield::shared->step.time = 0xFFFFFFF6u + 1;
+  Starfield::shared(engine).step.time = 0xFFFFFFF6u + 1;
   ManualTicks::now = 0xFFFFFFF6u + 30;  // wraps; two periods started
   s.update(ManualTicks::now);
   EXPECT_EQ(takenUpTo(), 0xFFFFFFF6u + 40);

@@ -80,7 +80,7 @@ class TextEndingScene : public ::testing::Test {
 
 TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   frameAt(388.0, 300000);  // particle fountain
-  EXPECT_TRUE(ParticleFountain::shared->step.started);
+  EXPECT_TRUE(ParticleFountain::shared(rig_.engine).step.started);
   EXPECT_GT(count(219), 0);
   const std::set<int> particleColours{1, 9, 11, 15};
   for (int i = 0; i < AsciiEngine::kCells; ++i) {
@@ -90,19 +90,19 @@ TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   }
 
   frameAt(430.0, 301000);  // shaded fire and the analyser (silent spectrum: no bars)
-  EXPECT_TRUE(FireEffect::shared->shadedStep.started);
-  EXPECT_TRUE(TextEnding::shared->analyserStep.started);
+  EXPECT_TRUE(FireEffect::shared(rig_.engine).shadedStep.started);
+  EXPECT_TRUE(TextEnding::shared(rig_.engine).analyserStep.started);
   EXPECT_EQ(count(254), 0);
   EXPECT_EQ(count(219), 0);
 
   frameAt(460.0, 302000);  // the waving picture, black elements included
-  EXPECT_TRUE(TextEnding::shared->waveStart.started);
+  EXPECT_TRUE(TextEnding::shared(rig_.engine).waveStart.started);
   EXPECT_GT(count(219), 3000);
   EXPECT_GT(rig_.countBlocks(kWaveColour), 1000);
   EXPECT_GT(rig_.countBlocks(0), 1000);
 
   frameAt(499.0, 303000);  // plasma, the coder and "code"
-  EXPECT_TRUE(Plasma::shared->step.started);
+  EXPECT_TRUE(Plasma::shared(rig_.engine).step.started);
   EXPECT_GT(count(176), 3000);
   EXPECT_GT(rig_.countBlocks(kCoderColour), 100);
   EXPECT_GT(rig_.countBlocks(kCodeColour), 100);
@@ -114,7 +114,7 @@ TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   EXPECT_GT(rig_.countBlocks(kMusicColour), 100);
 
   frameAt(517.0, 304000);  // banner 1, then the first falling piece
-  EXPECT_TRUE(FallingBlocks::shared->step.started);
+  EXPECT_TRUE(FallingBlocks::shared(rig_.engine).step.started);
   int bannerCells = 0;
   for (int i = 0; i < AsciiEngine::kCells; ++i)
     bannerCells += rig_.engine.fg[i] == 15 && rig_.engine.bg[i] == 4;
@@ -124,7 +124,7 @@ TEST_F(TextEndingScene, EachWindowShowsItsEffect) {
   EXPECT_EQ(rig_.bg(12, 2), 1);
 
   frameAt(557.0, 305000);  // fallback
-  EXPECT_TRUE(TextEnding::shared->fallbackStart.started);
+  EXPECT_TRUE(TextEnding::shared(rig_.engine).fallbackStart.started);
   EXPECT_EQ(rig_.shown(0, 49, "(F5 - Snake, ESC - Quit)"), "(F5 - Snake, ESC - Quit)");
   EXPECT_EQ(rig_.fg(1, 49), 4);
   EXPECT_EQ(rig_.bg(1, 49), 0);

@@ -77,7 +77,7 @@ class TextRasterScene : public ::testing::Test {
 TEST_F(TextRasterScene, ScrollerWaits312MsThenMovesOneColumnPer10Ms) {
   int maxColumn = 0;
   frameAt(178.0, 200000);
-  EXPECT_TRUE(TextRaster::shared->scrollerStart.started);
+  EXPECT_TRUE(TextRaster::shared(rig_.engine).scrollerStart.started);
   EXPECT_EQ(scrollerCells(&maxColumn), 0);
   // The bars are there from the first frame.
   int barRows = 0;
@@ -131,11 +131,11 @@ TEST_F(TextRasterScene, FaceTurnsAQuarterThenZoomsAwayFrom224) {
   EXPECT_EQ(rig_.fg(40, 25), kFaceColour);
   EXPECT_EQ(rig_.fg(40, 11), kFaceColour);
   EXPECT_EQ(rig_.fg(20, 25), 0);
-  EXPECT_FALSE(TextRaster::shared->zoomStart.started);
+  EXPECT_FALSE(TextRaster::shared(rig_.engine).zoomStart.started);
 
   frameAt(224.0, 300500);
-  EXPECT_TRUE(TextRaster::shared->zoomStart.started);
-  EXPECT_EQ(TextRaster::shared->zoomStart.time, 300500u);
+  EXPECT_TRUE(TextRaster::shared(rig_.engine).zoomStart.started);
+  EXPECT_EQ(TextRaster::shared(rig_.engine).zoomStart.time, 300500u);
   EXPECT_EQ(rig_.countBlocks(kFaceColour), full);  // zoom 1 at its first frame
   frameAt(225.0, 300600);  // zoom 2: the face shrinks
   const int shrunk = rig_.countBlocks(kFaceColour);
@@ -148,7 +148,7 @@ TEST_F(TextRasterScene, OutsideItsWindowsTheScreenStaysEmpty) {
   EXPECT_TRUE(rig_.blank());
   frameAt(177.9, 400100);
   EXPECT_TRUE(rig_.blank());
-  EXPECT_FALSE(TextRaster::shared->scrollerStart.started);
+  EXPECT_FALSE(TextRaster::shared(rig_.engine).scrollerStart.started);
 }
 
 }  // namespace

@@ -24,6 +24,17 @@ void layOut(TextSnake& snake, std::initializer_list<Cell> cells, Cell food = Cel
   snake.food = food;
 }
 
+// A snake outside a scene, on a screen of its own whose random sequence
+// starts at `seed`.
+struct LoneSnake {
+  explicit LoneSnake(unsigned seed = util::kFirstSeed) : screen(nullptr) {
+    screen.state().random.seed(seed);
+    snake.ascii = &screen;
+  }
+  AsciiEngine screen;
+  TextSnake snake;
+};
+
 bool onSnake(const TextSnake& snake, Cell cell) {
   for (int i = 0; i < snake.length; ++i)
     if (snake.segments[i].x == cell.x && snake.segments[i].y == cell.y) return true;
@@ -31,8 +42,8 @@ bool onSnake(const TextSnake& snake, Cell cell) {
 }
 
 TEST(TextSnakeGame, ResetStartsAStraightSnakeAndKeepsTheScores) {
-  util::srand(7);
-  TextSnake snake;
+  LoneSnake lone(7);
+  TextSnake& snake = lone.snake;
   snake.score = 120;
   snake.highScore = 80;
   snake.reset(5);
@@ -71,7 +82,8 @@ TEST(TextSnakeGame, ResetStartsAStraightSnakeAndKeepsTheScores) {
 }
 
 TEST(TextSnakeGame, FreeMoveKeepsToTheFieldAndCountsTheTailAsBlocked) {
-  TextSnake snake;
+  LoneSnake lone;
+  TextSnake& snake = lone.snake;
   // Head (10,10) with the body curling round to the tail at (10,11).
   layOut(snake, {{10, 10}, {11, 10}, {11, 11}, {10, 11}});
   EXPECT_FALSE(snake.freeMove(TextSnake::kDown));   // the tail is still there
@@ -90,7 +102,8 @@ TEST(TextSnakeGame, FreeMoveKeepsToTheFieldAndCountsTheTailAsBlocked) {
 }
 
 TEST(TextSnakeGame, AutomaticPlayerTriesRightLeftDownUpThenRandom) {
-  TextSnake snake;
+  LoneSnake lone;
+  TextSnake& snake = lone.snake;
   layOut(snake, {{10, 10}, {10, 11}}, Cell{20, 20});
   EXPECT_EQ(snake.automaticMove(), TextSnake::kRight);
   layOut(snake, {{10, 10}, {11, 10}}, Cell{20, 20});  // right blocked
@@ -102,7 +115,7 @@ TEST(TextSnakeGame, AutomaticPlayerTriesRightLeftDownUpThenRandom) {
   // Food straight below, the way down blocked: a random free direction.
   layOut(snake, {{10, 10}, {10, 11}}, Cell{10, 20});
   for (int seed = 0; seed < 20; ++seed) {
-    util::srand(seed);
+    lone.screen.state().random.seed(seed);
     const int d = snake.automaticMove();
     EXPECT_TRUE(d == TextSnake::kLeft || d == TextSnake::kRight || d == TextSnake::kUp) << d;
   }
@@ -113,8 +126,8 @@ TEST(TextSnakeGame, AutomaticPlayerTriesRightLeftDownUpThenRandom) {
 }
 
 TEST(TextSnakeGame, EatingScoresAtTheNextStepAndGrowsAtTheTail) {
-  util::srand(3);
-  TextSnake snake;
+  LoneSnake lone(3);
+  TextSnake& snake = lone.snake;
   snake.reset(5);
   snake.food = Cell{24, 23};  // right in front of the head
 
@@ -145,9 +158,10 @@ TEST(TextSnakeGame, EatingScoresAtTheNextStepAndGrowsAtTheTail) {
 
 TEST(TextSnakeGame, ViewerKeysTurnEveryStepButNeverReverse) {
   KeyState keys{};
-  TextSnake snake;
+  LoneSnake lone;
+  TextSnake& snake = lone.snake;
   snake.keys = &keys;
-  util::srand(1);
+  lone.screen.state().random.seed(1);
   snake.reset(5);  // heading up
 
   keys.down[4] = 1;  // down: a reversal, ignored
@@ -185,10 +199,11 @@ TEST(TextSnakeGame, ViewerKeysTurnEveryStepButNeverReverse) {
 TEST(TextSnakeGame, PressesTurnOnTheNextStepsInOrder) {
   KeyState keys{};
   KeyPresses presses{};
-  TextSnake snake;
+  LoneSnake lone;
+  TextSnake& snake = lone.snake;
   snake.keys = &keys;
   snake.presses = &presses;
-  util::srand(1);
+  lone.screen.state().random.seed(1);
   snake.reset(5);  // heading up from (24, 24)
 
   // Right then down, both released before the next step.
@@ -232,9 +247,10 @@ TEST(KeyPressQueue, KeepsCursorPressesOnlyAndDropsPastItsCapacity) {
 
 TEST(TextSnakeGame, BlockedMovesEndTheGameWithANewSnakeOfLengthOne) {
   KeyState keys{};
-  TextSnake snake;
+  LoneSnake lone;
+  TextSnake& snake = lone.snake;
   snake.keys = &keys;
-  util::srand(5);
+  lone.screen.state().random.seed(5);
   // The viewer steers into the top wall.
   layOut(snake, {{5, 1}, {5, 2}, {5, 3}});
   snake.direction = snake.requestedDirection = TextSnake::kUp;
@@ -256,8 +272,8 @@ TEST(TextSnakeGame, BlockedMovesEndTheGameWithANewSnakeOfLengthOne) {
 }
 
 TEST(TextSnakeGame, AFullFieldEndsTheGameInsteadOfSearchingForeverForFood) {
-  util::srand(11);
-  TextSnake snake;
+  LoneSnake lone(11);
+  TextSnake& snake = lone.snake;
   // The snake covers every food cell (1..47 x 1..47), snaking row by row.
   snake.length = 0;
   for (int y = 1; y <= 47; ++y)
@@ -287,8 +303,8 @@ TEST(TextSnakeGame, AFullFieldEndsTheGameInsteadOfSearchingForeverForFood) {
 }
 
 TEST(TextSnakeGame, GrowthStopsAtTheSegmentStore) {
-  util::srand(2);
-  TextSnake snake;
+  LoneSnake lone(2);
+  TextSnake& snake = lone.snake;
   snake.length = TextSnake::kMaxSegments - 2;
   for (int i = 0; i < snake.length; ++i) snake.segments[i] = Cell{48, 48};  // piled up outside the food area
   snake.segments[0] = Cell{24, 24};
@@ -307,7 +323,7 @@ TEST(TextSnakeGame, StepClockRunsEveryDueStepAtThePlayersRate) {
   TextSnake snake;
   snake.ascii = &engine;
   snake.keys = &keys;
-  util::srand(9);
+  engine.state().random.seed(9);
   snake.reset(5);
   snake.food = Cell{24, 2};  // straight up, 22 cells away
 
@@ -323,7 +339,7 @@ TEST(TextSnakeGame, StepClockRunsEveryDueStepAtThePlayersRate) {
   snake.gameFrame(false, true, 1300);  // due at 1120, then 1220
   EXPECT_EQ(snake.segments[0].y, 16);
   EXPECT_EQ(snake.stepRate, 10);
-  EXPECT_EQ(TextSnake::shared->step.time, 1320u);
+  EXPECT_EQ(TextSnake::shared(engine).step.time, 1320u);
 }
 
 TEST(TextSnakeGame, GreetingIndexChangesEveryFourBeatsAndStaysInTheList) {
@@ -350,7 +366,7 @@ class TextSnakeScene : public ::testing::Test {
                      return (x - 40) * (x - 40) + 4 * (y - 25) * (y - 25) < 400 ? 5 : 0;
                    })}}) {
     rig_.attach(snake_, "TextSnake");
-    util::srand(4);
+    rig_.engine.state().random.seed(4);
     snake_.init();
   }
 
@@ -402,7 +418,7 @@ TEST_F(TextSnakeScene, ShowWindowsByBeat) {
   EXPECT_NE(rig_.shown(56, 15, "GREETS TO:"), "GREETS TO:");
   EXPECT_EQ(rig_.ch(79, 10), 219);  // the interface picture
   EXPECT_EQ(rig_.fg(79, 10), 2);
-  EXPECT_FALSE(TextSnake::shared->step.started);
+  EXPECT_FALSE(TextSnake::shared(rig_.engine).step.started);
 
   // 244..259: the snake stands still without food, greetings run.
   frameAt(250.2, 51000);
@@ -415,19 +431,19 @@ TEST_F(TextSnakeScene, ShowWindowsByBeat) {
   EXPECT_EQ(rig_.shown(56, 15, "GREETS TO:"), "GREETS TO:");
   const std::string third(snake_.greetings[2]);
   EXPECT_EQ(rig_.text(57, 16, static_cast<int>(third.size())), third);
-  EXPECT_FALSE(TextSnake::shared->step.started);
+  EXPECT_FALSE(TextSnake::shared(rig_.engine).step.started);
   EXPECT_EQ(rig_.text(53, 24, 16).find("AI"), std::string::npos);
 
   // From 260 the automatic player runs; greetings entry (260 / 4) mod 20 = 5.
   frameAt(260.0, 52000);
-  EXPECT_TRUE(TextSnake::shared->step.started);
+  EXPECT_TRUE(TextSnake::shared(rig_.engine).step.started);
   EXPECT_FALSE(snake_.segments[0].x == 24 && snake_.segments[0].y == 24);
   EXPECT_EQ(rig_.ch(snake_.food.x, snake_.food.y), 3);
   EXPECT_EQ(rig_.fg(snake_.food.x, snake_.food.y), 12);
   const std::string sixth(snake_.greetings[5]);
   EXPECT_EQ(rig_.text(57, 16, static_cast<int>(sixth.size())), sixth);
-  EXPECT_EQ(TextSnake::shared->interactionMode, TextSnake::kTitle);
-  EXPECT_FALSE(TextSnake::shared->titleStart.started);
+  EXPECT_EQ(TextSnake::shared(rig_.engine).interactionMode, TextSnake::kTitle);
+  EXPECT_FALSE(TextSnake::shared(rig_.engine).titleStart.started);
 }
 
 TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
@@ -438,14 +454,14 @@ TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
   EXPECT_EQ(rig_.ch(1, 49), 0);  // the blank is transparent
   EXPECT_GT(rig_.countBlocks(5), 100);  // the face
   EXPECT_NE(rig_.text(61, 3, 5), "SIZE:");
-  EXPECT_TRUE(TextSnake::shared->titleStart.started);
-  EXPECT_EQ(TextSnake::shared->titleStart.time, 60000u);
+  EXPECT_TRUE(TextSnake::shared(rig_.engine).titleStart.started);
+  EXPECT_EQ(TextSnake::shared(rig_.engine).titleStart.time, 60000u);
 
   // Both digits held: the viewer plays.
   rig_.keys.down[33] = 1;
   rig_.keys.down[34] = 1;
   frameAt(560.0, 60500);
-  EXPECT_EQ(TextSnake::shared->interactionMode, TextSnake::kViewer);
+  EXPECT_EQ(TextSnake::shared(rig_.engine).interactionMode, TextSnake::kViewer);
   EXPECT_EQ(rig_.text(61, 3, 5), "SIZE:");
   EXPECT_EQ(rig_.shown(55, 24, "1 - AI snake"), "1 - AI snake");
   EXPECT_EQ(rig_.ch(53, 24), 219);  // the leading blanks let the picture show
@@ -460,7 +476,7 @@ TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
   rig_.keys.down[33] = 1;
   snake_.score = 3;
   frameAt(561.0, 60600);
-  EXPECT_EQ(TextSnake::shared->interactionMode, TextSnake::kAutomatic);
+  EXPECT_EQ(TextSnake::shared(rig_.engine).interactionMode, TextSnake::kAutomatic);
   EXPECT_EQ(snake_.stepRate, 50);
   EXPECT_EQ(snake_.score, 3);
   rig_.keys = KeyState{};
@@ -471,7 +487,7 @@ TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
   frameAt(561.5, 60700);
   EXPECT_EQ(presses.count, 0);
   frameAt(100.0, 61000);
-  EXPECT_EQ(TextSnake::shared->interactionMode, TextSnake::kAutomatic);
+  EXPECT_EQ(TextSnake::shared(rig_.engine).interactionMode, TextSnake::kAutomatic);
   EXPECT_EQ(rig_.text(61, 3, 5), "SIZE:");
 }
 
@@ -482,9 +498,11 @@ TEST_F(TextSnakeScene, TitleScreenThenTheDigitKeysPickThePlayer) {
 TEST_F(TextSnakeScene, TheViewersGameStartsFreshWhenTheTitleIsLeft) {
   KeyPresses presses{};
   snake_.presses = &presses;
+  std::unique_ptr<AsciiEngine> freshShow;
   auto playAfter = [&](uint32_t waitMs, int arrow) {
-    resetClasswideState();
-    util::srand(4);
+    freshShow.reset(new AsciiEngine(nullptr));  // class-wide state as a new show has it
+    snake_.ascii = freshShow.get();
+    freshShow->state().random.seed(4);
     snake_.init();
     rig_.keys = KeyState{};
     clearPresses(presses);

@@ -136,6 +136,7 @@ std::vector<int> ShowPreview::analyserLevels() const {
 
 std::string ShowPreview::cellText() const { return state_->renderer->cells; }
 
+const Show& ShowPreview::show() const { return *state_->show; }
 int ShowPreview::sceneCount() const { return static_cast<int>(state_->show->scenes().size()); }
 bool ShowPreview::hasSong() const { return state_->show->hasSpectrumSong(); }
 

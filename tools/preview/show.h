@@ -37,6 +37,8 @@ struct PreviewOptions {
 // sees the same history as in the show; the frames asked for are rendered
 // exactly at their beats through the reference renderer, the pictures of
 // scenes sharing a beat added together.
+class Show;
+
 class ShowPreview {
  public:
   explicit ShowPreview(const PreviewOptions& options);
@@ -57,6 +59,8 @@ class ShowPreview {
 
   // Number of scenes built.
   int sceneCount() const;
+  // The show being previewed.
+  const Show& show() const;
   // True when the song was found and decoded for the analyser's spectrum.
   bool hasSong() const;
 

@@ -33,7 +33,8 @@ GlyphRect glyphRect(int glyph) {
   return rect;
 }
 
-AsciiEngine::AsciiEngine(ScreenRenderer* screenRenderer) : renderer_(screenRenderer) {
+AsciiEngine::AsciiEngine(ScreenRenderer* screenRenderer)
+    : renderer_(screenRenderer), state_(std::make_shared<ShowState>()) {
   clear();
   std::memcpy(palette, kPalette, sizeof palette);
   viewX = viewY = viewWidth = viewHeight = 1;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include "util/ascii/textmode.h"
+#include "util/show_state.h"
 
 class AsciiEngine;
 
@@ -23,7 +26,9 @@ struct GlyphRect {
 };
 GlyphRect glyphRect(int glyph);
 
-// The emulated 80 x 50 colour text screen and its renderer.
+// The emulated 80 x 50 colour text screen and its renderer. The scenes and
+// effects of one show draw on one engine, and reach the state they share
+// in that show through it.
 class AsciiEngine {
  public:
   static constexpr int kColumns = 80;
@@ -58,6 +63,13 @@ class AsciiEngine {
   // The palette entry of a plane byte; only its low four bits count.
   const float* colour(int index) const;
 
+  // The class-wide states and the random sequence of the show drawing here:
+  // not part of the picture, so a const screen still reaches them. Each
+  // engine made starts a fresh one; a copy of a screen belongs to the same
+  // show.
+  ShowState& state() const { return *state_; }
+
  private:
   ScreenRenderer* renderer_;
+  std::shared_ptr<ShowState> state_;
 };

@@ -2,7 +2,7 @@
 
 #include "util/ascii/asciiengine.h"
 
-Classwide<FallingBlocks::Shared> FallingBlocks::shared;
+FallingBlocks::Shared& FallingBlocks::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 
@@ -62,6 +62,6 @@ void FallingBlocks::drawPiece(const Piece& piece) {
 }
 
 void FallingBlocks::advanceAndDraw(uint32_t now) {
-  shared->step.catchUp(now, kTickMs, [this] { tick(); });
+  shared(*engine).step.catchUp(now, kTickMs, [this] { tick(); });
   for (int i = 0; i <= current; ++i) drawPiece(pieces[i]);
 }

@@ -2,13 +2,12 @@
 
 #include <cstdint>
 
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
 
 // Four-cell pieces that fall one after another down a single column and
-// stack up, on a 40 ms tick clock shared by every FallingBlocks.
+// stack up, on a 40 ms tick clock shared by every FallingBlocks of a show.
 class FallingBlocks {
  public:
   static constexpr int kPieces = 18;
@@ -40,7 +39,8 @@ class FallingBlocks {
   struct Shared {
     TickClock step;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 
  private:
   void tick();

@@ -7,7 +7,7 @@
 #include "util/ascii/asciiengine.h"
 #include "util/error.h"
 
-Classwide<FireEffect::Shared> FireEffect::shared;
+FireEffect::Shared& FireEffect::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 
@@ -48,7 +48,7 @@ FireEffect::FireEffect(AsciiEngine* engine_, uint32_t seed)
   for (int level = 7; level <= 15; ++level) ramp[level] = 0x0E;
   for (int level = 16; level <= 24; ++level) ramp[level] = 0x0F;
 
-  util::srand(seed);
+  engine->state().random.seed(seed);
 }
 
 FireEffect::~FireEffect() {
@@ -57,12 +57,12 @@ FireEffect::~FireEffect() {
 }
 
 void FireEffect::update(int character, uint32_t now) {
-  shared->step.catchUp(now, kTickMs, [this] { tick(); });
+  shared(*engine).step.catchUp(now, kTickMs, [this] { tick(); });
   draw(character);
 }
 
 void FireEffect::updateShaded(uint32_t now, FireKeys keys) {
-  shared->shadedStep.catchUp(now, kTickMs, [this, now, keys] { tickShaded(now, keys); });
+  shared(*engine).shadedStep.catchUp(now, kTickMs, [this, now, keys] { tickShaded(now, keys); });
   draw(176);
 }
 
@@ -115,9 +115,9 @@ void FireEffect::tick() {
 
   unsigned char* seeds = dst + (h - 1) * w;
   for (int i = 0; i < sparksPerTick; ++i) {
-    for (int k = 0; k < 3; ++k) seeds[util::rand() * (w - 1) / util::kRandMax] = 0;
+    for (int k = 0; k < 3; ++k) seeds[engine->state().random.next() * (w - 1) / util::kRandMax] = 0;
     if (!stopped) {
-      seeds[util::rand() * (w - 1) / util::kRandMax] = 255;
+      seeds[engine->state().random.next() * (w - 1) / util::kRandMax] = 255;
     } else {
       seeds[w - 1] = 0;
     }
@@ -155,13 +155,13 @@ void FireEffect::tickShaded(uint32_t now, FireKeys keys) {
 
   for (int i = 0; i < sparksPerTick; ++i) {
     for (int k = 0; k < 3; ++k) {
-      const int row = h / 2 - 6 + util::rand() % 12;
-      const int column = w / 2 - 6 + util::rand() % 12;
+      const int row = h / 2 - 6 + engine->state().random.next() % 12;
+      const int column = w / 2 - 6 + engine->state().random.next() % 12;
       dst[row * w + column] = 0;
     }
     if (!stopped) {
-      const int row = h / 2 - 6 + util::rand() % 12;
-      const int column = w / 2 - 6 + util::rand() % 12;
+      const int row = h / 2 - 6 + engine->state().random.next() % 12;
+      const int column = w / 2 - 6 + engine->state().random.next() % 12;
       dst[row * w + column] = 255;
     } else {
       dst[w * h - 1] = 0;

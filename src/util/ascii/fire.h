@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
@@ -58,11 +57,12 @@ class FireEffect {
   // Heat sample at row y (0 at the top) and column x of the current buffer.
   unsigned char sample(int y, int x) const { return current[y * 3 * width + x]; }
 
-  // Process-wide tick clocks: one for update(), one for updateShaded().
+  // Tick clocks shared within a show: one for update(), one for updateShaded().
   // Each starts at the first call of its kind.
   struct Shared {
     TickClock step;
     TickClock shadedStep;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 };

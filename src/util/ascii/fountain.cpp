@@ -2,10 +2,9 @@
 
 #include <cmath>
 
-#include "util/random.h"
 #include "util/ascii/asciiengine.h"
 
-Classwide<ParticleFountain::Shared> ParticleFountain::shared;
+ParticleFountain::Shared& ParticleFountain::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 constexpr int kPlaneWidth = 320;
@@ -35,10 +34,10 @@ ParticleFountain::ParticleFountain(AsciiEngine* engine)
     sine[i] = static_cast<int32_t>(std::sin(angle) * 128.0 + 0.5);
   }
   for (int i = 0; i < 256; ++i) permutation[i] = i;
-  util::srand(0);
+  engine->state().random.seed(0);
   for (int pass = 0; pass < 128; ++pass) {
     for (int i = 0; i < 256; ++i) {
-      const int j = util::rand() % 256;
+      const int j = engine->state().random.next() % 256;
       const int32_t kept = permutation[i];
       permutation[i] = permutation[j];
       permutation[j] = kept;
@@ -50,7 +49,7 @@ ParticleFountain::ParticleFountain(AsciiEngine* engine)
 }
 
 void ParticleFountain::spawn() {
-  shared->pointCount = 0;
+  shared(*engine).pointCount = 0;
   spawnCount = 0;
   int next = 0;  // every particle below `next` is taken
   while (liveCount < kParticles) {
@@ -70,6 +69,7 @@ void ParticleFountain::spawn() {
 }
 
 void ParticleFountain::move() {
+  int32_t& pointCount = shared(*engine).pointCount;
   for (Particle& p : particles) {
     if (p.depth == 0) continue;
     if (p.depth < 3) {
@@ -89,10 +89,10 @@ void ParticleFountain::move() {
       --liveCount;
       continue;
     }
-    int32_t level = p.depth / 16 - util::rand() % 4;
+    int32_t level = p.depth / 16 - engine->state().random.next() % 4;
     if (level < 0) level = 0;
     if (level > 15) level = 15;
-    points[shared->pointCount++] = Point{sy / kUnitsPerCell, sx / kUnitsPerCell, colourByLevel[level]};
+    points[pointCount++] = Point{sy / kUnitsPerCell, sx / kUnitsPerCell, colourByLevel[level]};
     p.depth -= depthStep;
     // A particle whose depth runs out is free: keep the live count true so
     // that spawning never looks for a free particle that is not there.
@@ -118,11 +118,12 @@ void ParticleFountain::tick() {
 }
 
 void ParticleFountain::draw() {
-  for (int32_t i = 0; i < shared->pointCount; ++i)
+  const int32_t pointCount = shared(*engine).pointCount;
+  for (int32_t i = 0; i < pointCount; ++i)
     engine->setCell(points[i].column, points[i].row, kFullBlock, points[i].colour & 0xFF, 0);
 }
 
 void ParticleFountain::advanceAndDraw(uint32_t now) {
-  shared->step.catchUp(now, kTickMs, [this] { tick(); });
+  shared(*engine).step.catchUp(now, kTickMs, [this] { tick(); });
   draw();
 }

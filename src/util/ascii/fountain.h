@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
@@ -10,7 +9,7 @@ class AsciiEngine;
 // Particles flying out of a wandering origin towards the viewer, on a
 // virtual 320 x 200 plane drawn at 4 x 4 units per text cell. A particle's
 // depth counts down from 256; its screen position is spread / depth + origin.
-// Steps every 20 ms on a clock shared by every ParticleFountain.
+// Steps every 20 ms on a clock shared by every ParticleFountain of a show.
 class ParticleFountain {
  public:
   static constexpr int kParticles = 3840;
@@ -56,7 +55,8 @@ class ParticleFountain {
     int32_t pointCount;  // valid entries in `points`
     TickClock step;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 
  private:
   void spawn();

@@ -4,7 +4,7 @@
 
 #include "util/ascii/asciiengine.h"
 
-Classwide<Plasma::Shared> Plasma::shared;
+Plasma::Shared& Plasma::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 // Eight bands of 32: dark blue, blue, dark cyan, cyan, white, light grey,
@@ -32,7 +32,7 @@ void Plasma::drawAndAdvance(uint32_t now) {
       engine->setCell(column, row, kLightShade, colours[((value >> 4) + 128) & 255], 0);
     }
   }
-  shared->step.catchUp(now, kTickMs, [this] {
+  shared(*engine).step.catchUp(now, kTickMs, [this] {
     p1 -= 10;
     p3 += 5;
   });

@@ -2,14 +2,13 @@
 
 #include <cstdint>
 
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
 
 // A four-sine plasma in light-shade characters over the whole screen. The
 // screen samples an 800 x 500 field every tenth sample; two of the four
-// phases move on a 20 ms tick clock shared by every Plasma.
+// phases move on a 20 ms tick clock shared by every Plasma of a show.
 class Plasma {
  public:
   static constexpr uint32_t kTickMs = 20;
@@ -28,5 +27,6 @@ class Plasma {
   struct Shared {
     TickClock step;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 };

@@ -4,7 +4,7 @@
 
 #include "util/ascii/asciiengine.h"
 
-Classwide<RasterBars::Shared> RasterBars::shared;
+RasterBars::Shared& RasterBars::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 constexpr int kBehindColours[3] = {4, 2, 1};
@@ -24,7 +24,7 @@ void RasterBars::initSet(int set, double phase) {
 }
 
 void RasterBars::advance(uint32_t now) {
-  shared->step.catchUp(now, kTickMs, [this] {
+  shared(*engine).step.catchUp(now, kTickMs, [this] {
     for (int a = 0; a < kSets; ++a) {
       for (int i = 0; i < kBars - 1; ++i) {
         positions[a][i] = positions[a][i + 1];

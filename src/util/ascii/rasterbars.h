@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
@@ -32,11 +31,12 @@ class RasterBars {
   void drawBehind(int set);
   void drawInFront(int set);
 
-  // One clock for every RasterBars in the program; started by the first advance.
+  // One clock for every RasterBars of a show; started by the first advance.
   struct Shared {
     TickClock step;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 
   // Colour of bar `bar` behind or in front.
   static int colour(int bar, bool inFront);

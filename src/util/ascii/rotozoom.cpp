@@ -8,7 +8,7 @@
 #include "util/data/data.h"
 #include "util/error.h"
 
-Classwide<Rotozoom::Shared> Rotozoom::shared;
+Rotozoom::Shared& Rotozoom::shared(const AsciiEngine& screen) { return screen.state().classwide.of<Shared>(); }
 
 namespace {
 constexpr int kSize = 256;
@@ -62,8 +62,8 @@ void Rotozoom::drawAndAdvance(uint32_t now) {
     }
   }
 
-  shared->step.start(now, 1);
-  const uint32_t steps = shared->step.takeDue(now, kStepMs);
+  shared(*engine).step.start(now, 1);
+  const uint32_t steps = shared(*engine).step.takeDue(now, kStepMs);
   if (steps > 0) {
     const int turn = static_cast<int>(steps & 255u);
     angleIndex = (angleIndex - turn) & 255;

@@ -2,14 +2,13 @@
 
 #include <cstdint>
 
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
 
 // Fills the whole text screen with a rotated and zoomed view of a 256 x 256
 // picture that repeats in both directions. Angle and zoom come from two sine
-// tables whose indices step every 20 ms on one clock shared by all objects.
+// tables whose indices step every 20 ms on one clock shared by all objects of a show.
 class Rotozoom {
  public:
   // Loads the 256 x 256 ".raw" picture from the archive (fatal when missing
@@ -32,10 +31,11 @@ class Rotozoom {
   // one column right moves (a, b) in the picture, one row down (-b, a).
   void stepVector(int* a, int* b) const;
 
-  // Process-wide step clock, started by the first drawAndAdvance of any
+  // Step clock shared within a show, started by the first drawAndAdvance of any
   // object, which takes no step.
   struct Shared {
     TickClock step;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 };

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "util/timing/classwide.h"
 #include "util/timing/tickclock.h"
 
 class AsciiEngine;
@@ -26,10 +25,11 @@ class Starfield {
   // Takes the steps due at `now` on the shared clock, then draws the stars.
   void update(uint32_t now);
 
-  // Process-wide step clock shared by every Starfield; started by the first
+  // Step clock shared by every Starfield of a show; started by the first
   // update of any of them, which takes no step.
   struct Shared {
     TickClock step;
   };
-  static Classwide<Shared> shared;
+  // This show's share, in the state of the screen it draws on.
+  static Shared& shared(const AsciiEngine& screen);
 };

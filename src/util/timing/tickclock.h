@@ -5,8 +5,8 @@
 // A step clock on the millisecond tick count, the one rule every stepping
 // effect and scene follows. It starts at the first call that uses it; every
 // step whose time has come runs, so steps missed while nothing called it are
-// caught up at once. Clocks shared by a whole class live in that class's
-// Classwide state (util/timing/classwide.h).
+// caught up at once. Clocks shared by a whole class within a show live in
+// that class's state in the show's ClasswideStates (util/timing/classwide.h).
 struct TickClock {
   bool started;
   uint32_t time;  // when the next step falls due
