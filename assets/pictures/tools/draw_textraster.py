@@ -9,26 +9,64 @@ from blockfont import block_text
 A = 1.2
 
 # ---------------------------------------------------------------- scroller
-# One line of chrome block letters about 30 rows high, with a gem after the
-# greeting. The scene shows columns up to about 830 before it moves on, so
-# the text ends before 800.
+# One word at a time in letters seven rows high, each short enough to cross
+# the screen between two sweeps of the front bars.
 #
-# The bars in front of the scroller tear through its letters while they
-# sweep down the middle rows; they keep clear of rows 4-45 (the letters and
-# their wave) for about 470 ms around every moment when one set leaves the
-# bottom and the other comes in at the top: 695 ms after the scroller starts
-# and then every 1571 ms (the bars turn 0.04 rad every 20 ms). The scroller
-# moves one column every 10 ms after 312 ms, so the screen's middle column
-# then shows picture column 78 + 157.08 k. Each long word stands with its
-# middle within 8 columns of one of those, k = 1 .. 4, so it passes the
-# middle of the screen untorn; the columns below are the left edges of the
-# letters (their dark outline starts one to the left).
-SCROLL = [("HI", 91), ("*", 127), ("TAVORLIN", 171), ("PRESENTS", 315), ("KESTRUNE", 471),
-          ("GLIMMERBAY!", 624)]
+# The front bars sweep down the whole screen once every 1571 ms (one set
+# after the other; they turn 0.04 rad every 20 ms), and the scroller moves
+# one column every 10 ms after 312 ms, so a sweep passes once every 157
+# columns of scroll. A column stays on screen for 80 of them, and the sweep
+# needs some 45 to cross the letters' rows with their wave (4.5 rows up or
+# down), which leaves a word about 33 columns. The columns below are the
+# words' left edges, each keeping clear of the sweeps before and after it
+# whatever the wave's phase; the greeting stands on screen at once when the
+# scroller starts. A gem between two words fills the screen while a sweep
+# passes; the bars may cross it.
+TOP = 24
+SCROLL = [("HI GLIMMERBAY!", 12), ("TAVORLIN", 225), ("PRESENTS", 383), ("KESTRUNE", 539),
+          ("ENJOY!", 700)]
 
-# Chrome: sky above the horizon line, sunlit ground below it.
-CHROME = [15, 15, 15, 11, 11, 11, 11, 11, 9, 9, 9, 9, 9, 9, 1,
-          6, 6, 14, 14, 14, 14, 14, 14, 14, 15, 15, 15, 15, 15, 15]
+# Seven rows per letter, one column per stroke.
+GLYPHS = {
+    " ": "..|..|..|..|..|..|..",
+    "A": ".XX.|X..X|X..X|XXXX|X..X|X..X|X..X",
+    "B": "XX.|X.X|X.X|XX.|X.X|X.X|XX.",
+    "E": "XXX|X..|X..|XX.|X..|X..|XXX",
+    "G": ".XXX|X...|X...|X.XX|X..X|X..X|.XXX",
+    "H": "X..X|X..X|X..X|XXXX|X..X|X..X|X..X",
+    "I": "X|X|X|X|X|X|X",
+    "J": "..X|..X|..X|..X|..X|X.X|.X.",
+    "K": "X..X|X..X|X.X.|XX..|X.X.|X..X|X..X",
+    "L": "X..|X..|X..|X..|X..|X..|XXX",
+    "M": "X...X|XX.XX|X.X.X|X.X.X|X...X|X...X|X...X",
+    "N": "X..X|XX.X|XX.X|X.XX|X.XX|X..X|X..X",
+    "O": ".XX.|X..X|X..X|X..X|X..X|X..X|.XX.",
+    "P": "XX.|X.X|X.X|XX.|X..|X..|X..",
+    "R": "XX.|X.X|X.X|XX.|X.X|X.X|X.X",
+    "S": ".XX|X..|X..|.X.|..X|..X|XX.",
+    "T": "XXX|.X.|.X.|.X.|.X.|.X.|.X.",
+    "U": "X.X|X.X|X.X|X.X|X.X|X.X|XXX",
+    "V": "X.X|X.X|X.X|X.X|X.X|.X.|.X.",
+    "Y": "X...X|X...X|.X.X.|..X..|..X..|..X..|..X..",
+    "!": "X|X|X|X|X|.|X",
+}
+
+# Chrome: white sky, cyan, then a sunlit ground.
+CHROME = [15, 11, 11, 11, 14, 14, 6]
+
+
+def small_text(word, gap=1):
+    rows = [GLYPHS[ch].split("|") for ch in word]
+    w = sum(len(r[0]) for r in rows) + gap * (len(rows) - 1)
+    m = Mask(w, len(CHROME))
+    x = 0
+    for r in rows:
+        for y, line in enumerate(r):
+            for i, ch in enumerate(line):
+                if ch == "X":
+                    m.add(x + i, y)
+        x += len(r[0]) + gap
+    return m
 
 
 def diamond(w, h):
@@ -43,25 +81,21 @@ def diamond(w, h):
 
 def scroller():
     W, H = 800, 50
-    top = 10
     p = Pic(W, H)
     letters = Mask(W, H)
     gems = Mask(W, H)
-    end = 0
-    for word, x in SCROLL:
-        assert x > end + 8, word  # the words stay parted by blank columns
-        if word == "*":
-            m = diamond(13, 13)
-            gems = gems.union(place(m, W, H, x, top + 8))
-        else:
-            m = block_text(word, (6, 6, 6, 6, 6), s=4, g=2, m=3, gap=3)
-            letters = letters.union(place(m, W, H, x, top))
+    end = None
+    gem = diamond(7, 7)
+    for words, x in SCROLL:
+        if end is not None:
+            assert x > end + 2 * gem.w, words  # room for a gem parted by blank columns
+            gems = gems.union(place(gem, W, H, (end + x - gem.w) // 2, TOP))
+        m = small_text(words)
+        letters = letters.union(place(m, W, H, x, TOP))
         end = x + m.w
     print("scroller text ends at column", end - 1)
-    body = letters.union(gems)
-    p.paint(body.grow(1, False).minus(body), 1)
-    p.paint(letters, lambda x, y: CHROME[y - top])
-    p.paint(gems, lambda x, y: 15 if y < top + 12 else 13)
+    p.paint(letters, lambda x, y: CHROME[y - TOP])
+    p.paint(gems, lambda x, y: 15 if y < TOP + 3 else 13)
     p.paint(gems.edge(0, 1).union(gems.edge(1, 0)), 5)
     return p
 
@@ -104,6 +138,6 @@ if __name__ == "__main__":
                                     "textraster/nick%d: %s (80 x 50)" % (k + 1, name))
     scroller().save(os.path.join(ROOT, "textraster", "fastintro.txt"),
                     "textraster/fastintro: the wavy scroller (800 x 50)\n"
-                    "HI, then TAVORLIN PRESENTS KESTRUNE GLIMMERBAY!: each word passes the middle\n"
-                    "of the screen while the front bars are above or below the letters (they\n"
-                    "sweep down once every 157 columns of scroll).")
+                    "HI GLIMMERBAY! TAVORLIN PRESENTS KESTRUNE ENJOY!: one word at a time, each\n"
+                    "crossing the screen between two sweeps of the front bars (they sweep down\n"
+                    "once every 157 columns of scroll).")
