@@ -51,8 +51,8 @@ GLYPHS = {
     "!": "X|X|X|X|X|.|X",
 }
 
-# Chrome: white sky, cyan, then a sunlit ground.
-CHROME = [15, 11, 11, 11, 14, 14, 6]
+# Chrome: a white edge, cyan sky, then sunlit ground.
+CHROME = [15, 11, 11, 11, 14, 14, 14]
 
 
 def small_text(word, gap=1):
@@ -102,27 +102,37 @@ def scroller():
 
 # ------------------------------------------------------------------ handles
 # The members of Tavorlin. The scene shows nick7, nick8, then nick1 ... nick6,
-# so the coder and the musician come first.
+# so the coder and the musician come first, each for two beats (600 ms)
+# between the back and the front bars. Each handle stands on the rows the
+# front bars leave alone while it shows (with 24 ms to spare either side), as
+# tall as those rows allow: the sweep is at the middle of the screen during
+# nick1's beats, so ZORWIK sits low and small. Last field: the rows free
+# (JOKKO keeps a row from the top edge).
 
 NICKS = [
-    ("ZORWIK", [15, 11, 11, 11, 3, 3], 1),
-    ("PELLIX", [15, 10, 10, 10, 2, 2], 2),
-    ("QUENNA", [15, 12, 12, 12, 4, 4], 4),
-    ("JOKKO", [15, 11, 9, 9, 9, 1], 1),
-    ("FYRELL", [15, 14, 14, 14, 6, 6], 6),
-    ("OKARI", [15, 15, 7, 7, 7, 8], 8),
-    ("SUNVIRA", [15, 14, 14, 12, 12, 4], 4),
-    ("DRIMBO", [15, 13, 13, 13, 5, 5], 5),
+    ("ZORWIK", [15, 11, 11, 11, 3, 3], 1, (40, 49)),
+    ("PELLIX", [15, 10, 10, 10, 2, 2], 2, (1, 31)),
+    ("QUENNA", [15, 12, 12, 12, 4, 4], 4, (23, 48)),
+    ("JOKKO", [15, 11, 9, 9, 9, 1], 1, (1, 13)),
+    ("FYRELL", [15, 14, 14, 14, 6, 6], 6, (7, 41)),
+    ("OKARI", [15, 15, 7, 7, 7, 8], 8, (34, 49)),
+    ("SUNVIRA", [15, 14, 14, 12, 12, 4], 4, (0, 20)),
+    ("DRIMBO", [15, 13, 13, 13, 5, 5], 5, (12, 45)),
 ]
 
+# Letter row bands (bar, space, bar, space, bar) by height, 18 rows at most.
+HANDLE_ROWS = {18: (4, 3, 4, 3, 4), 15: (3, 3, 3, 3, 3), 13: (3, 2, 3, 2, 3), 12: (3, 2, 2, 2, 3),
+               9: (2, 1, 3, 1, 2)}
 
-def nick(name, ramp, dark):
+
+def nick(name, ramp, dark, free):
     W, H = 80, 50
-    rows = (4, 3, 4, 3, 4)
+    room = free[1] - free[0]  # rows for the letters; the shadow takes one more
+    rows = HANDLE_ROWS[max(h for h in HANDLE_ROWS if h <= room)]
     m = block_text(name, rows, s=3, g=2, m=2, gap=2)
     if m.w > 76:
         m = block_text(name, rows, s=2, g=2, m=2, gap=2)
-    top = (H - m.h) // 2
+    top = free[0] + (room - m.h) // 2
     word = centred(m, W, H, top)
     p = Pic(W, H)
     # A shadow row under the strokes, then the letters in bands.
@@ -133,8 +143,8 @@ def nick(name, ramp, dark):
 
 
 if __name__ == "__main__":
-    for k, (name, ramp, dark) in enumerate(NICKS):
-        nick(name, ramp, dark).save(os.path.join(ROOT, "textraster", "nick%d.txt" % (k + 1)),
+    for k, (name, ramp, dark, free) in enumerate(NICKS):
+        nick(name, ramp, dark, free).save(os.path.join(ROOT, "textraster", "nick%d.txt" % (k + 1)),
                                     "textraster/nick%d: %s (80 x 50)" % (k + 1, name))
     scroller().save(os.path.join(ROOT, "textraster", "fastintro.txt"),
                     "textraster/fastintro: the wavy scroller (800 x 50)\n"
