@@ -369,7 +369,7 @@ TEST_F(ShowPictures, ScrollerWordsAndHandlesStayClearOfTheFrontBars) {
     scene.init();
 
     // Words: runs of picture columns parted by at least 8 empty ones; the
-    // gems are narrower than any word.
+    // gems are narrower than any word (20 columns).
     RawPicture& text = scene.scroller;
     auto columnUsed = [&](int x) {
       for (int y = 0; y < text.height; ++y)
@@ -387,7 +387,7 @@ TEST_F(ShowPictures, ScrollerWordsAndHandlesStayClearOfTheFrontBars) {
         words.back().last = x;
         gap = 0;
       }
-      words.erase(std::remove_if(words.begin(), words.end(), [](const Word& w) { return w.last - w.first < 11; }),
+      words.erase(std::remove_if(words.begin(), words.end(), [](const Word& w) { return w.last - w.first < 19; }),
                   words.end());
       ASSERT_GE(words.size(), 4u);
     }

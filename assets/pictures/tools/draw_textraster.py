@@ -20,8 +20,8 @@ A = 1.2
 # down), which leaves a word about 33 columns. The columns below are the
 # words' left edges, each keeping clear of the sweeps before and after it
 # whatever the wave's phase; the greeting stands on screen at once when the
-# scroller starts. A gem between two words fills the screen while a sweep
-# passes; the bars may cross it.
+# scroller starts. A big gem between two words fills the screen while a
+# sweep passes; the bars may cross it.
 TOP = 24
 SCROLL = [("HI GLIMMERBAY!", 12), ("TAVORLIN", 225), ("PRESENTS", 383), ("KESTRUNE", 539),
           ("ENJOY!", 700)]
@@ -85,17 +85,17 @@ def scroller():
     letters = Mask(W, H)
     gems = Mask(W, H)
     end = None
-    gem = diamond(7, 7)
+    gem = diamond(13, 13)
     for words, x in SCROLL:
         if end is not None:
             assert x > end + 2 * gem.w, words  # room for a gem parted by blank columns
-            gems = gems.union(place(gem, W, H, (end + x - gem.w) // 2, TOP))
+            gems = gems.union(place(gem, W, H, (end + x - gem.w) // 2, TOP + 3 - gem.h // 2))
         m = small_text(words)
         letters = letters.union(place(m, W, H, x, TOP))
         end = x + m.w
     print("scroller text ends at column", end - 1)
     p.paint(letters, lambda x, y: CHROME[y - TOP])
-    p.paint(gems, lambda x, y: 15 if y < TOP + 3 else 13)
+    p.paint(gems, lambda x, y: 15 if y < TOP + 3 else 13)  # lit above its waist
     p.paint(gems.edge(0, 1).union(gems.edge(1, 0)), 5)
     return p
 
