@@ -135,8 +135,9 @@ def nick(name, ramp, dark, free):
     top = free[0] + (room - m.h) // 2
     word = centred(m, W, H, top)
     p = Pic(W, H)
-    # A shadow row under the strokes, then the letters in bands.
-    p.paint(word.shifted(0, 1).minus(word), 1 if dark != 1 else 8)
+    # A shadow row under the strokes (not filling a one-row gap), then the
+    # letters in bands.
+    p.paint(word.shifted(0, 1).minus(word).minus(word.shifted(0, -1)), 1 if dark != 1 else 8)
     n = len(ramp)
     p.paint(word, lambda x, y: ramp[min(n - 1, (y - top) * n // m.h)])
     return p
