@@ -25,7 +25,9 @@ const unsigned char kPaletteRgb[16][3] = {
 // ANSI numbers its colours red = 1, green = 2, blue = 4; CGA the other way round.
 int ansiColour(uint32_t cga) { return ((cga & 1) << 2) | (cga & 2) | ((cga & 4) >> 2); }
 
-const char* const kSpace = kCp437Utf8[32];
+// The blank, as the chart's own glyph 32 (a function: the chart is another
+// module's array, so a copy of its entry would be made at start-up).
+const char* space() { return kCp437Utf8[32]; }
 
 // The nearest colour of xterm's 256: its 6 x 6 x 6 cube (levels 0, 95,
 // 135, 175, 215, 255) or its grey ramp (8 to 238 by 10).
@@ -121,8 +123,8 @@ AnsiScreen::Cell AnsiScreen::fullCell(const ScreenCells& cells, int index) const
   const int glyph = cells.chars[index];
   const uint32_t fg = paletteColour(cells.fg[index]);
   const uint32_t bg = paletteColour(cells.bg[index]);
-  if (ink_[glyph] == 255) return Cell{kSpace, kUnseen, fg};
-  if (ink_[glyph] == 0 || fg == bg) return Cell{kSpace, kUnseen, bg};
+  if (ink_[glyph] == 255) return Cell{space(), kUnseen, fg};
+  if (ink_[glyph] == 0 || fg == bg) return Cell{space(), kUnseen, bg};
   return Cell{kCp437Utf8[glyph], fg, bg};
 }
 
@@ -160,7 +162,7 @@ void AnsiScreen::buildTarget(const ScreenCells& cells) {
       cell.glyph = kCp437Utf8[kUpperHalfBlock];
       cell.fg = cellColour(cells, upper * kColumns + source);
       cell.bg = cellColour(cells, lower * kColumns + source);
-      if (cell.fg == cell.bg) cell = Cell{kSpace, kUnseen, cell.bg};
+      if (cell.fg == cell.bg) cell = Cell{space(), kUnseen, cell.bg};
     }
   }
 }
