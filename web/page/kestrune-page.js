@@ -9,12 +9,13 @@
   const stepped = params.has('stepped');  // tests advance frames themselves
 
   const $ = (id) => document.getElementById(id);
+  // The canvas holds the picture at its own 640 x 600; the browser scales
+  // it to the letterbox bilinearly, as the program's window does.
   const canvas = $('picture');
+  canvas.width = WIDTH;
+  canvas.height = HEIGHT;
   const view = canvas.getContext('2d', { alpha: false });
-  const target = document.createElement('canvas');
-  target.width = WIDTH;
-  target.height = HEIGHT;
-  const targetView = target.getContext('2d', { alpha: false });
+  let box = [0, 0, WIDTH, HEIGHT];  // the letterbox in device pixels: left, top, width, height
 
   let mod = null;       // the WebAssembly module
   let api = null;       // its functions
@@ -70,26 +71,18 @@
     let w, h;
     if (width / height > aspect) { w = Math.trunc(height * aspect); h = height; } else { w = width; h = Math.trunc(width / aspect); }
     const x = Math.trunc((width - w) / 2), y = Math.trunc((height - h) / 2);
-    canvas.width = w;
-    canvas.height = h;
+    box = [x, y, w, h];
     canvas.style.left = x / ratio + 'px';
     canvas.style.top = y / ratio + 'px';
     canvas.style.width = w / ratio + 'px';
     canvas.style.height = h / ratio + 'px';
-    view.imageSmoothingEnabled = true;  // bilinear, as the window scales the picture
-    view.imageSmoothingQuality = 'low';
-    if (phase === 'running' || phase === 'ended') paint();
   }
   window.addEventListener('resize', letterbox);
   document.addEventListener('fullscreenchange', letterbox);
 
-  function paint() {
-    view.drawImage(target, 0, 0, canvas.width, canvas.height);
-  }
   function takePicture() {
     const pixels = new Uint8ClampedArray(mod.HEAPU8.buffer, api.picture(), WIDTH * HEIGHT * 4);
-    targetView.putImageData(new ImageData(pixels, WIDTH, HEIGHT), 0, 0);
-    paint();
+    view.putImageData(new ImageData(pixels, WIDTH, HEIGHT), 0, 0);
   }
 
   // ---- the song and its heard position
@@ -284,7 +277,7 @@
     phase: () => phase,
     failed: () => failed,
     stats: () => ({ startedAt: stats.startedAt, firstFrameAt: stats.firstFrameAt, frames: stats.frames }),
-    letterboxRect: () => [canvas.style.left, canvas.style.top, canvas.width, canvas.height],
+    letterboxRect: () => box.slice(),
     // Stepped clock: `count` frames, the last drawn; returns its beat.
     step(count) {
       let beat = 0;
@@ -305,7 +298,7 @@
       if (!failed) takePicture();
       return b;
     },
-    picturePng: () => target.toDataURL('image/png'),
+    picturePng: () => canvas.toDataURL('image/png'),
     // The output's latencies and how far the heard position stands behind
     // what was handed over, in seconds.
     audioInfo: () => audio && clock ? { outputLatency: audio.outputLatency, baseLatency: audio.baseLatency,

@@ -70,7 +70,6 @@ class PageRenderer : public ScreenRenderer {
 struct Page {
   std::unique_ptr<PageRenderer> renderer;
   std::unique_ptr<Show> show;
-  std::vector<int16_t> song;  // 44100 Hz stereo, for the page's audio
   ShownFrame frame;
 };
 
@@ -106,17 +105,14 @@ EMSCRIPTEN_KEEPALIVE void kw_open_archive(const char* path) {
   page().renderer.reset(new PageRenderer(chart));
 }
 
-// Decodes the song for the page to play; returns its frames (0: none).
+// Decodes the song for the page to play; returns its frames. A song the
+// program could not play stops here with the program's message.
 EMSCRIPTEN_KEEPALIVE int kw_decode_song() {
-  Page& p = page();
-  char* file = data_load_file(music_file, nullptr, false);
-  if (file == nullptr) ErrorBox("Failed to read music data from %s!", music_file);
-  std::free(file);
-  if (!decodeSong(music_file, p.song)) ErrorBox("Failed to start the music!");
-  return static_cast<int>(p.song.size() / 2);
+  requireSongPlays(pageSongPlayer());
+  return static_cast<int>(pageSong().size() / 2);
 }
-EMSCRIPTEN_KEEPALIVE const int16_t* kw_song_pcm() { return page().song.data(); }
-EMSCRIPTEN_KEEPALIVE void kw_release_song() { std::vector<int16_t>().swap(page().song); }
+EMSCRIPTEN_KEEPALIVE const int16_t* kw_song_pcm() { return pageSong().data(); }
+EMSCRIPTEN_KEEPALIVE void kw_release_song() { releasePageSong(); }
 
 // Builds the show on a clock the page keeps: frame n of a stepped run
 // stands at n / fps seconds, a frame at the page's time where the page says.
@@ -148,9 +144,4 @@ EMSCRIPTEN_KEEPALIVE int kw_finished() { return page().show->finished() ? 1 : 0;
 
 EMSCRIPTEN_KEEPALIVE const unsigned char* kw_picture() { return page().renderer->rgba.data(); }
 EMSCRIPTEN_KEEPALIVE int kw_presented() { return page().renderer->presented; }
-EMSCRIPTEN_KEEPALIVE double kw_song_end_seconds() {
-  const Page& p = page();
-  return p.song.size() / 2 / 44100.0;
-}
-
 }  // extern "C"
