@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "capture/cell_picture.h"
 #include "capture/encode_worker.h"
 #include "capture/frame_directory.h"
 #include "capture/interruption.h"
@@ -132,6 +133,7 @@ class RecordingFiles {
       format.height = request_.height;
       format.fps = request_.fps;
       format.preset = tuning.preset;
+      format.crf = tuning.crf;
       if (!writer_.open(videoFile_.writablePath(), format)) {
         error = request_.videoPath + ": " + writer_.error();
         return false;
@@ -196,11 +198,11 @@ class RecordingFiles {
   std::string writeError_;        // worker only, until it has finished
 };
 
-// Where GL draws a recorded frame and where it is read back from. Where the
-// picture is magnified (or 1:1), GL draws only the text picture and the
+// Where a recorded frame is drawn and where it is read back from. Where the
+// picture is magnified (or 1:1), only the text picture is drawn and the
 // worker scales it into the frame: the drawing thread then neither fills nor
-// reads back the full frame. Smaller frames need GL's mipmaps and are drawn
-// at their size.
+// reads back the full frame. The picture is drawn on the CPU then, or by GL.
+// Smaller frames need GL's mipmaps and are drawn at their size.
 class RecordingTarget {
  public:
   RecordingTarget(const CaptureRequest& request, const RecorderTuning& tuning, const AsciiEngine& ascii,
@@ -209,9 +211,14 @@ class RecordingTarget {
                                                       ascii.viewWidth, ascii.viewHeight)) {
       scaler_.reset(new PictureScaler(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight, request.width,
                                       request.height, ascii.viewX, ascii.viewY, ascii.viewWidth, ascii.viewHeight));
-      readFrom_ = screen.target->fboID;
       readWidth_ = AsciiEngine::kTargetWidth;
       readHeight_ = AsciiEngine::kTargetHeight;
+      ChartPixels chart;
+      if (tuning.drawOnCpu && loadChartPixels(AsciiEngine::kChartFile, &chart)) {
+        cellPicture_.reset(new CellPicture(buildGlyphAtlas(chart)));
+        return;
+      }
+      readFrom_ = screen.target->fboID;
     } else {
       frame_.reset(new Fbo(request.width, request.height));
       readFrom_ = frame_->fboID;
@@ -225,10 +232,13 @@ class RecordingTarget {
   int readWidth() const { return readWidth_; }
   int readHeight() const { return readHeight_; }
   PictureScaler* scaler() const { return scaler_.get(); }
+  // Draws the picture where GL does not; null otherwise.
+  CellPicture* cellPicture() const { return cellPicture_.get(); }
 
  private:
   std::unique_ptr<Fbo> frame_;             // the whole frame, drawn by GL
   std::unique_ptr<PictureScaler> scaler_;  // or the picture, scaled by the worker
+  std::unique_ptr<CellPicture> cellPicture_;
   GLuint readFrom_ = 0;
   int readWidth_ = 0, readHeight_ = 0;
   std::unique_ptr<OutputRedirect> redirect_;
@@ -247,7 +257,7 @@ class FrameRecorder : public ShowOutput {
         // one: they get a line of their own.
         leadIn_(stderr, plan.firstFrame, "drawing up to the start: "),
         progress_(stderr, plan.frameCount()) {
-    picture_.renderer = &screen;
+    picture_.renderer = target.cellPicture() ? static_cast<ScreenRenderer*>(target.cellPicture()) : &screen;
     if (!tuning.showProgress || plan.firstFrame == 0) leadIn_.setEnabled(false);
     if (!tuning.showProgress) progress_.setEnabled(false);
   }
@@ -260,7 +270,18 @@ class FrameRecorder : public ShowOutput {
     }
     if (frame_ < plan_.firstFrame) return true;
     drawStart_ = Clock::now();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    if (CellPicture* cells = target_.cellPicture()) {
+      // Drawn straight into the worker's buffer; waiting for one counts as
+      // reading back, as it does for GL's pictures.
+      uint8_t* buffer = worker_.acquire();
+      if (buffer == nullptr) return ok_ = false;
+      cells->drawInto(buffer);
+      const Clock::time_point acquired = Clock::now();
+      if (frame_ > plan_.firstFrame) stats_.readbackSeconds += secondsSince(drawStart_);
+      drawStart_ = acquired;
+    } else {
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    }
     picture = picture_;
     return true;
   }
@@ -279,6 +300,11 @@ class FrameRecorder : public ShowOutput {
       cpuStart_ = processCpuSeconds();
     }
     stats_.drawSeconds += secondsSince(drawStart_);
+    if (CellPicture* cells = target_.cellPicture()) {
+      cells->finishFrame();
+      submit(n);
+      return true;
+    }
     const Clock::time_point t = Clock::now();
     readback_.start(target_.readFrom(), static_cast<int>(n & 1));
     stats_.readbackSeconds += secondsSince(t);
@@ -289,7 +315,7 @@ class FrameRecorder : public ShowOutput {
   // After the loop: the last frame handed on and the worker finished.
   // False with `error` set when anything failed or was interrupted.
   bool finish(const RecordingFiles& files, std::string& error) {
-    bool ok = ok_ && handOn(plan_.endFrame - 1);
+    bool ok = ok_ && (target_.cellPicture() != nullptr || handOn(plan_.endFrame - 1));
     if (!worker_.finish()) {
       if (error_.empty()) error_ = files.writeError();
       ok = false;
@@ -313,10 +339,14 @@ class FrameRecorder : public ShowOutput {
       return false;
     }
     stats_.readbackSeconds += secondsSince(t);
+    submit(frame);
+    return true;
+  }
+
+  void submit(int64_t frame) {
     worker_.submit(frame);
     ++stats_.frames;
     progress_.update(stats_.frames, secondsSince(start_));
-    return true;
   }
 
   const RecorderTuning& tuning_;

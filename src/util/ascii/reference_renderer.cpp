@@ -91,13 +91,19 @@ void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsign
   renderReference(engine, buildGlyphAtlas(chart), rgb);
 }
 
-void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb) {
+namespace {
+
+// The picture with kBytes bytes a pixel, red, green and blue at the given
+// offsets; a fourth byte is opaque.
+template <int kBytes, int kRed, int kGreen, int kBlue>
+void renderCells(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* pixels) {
   // What each palette colour gives through each mask texel, worked out once
   // a frame rather than for every pixel.
   unsigned char levels[16][3][256];
   for (int p = 0; p < 16; ++p)
     for (int c = 0; c < 3; ++c)
       for (int t = 0; t < 256; ++t) levels[p][c][t] = static_cast<unsigned char>(maskedLevel(engine.colour(p)[c], t));
+  constexpr int kOffsets[3] = {kRed, kGreen, kBlue};
   const int width = AsciiEngine::kTargetWidth;
   for (int r = 0; r < AsciiEngine::kRows; ++r) {
     const int cellBottom = (AsciiEngine::kRows - 1 - r) * kCellHeight;
@@ -107,20 +113,32 @@ void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigne
       const unsigned char(*bgLevels)[256] = levels[engine.bg[i] & 15];
       const unsigned char(*fgLevels)[256] = levels[engine.fg[i] & 15];
       for (int py = 0; py < kCellHeight; ++py) {
-        unsigned char* out = rgb + (static_cast<size_t>(cellBottom + py) * width + x * kCellWidth) * 3;
-        for (int px = 0; px < kCellWidth; ++px) {
-          const unsigned char* bgMask = atlas.background(glyph, px, py);
-          const unsigned char* fgMask = atlas.foreground(glyph, px, py);
+        unsigned char* out = pixels + (static_cast<size_t>(cellBottom + py) * width + x * kCellWidth) * kBytes;
+        // A glyph row's masks lie side by side in the atlas.
+        const unsigned char* bgMask = atlas.background(glyph, 0, py);
+        const unsigned char* fgMask = atlas.foreground(glyph, 0, py);
+        for (int px = 0; px < kCellWidth; ++px, out += kBytes, bgMask += 3, fgMask += 3) {
           for (int c = 0; c < 3; ++c) {
             // GL_ONE, GL_ONE blending adds the two quads into the cleared
             // (black) target, saturating at 255.
             const int sum = bgLevels[c][bgMask[c]] + fgLevels[c][fgMask[c]];
-            out[px * 3 + c] = static_cast<unsigned char>(sum > 255 ? 255 : sum);
+            out[kOffsets[c]] = static_cast<unsigned char>(sum > 255 ? 255 : sum);
           }
+          if (kBytes == 4) out[3] = 255;
         }
       }
     }
   }
+}
+
+}  // namespace
+
+void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb) {
+  renderCells<3, 0, 1, 2>(engine, atlas, rgb);
+}
+
+void renderReferenceBgra(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* bgra) {
+  renderCells<4, 2, 1, 0>(engine, atlas, bgra);
 }
 
 std::vector<unsigned char> resampleBilinear(const unsigned char* rgb, int width, int height, int outWidth,

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+#include "util/ascii/asciiengine.h"
+#include "util/ascii/reference_renderer.h"
+
+// Draws the text screen's 640 x 600 picture on the CPU, the same pixels GL's
+// renderer gives its target, into a buffer that changes from frame to frame
+// (the encoding worker's): 4 bytes a pixel, B, G, R, A, the bottom row
+// first, as GL reads the target back. A software GL takes several times the
+// CPU time for the same picture, and then it still has to be read back.
+class CellPicture : public ScreenRenderer {
+ public:
+  explicit CellPicture(GlyphAtlas atlas) : atlas_(std::move(atlas)) {}
+
+  // The next frame's picture goes to `bgra`.
+  void drawInto(uint8_t* bgra) {
+    target_ = bgra;
+    drawn_ = false;
+  }
+  // Black where the frame presented no screen, as a cleared GL target.
+  void finishFrame();
+
+  void present(const AsciiEngine& engine) override;
+
+ private:
+  GlyphAtlas atlas_;
+  uint8_t* target_ = nullptr;
+  bool drawn_ = false;
+};
