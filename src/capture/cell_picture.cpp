@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "capture/yuv420.h"
+
 void CellPicture::present(const AsciiEngine& engine) {
   if (target_ == nullptr) return;
   renderReferenceBgra(engine, atlas_, target_);
@@ -9,7 +11,9 @@ void CellPicture::present(const AsciiEngine& engine) {
 }
 
 void CellPicture::finishFrame() {
-  if (target_ != nullptr && !drawn_)
-    std::memset(target_, 0, static_cast<size_t>(AsciiEngine::kTargetWidth) * AsciiEngine::kTargetHeight * 4);
+  constexpr size_t kPixels = static_cast<size_t>(AsciiEngine::kTargetWidth) * AsciiEngine::kTargetHeight;
+  if (target_ == nullptr) return;
+  if (!drawn_) std::memset(target_, 0, kPixels * 4);
+  if (converts_) bgraToYuvPixels(target_, kPixels, target_);
   target_ = nullptr;
 }

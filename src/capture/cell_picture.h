@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
@@ -12,7 +13,10 @@
 // CPU time for the same picture, and then it still has to be read back.
 class CellPicture : public ScreenRenderer {
  public:
-  explicit CellPicture(GlyphAtlas atlas) : atlas_(std::move(atlas)) {}
+  // `converts`: the picture is handed on in Y, Cb, Cr, 0 (bgraToYuvPixels),
+  // converted on the drawing thread to spare the encoding one.
+  CellPicture(GlyphAtlas atlas, bool converts) : atlas_(std::move(atlas)), converts_(converts) {}
+  bool converts() const { return converts_; }
 
   // The next frame's picture goes to `bgra`.
   void drawInto(uint8_t* bgra) {
@@ -26,6 +30,7 @@ class CellPicture : public ScreenRenderer {
 
  private:
   GlyphAtlas atlas_;
+  bool converts_;
   uint8_t* target_ = nullptr;
   bool drawn_ = false;
 };

@@ -174,6 +174,10 @@ void PictureScaler::scaleToYuv420(const uint8_t* picture, uint8_t* const planes[
   // the frame by the rounding only.
   converted_.resize(static_cast<size_t>(pictureWidth_) * pictureHeight_ * 4);
   bgraToYuvPixels(picture, converted_.size() / 4, converted_.data());
+  scaleYuvPixelsToYuv420(converted_.data(), planes, strides);
+}
+
+void PictureScaler::scaleYuvPixelsToYuv420(const uint8_t* picture, uint8_t* const planes[3], const int strides[3]) {
   static const uint8_t kBlack[4] = {16, 128, 128, 0};
   rowIndex_[0] = rowIndex_[1] = -1;
   const size_t rowBytes = static_cast<size_t>(frameWidth_) * 4;
@@ -181,8 +185,8 @@ void PictureScaler::scaleToYuv420(const uint8_t* picture, uint8_t* const planes[
   for (int top = 0; top + 1 < frameHeight_; top += 2) {
     uint8_t* upper = rowPair_.data();
     uint8_t* lower = upper + rowBytes;
-    frameRow(converted_.data(), frameHeight_ - 1 - top, upper, kBlack);
-    frameRow(converted_.data(), frameHeight_ - 2 - top, lower, kBlack);
+    frameRow(picture, frameHeight_ - 1 - top, upper, kBlack);
+    frameRow(picture, frameHeight_ - 2 - top, lower, kBlack);
     yuvRowsToYuv420(upper, lower, frameWidth_, planes[0] + static_cast<size_t>(top) * strides[0],
                      planes[0] + static_cast<size_t>(top + 1) * strides[0],
                      planes[1] + static_cast<size_t>(top / 2) * strides[1],

@@ -36,6 +36,8 @@ class PictureScaler {
   // The picture is converted before it is scaled: within a level of
   // converting scale()'s frame. The frame's width and height must be even.
   void scaleToYuv420(const uint8_t* picture, uint8_t* const planes[3], const int strides[3]);
+  // The same from a picture already converted by bgraToYuvPixels.
+  void scaleYuvPixelsToYuv420(const uint8_t* picture, uint8_t* const planes[3], const int strides[3]);
 
  private:
   // For an output column or row: the two picture texels it lies between

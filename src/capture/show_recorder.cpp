@@ -148,12 +148,16 @@ class RecordingFiles {
 
   // Frame `index` as read back, scaled into the frame by `scaler` where one
   // is given. On the encoding worker only; false with writeError() set.
-  bool write(int64_t index, const uint8_t* pixels, PictureScaler* scaler) {
+  // `converted`: the picture comes in Y, Cb, Cr (then there are no frames).
+  bool write(int64_t index, const uint8_t* pixels, PictureScaler* scaler, bool converted) {
     if (!request_.videoPath.empty()) {
       soundOf(song_, plan_, index, sound_);
       const bool pictureWritten =
           scaler ? writer_.writePicture([&](uint8_t* const planes[3], const int strides[3]) {
-            scaler->scaleToYuv420(pixels, planes, strides);
+            if (converted)
+              scaler->scaleYuvPixelsToYuv420(pixels, planes, strides);
+            else
+              scaler->scaleToYuv420(pixels, planes, strides);
           })
                  : writer_.writePicture(pixels);
       if (!pictureWritten || !writer_.writeSound(sound_.data(), sound_.size() / 2)) {
@@ -215,7 +219,8 @@ class RecordingTarget {
       readHeight_ = AsciiEngine::kTargetHeight;
       ChartPixels chart;
       if (tuning.drawOnCpu && loadChartPixels(AsciiEngine::kChartFile, &chart)) {
-        cellPicture_.reset(new CellPicture(buildGlyphAtlas(chart)));
+        // Frames need the picture as it is; a video alone takes it converted.
+        cellPicture_.reset(new CellPicture(buildGlyphAtlas(chart), request.framesDir.empty()));
         return;
       }
       readFrom_ = screen.target->fboID;
@@ -392,9 +397,11 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   show.setOutputSize(request.width, request.height, request.aspect <= 0.0f);
   const RecordingTarget target(request, tuning, show.screen(), screen);
   PictureScaler* scaler = target.scaler();
+  const bool converted = target.cellPicture() && target.cellPicture()->converts();
   Readback readback(target.readWidth(), target.readHeight());
-  EncodeWorker worker(readback.bytes(), 3,
-                      [&files, scaler](int64_t index, const uint8_t* pixels) { return files.write(index, pixels, scaler); });
+  EncodeWorker worker(readback.bytes(), 3, [&files, scaler, converted](int64_t index, const uint8_t* pixels) {
+    return files.write(index, pixels, scaler, converted);
+  });
   FrameRecorder recorder(tuning, plan, screen, target, readback, worker, stats);
   driveShow(show, recorder);
   return recorder.finish(files, error) && files.commit(error);

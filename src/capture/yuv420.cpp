@@ -39,22 +39,26 @@ void bgraRowsToYuv420(const uint8_t* upper, const uint8_t* lower, int width, uin
 }
 
 void bgraToYuvPixels(const uint8_t* bgra, size_t count, uint8_t* yuv) {
-  // Pictures of text hold long runs of one colour: each run converted once.
-  uint32_t last = 0;
-  uint8_t converted[4] = {};
-  bool any = false;
+  // A picture of text holds few colours, in every order: each colour is
+  // converted once and then found again in a small table (24-bit colours
+  // as keys, so that the empty entries' key matches none).
+  constexpr int kSlots = 1024;
+  uint32_t keys[kSlots];
+  uint32_t values[kSlots];
+  std::memset(keys, 0xff, sizeof keys);
   for (size_t i = 0; i < count; ++i, bgra += 4, yuv += 4) {
-    uint32_t colour = 0;  // alpha left out
-    std::memcpy(&colour, bgra, 3);
-    if (!any || colour != last) {
+    const uint32_t colour = static_cast<uint32_t>(bgra[0]) | static_cast<uint32_t>(bgra[1]) << 8 |
+                            static_cast<uint32_t>(bgra[2]) << 16;
+    const uint32_t slot = (colour * 2654435761u) >> 22;
+    if (keys[slot] != colour) {
       const int b = bgra[0], g = bgra[1], r = bgra[2];
-      converted[0] = luma(bgra);
-      converted[1] = static_cast<uint8_t>((kUr * r + kUg * g + kUb * b + kPixelColourOffset) >> kShift);
-      converted[2] = static_cast<uint8_t>((kVr * r + kVg * g + kVb * b + kPixelColourOffset) >> kShift);
-      last = colour;
-      any = true;
+      const uint8_t converted[4] = {
+          luma(bgra), static_cast<uint8_t>((kUr * r + kUg * g + kUb * b + kPixelColourOffset) >> kShift),
+          static_cast<uint8_t>((kVr * r + kVg * g + kVb * b + kPixelColourOffset) >> kShift), 0};
+      keys[slot] = colour;
+      std::memcpy(&values[slot], converted, 4);
     }
-    std::memcpy(yuv, converted, 4);
+    std::memcpy(yuv, &values[slot], 4);
   }
 }
 
