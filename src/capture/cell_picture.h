@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
@@ -15,7 +16,7 @@ class CellPicture : public ScreenRenderer {
  public:
   // `converts`: the picture is handed on in Y, Cb, Cr, 0 (bgraToYuvPixels),
   // converted on the drawing thread to spare the encoding one.
-  CellPicture(GlyphAtlas atlas, bool converts) : atlas_(std::move(atlas)), converts_(converts) {}
+  CellPicture(GlyphAtlas atlas, bool converts);
   bool converts() const { return converts_; }
 
   // The next frame's picture goes to `bgra`.
@@ -29,8 +30,15 @@ class CellPicture : public ScreenRenderer {
   void present(const AsciiEngine& engine) override;
 
  private:
+  // With black and white masks a cell pixel is one of four colours: none,
+  // the background, the foreground or both added.
+  void presentTwoTone(const AsciiEngine& engine);
+
   GlyphAtlas atlas_;
   bool converts_;
+  // Per glyph, row (bottom first) and pixel: bit 0 the background mask,
+  // bit 1 the foreground mask. Empty where the masks have other levels.
+  std::vector<uint8_t> twoTone_;
   uint8_t* target_ = nullptr;
   bool drawn_ = false;
 };

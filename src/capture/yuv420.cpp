@@ -38,6 +38,14 @@ void bgraRowsToYuv420(const uint8_t* upper, const uint8_t* lower, int width, uin
   }
 }
 
+void bgraPixelToYuv(const uint8_t* bgra, uint8_t* yuv) {
+  const int b = bgra[0], g = bgra[1], r = bgra[2];
+  yuv[0] = luma(bgra);
+  yuv[1] = static_cast<uint8_t>((kUr * r + kUg * g + kUb * b + kPixelColourOffset) >> kShift);
+  yuv[2] = static_cast<uint8_t>((kVr * r + kVg * g + kVb * b + kPixelColourOffset) >> kShift);
+  yuv[3] = 0;
+}
+
 void bgraToYuvPixels(const uint8_t* bgra, size_t count, uint8_t* yuv) {
   // A picture of text holds few colours, in every order: each colour is
   // converted once and then found again in a small table (24-bit colours
@@ -51,12 +59,8 @@ void bgraToYuvPixels(const uint8_t* bgra, size_t count, uint8_t* yuv) {
                             static_cast<uint32_t>(bgra[2]) << 16;
     const uint32_t slot = (colour * 2654435761u) >> 22;
     if (keys[slot] != colour) {
-      const int b = bgra[0], g = bgra[1], r = bgra[2];
-      const uint8_t converted[4] = {
-          luma(bgra), static_cast<uint8_t>((kUr * r + kUg * g + kUb * b + kPixelColourOffset) >> kShift),
-          static_cast<uint8_t>((kVr * r + kVg * g + kVb * b + kPixelColourOffset) >> kShift), 0};
       keys[slot] = colour;
-      std::memcpy(&values[slot], converted, 4);
+      bgraPixelToYuv(bgra, reinterpret_cast<uint8_t*>(&values[slot]));
     }
     std::memcpy(yuv, &values[slot], 4);
   }

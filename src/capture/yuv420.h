@@ -9,6 +9,9 @@
 void bgraRowsToYuv420(const uint8_t* upper, const uint8_t* lower, int width, uint8_t* lumaUpper, uint8_t* lumaLower,
                       uint8_t* blueDifference, uint8_t* redDifference);
 
+// One pixel of B, G, R, A to Y, Cb, Cr, 0, as bgraToYuvPixels does.
+void bgraPixelToYuv(const uint8_t* bgra, uint8_t* yuv);
+
 // Pixels of B, G, R, A to pixels of Y, Cb, Cr, 0 (the same conversion, with
 // colour at every pixel): a picture converted before it is magnified costs
 // its own pixels' conversions instead of the frame's.
