@@ -91,42 +91,49 @@ void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsign
   renderReference(engine, buildGlyphAtlas(chart), rgb);
 }
 
-namespace {
-
-// The picture with kBytes bytes a pixel, red, green and blue at the given
-// offsets; a fourth byte is opaque.
-template <int kBytes, int kRed, int kGreen, int kBlue>
-void renderCells(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* pixels) {
-  // What each palette colour gives through each mask texel, worked out once
-  // a frame rather than for every pixel.
-  unsigned char levels[16][3][256];
+MaskedLevels::MaskedLevels(const AsciiEngine& engine) {
   for (int p = 0; p < 16; ++p)
     for (int c = 0; c < 3; ++c)
-      for (int t = 0; t < 256; ++t) levels[p][c][t] = static_cast<unsigned char>(maskedLevel(engine.colour(p)[c], t));
-  constexpr int kOffsets[3] = {kRed, kGreen, kBlue};
+      for (int t = 0; t < 256; ++t) level[p][c][t] = static_cast<unsigned char>(maskedLevel(engine.colour(p)[c], t));
+}
+
+template <int kPixelStep>
+void renderReferenceCell(const GlyphAtlas& atlas, const MaskedLevels& levels, int glyph, int fg, int bg,
+                         unsigned char* out, std::ptrdiff_t rowStep) {
+  const unsigned char(*bgLevels)[256] = levels.level[bg & 15];
+  const unsigned char(*fgLevels)[256] = levels.level[fg & 15];
+  for (int py = 0; py < kCellHeight; ++py, out += rowStep) {
+    for (int px = 0; px < kCellWidth; ++px) {
+      const unsigned char* bgMask = atlas.background(glyph, px, py);
+      const unsigned char* fgMask = atlas.foreground(glyph, px, py);
+      for (int c = 0; c < 3; ++c) {
+        // GL_ONE, GL_ONE blending adds the two quads into the cleared
+        // (black) target, saturating at 255.
+        const int sum = bgLevels[c][bgMask[c]] + fgLevels[c][fgMask[c]];
+        out[px * kPixelStep + c] = static_cast<unsigned char>(sum > 255 ? 255 : sum);
+      }
+    }
+  }
+}
+template void renderReferenceCell<3>(const GlyphAtlas&, const MaskedLevels&, int, int, int, unsigned char*,
+                                     std::ptrdiff_t);
+template void renderReferenceCell<4>(const GlyphAtlas&, const MaskedLevels&, int, int, int, unsigned char*,
+                                     std::ptrdiff_t);
+
+namespace {
+
+template <int kPixelStep>
+void renderCells(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* pixels) {
+  // Worked out once a frame rather than for every pixel.
+  const MaskedLevels levels(engine);
   const int width = AsciiEngine::kTargetWidth;
   for (int r = 0; r < AsciiEngine::kRows; ++r) {
     const int cellBottom = (AsciiEngine::kRows - 1 - r) * kCellHeight;
     for (int x = 0; x < AsciiEngine::kColumns; ++x) {
       const int i = r * AsciiEngine::kColumns + x;
-      const int glyph = engine.chars[i];
-      const unsigned char(*bgLevels)[256] = levels[engine.bg[i] & 15];
-      const unsigned char(*fgLevels)[256] = levels[engine.fg[i] & 15];
-      for (int py = 0; py < kCellHeight; ++py) {
-        unsigned char* out = pixels + (static_cast<size_t>(cellBottom + py) * width + x * kCellWidth) * kBytes;
-        // A glyph row's masks lie side by side in the atlas.
-        const unsigned char* bgMask = atlas.background(glyph, 0, py);
-        const unsigned char* fgMask = atlas.foreground(glyph, 0, py);
-        for (int px = 0; px < kCellWidth; ++px, out += kBytes, bgMask += 3, fgMask += 3) {
-          for (int c = 0; c < 3; ++c) {
-            // GL_ONE, GL_ONE blending adds the two quads into the cleared
-            // (black) target, saturating at 255.
-            const int sum = bgLevels[c][bgMask[c]] + fgLevels[c][fgMask[c]];
-            out[kOffsets[c]] = static_cast<unsigned char>(sum > 255 ? 255 : sum);
-          }
-          if (kBytes == 4) out[3] = 255;
-        }
-      }
+      renderReferenceCell<kPixelStep>(
+          atlas, levels, engine.chars[i], engine.fg[i], engine.bg[i],
+          pixels + (static_cast<size_t>(cellBottom) * width + x * kCellWidth) * kPixelStep, width * kPixelStep);
     }
   }
 }
@@ -134,11 +141,17 @@ void renderCells(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned ch
 }  // namespace
 
 void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb) {
-  renderCells<3, 0, 1, 2>(engine, atlas, rgb);
+  renderCells<3>(engine, atlas, rgb);
 }
 
 void renderReferenceBgra(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* bgra) {
-  renderCells<4, 2, 1, 0>(engine, atlas, bgra);
+  renderCells<4>(engine, atlas, bgra);
+  // Drawn as R, G, B; GL reads back B, G, R, A.
+  const size_t pixels = static_cast<size_t>(AsciiEngine::kTargetWidth) * AsciiEngine::kTargetHeight;
+  for (unsigned char* p = bgra; p < bgra + pixels * 4; p += 4) {
+    std::swap(p[0], p[2]);
+    p[3] = 255;
+  }
 }
 
 std::vector<unsigned char> resampleBilinear(const unsigned char* rgb, int width, int height, int outWidth,
