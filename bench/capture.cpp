@@ -1,17 +1,20 @@
 // Recording speed: how many seconds of video the recorder makes per second
 // at 1280 x 720 and 1920 x 1080, for the program's configuration and for
-// the earlier one (every frame drawn at its size by GL, the conversion and
-// the encoder on their own defaults) in the same run, and where the time
-// goes. Needs a display and data.tvl:
+// the previous release's in the same run, and where the time goes. The
+// default stretch, beats 32 to 132, holds the dearest scenes: the end of the
+// fire, the talking mask and the start of the dance. Needs data.tvl (and a
+// display only where EGL has no surfaceless platform):
 //
-//   cd build && xvfb-run -a -s "-screen 0 1920x1080x24 +extension GLX"
-//       bench/bench_capture [--from BEAT] [--seconds S] [--rounds N] [--preset P] [--split] [--keep]
+//   cd build && bench/bench_capture [--from BEAT] [--seconds S] [--rounds N]
+//       [--preset P] [--crf N] [--split] [--keep]
 //
 // The machine is shared: the two configurations take turns, each size
 // `--rounds` times, and the best round of each counts. Besides the wall
-// clock the process's CPU time per second of video is shown: with nothing
-// else running, two cores make at most 2 / that many times real time.
-// --keep leaves the videos (bench_capture_<size>_{earlier,now}.mp4).
+// clock the process's CPU time per second of video is shown, the figure
+// that does not depend on the load: with nothing else running, two cores
+// make at most 2 / that many times real time.
+// --keep leaves the videos (bench_capture_<size>_{earlier,now}.mp4); with
+// --crf 0 they are lossless, the reference to measure the quality against.
 // --split waits for each frame's drawing to finish before reading it back,
 // so that drawing and reading back are told apart (and the run is slower).
 #include <unistd.h>
@@ -38,12 +41,13 @@ struct Round {
 
 int main(int argc, char** argv) {
   // Frames before --from are drawn too (not timed): a late start costs time.
-  double fromBeat = 0.0;
-  double seconds = 10.0;
-  int rounds = 2;
+  double fromBeat = 32.0;
+  double seconds = 30.0;
+  int rounds = 1;
   bool keep = false;  // leave the last videos of both configurations, to compare their quality
   RecorderTuning tuning;
   tuning.showProgress = false;
+  int crf = -1;  // the configurations' own unless given
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--from" && i + 1 < argc) {
@@ -54,19 +58,22 @@ int main(int argc, char** argv) {
       rounds = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--preset" && i + 1 < argc) {
       tuning.preset = argv[++i];
+    } else if (arg == "--crf" && i + 1 < argc) {
+      crf = std::atoi(argv[++i]);
     } else if (arg == "--keep") {
       keep = true;
     } else if (arg == "--split") {
       tuning.separateDrawing = true;
     } else {
       std::fprintf(stderr,
-                   "usage: bench_capture [--from BEAT] [--seconds S] [--rounds N] [--preset P] [--split] [--keep]\n");
+                   "usage: bench_capture [--from BEAT] [--seconds S] [--rounds N] [--preset P] [--crf N] [--split] [--keep]\n");
       return 2;
     }
   }
   RecorderTuning earlier = RecorderTuning::earlier();
   earlier.showProgress = false;
   earlier.separateDrawing = tuning.separateDrawing;
+  if (crf >= 0) tuning.crf = earlier.crf = crf;
 
   std::string why, renderer;
   if (!openRecordingContext(1920, 1080, why, renderer)) {
@@ -77,9 +84,8 @@ int main(int argc, char** argv) {
   data_open_archive();
   std::printf("renderer: %s, beats %.1f to %.1f, best of %d rounds%s\n", renderer.c_str(), fromBeat,
               fromBeat + seconds / 0.3, rounds, tuning.separateDrawing ? ", drawing finished before readback" : "");
-  std::printf("now:     x264 preset %s, %s\n", tuning.preset.c_str(),
-              tuning.scaleOnCpu ? "picture scaled by the worker" : "frames drawn at their size");
-  std::printf("earlier: x264 preset %s, frames drawn at their size\n\n", earlier.preset.c_str());
+  std::printf("now:     x264 preset %s crf %d\n", tuning.preset.c_str(), tuning.crf);
+  std::printf("earlier: x264 preset %s crf %d\n\n", earlier.preset.c_str(), earlier.crf);
   std::printf("%-10s %-8s %7s %8s %7s %8s %6s %9s %7s\n", "size", "config", "frames", "wall s", "x real",
               "cpu/vid", "draw", "readback", "encode");
 

@@ -20,10 +20,12 @@ struct Mp4Format {
   int height = 1080;
   int fps = 60;
   // x264 speed/size trade-off and constant quality (lower is better).
-  // superfast: at the same quality about a third less encoding time than
-  // veryfast for files about 1.6 times as large.
-  std::string preset = "superfast";
-  int crf = 18;
+  // ultrafast at 12 takes about a third less encoding time than superfast
+  // at 18, with files about 2.5 times as large, and a better picture: the
+  // sharp glyph edges of the show stay above 45 dB PSNR in every frame,
+  // where superfast at 18 dips to 43 dB.
+  std::string preset = "ultrafast";
+  int crf = 12;
   // Encoder threads; 0 lets the encoder choose.
   int threads = 0;
 };

@@ -34,6 +34,7 @@ inline uint8_t sampleDown(int low, int high, int weight) {
 PictureScaler::PictureScaler(int pictureWidth, int pictureHeight, int frameWidth, int frameHeight, int x, int y,
                              int width, int height)
     : pictureWidth_(pictureWidth),
+      pictureHeight_(pictureHeight),
       frameWidth_(frameWidth),
       frameHeight_(frameHeight),
       viewX_(x),
@@ -140,15 +141,18 @@ void PictureScaler::sampledRows(const uint8_t* picture, int low, int high, const
   *highRow = rows_[highSlot].data();
 }
 
-void PictureScaler::frameRow(const uint8_t* picture, int y, uint8_t* out) {
-  const size_t frameStride = static_cast<size_t>(frameWidth_) * 4;
+void PictureScaler::fill(uint8_t* out, int pixels, const uint8_t (&pixel)[4]) {
+  for (int x = 0; x < pixels; ++x) std::memcpy(out + static_cast<size_t>(x) * 4, pixel, 4);
+}
+
+void PictureScaler::frameRow(const uint8_t* picture, int y, uint8_t* out, const uint8_t (&black)[4]) {
   const size_t visibleBytes = static_cast<size_t>(endColumn_ - firstColumn_) * 4;
   if (y < firstRow_ || y >= endRow_ || visibleBytes == 0) {
-    std::memset(out, 0, frameStride);
+    fill(out, frameWidth_, black);
     return;
   }
-  std::memset(out, 0, static_cast<size_t>(firstColumn_) * 4);
-  std::memset(out + static_cast<size_t>(endColumn_) * 4, 0, static_cast<size_t>(frameWidth_ - endColumn_) * 4);
+  fill(out, firstColumn_, black);
+  fill(out + static_cast<size_t>(endColumn_) * 4, frameWidth_ - endColumn_, black);
   const Tap& tap = down_[static_cast<size_t>(y - viewY_)];
   const int16_t* low = nullptr;
   const int16_t* high = nullptr;
@@ -159,19 +163,31 @@ void PictureScaler::frameRow(const uint8_t* picture, int y, uint8_t* out) {
 void PictureScaler::scale(const uint8_t* picture, uint8_t* frame) {
   // Rows sampled across belong to one picture only.
   rowIndex_[0] = rowIndex_[1] = -1;
-  for (int y = 0; y < frameHeight_; ++y) frameRow(picture, y, frame + static_cast<size_t>(y) * frameWidth_ * 4);
+  static const uint8_t kBlack[4] = {0, 0, 0, 0};
+  for (int y = 0; y < frameHeight_; ++y)
+    frameRow(picture, y, frame + static_cast<size_t>(y) * frameWidth_ * 4, kBlack);
 }
 
 void PictureScaler::scaleToYuv420(const uint8_t* picture, uint8_t* const planes[3], const int strides[3]) {
+  // Converted first: the picture has fewer pixels than a magnified frame,
+  // and bilinear sampling is linear, so the result differs from converting
+  // the frame by the rounding only.
+  converted_.resize(static_cast<size_t>(pictureWidth_) * pictureHeight_ * 4);
+  bgraToYuvPixels(picture, converted_.size() / 4, converted_.data());
+  scaleYuvPixelsToYuv420(converted_.data(), planes, strides);
+}
+
+void PictureScaler::scaleYuvPixelsToYuv420(const uint8_t* picture, uint8_t* const planes[3], const int strides[3]) {
+  static const uint8_t kBlack[4] = {16, 128, 128, 0};
   rowIndex_[0] = rowIndex_[1] = -1;
   const size_t rowBytes = static_cast<size_t>(frameWidth_) * 4;
   rowPair_.resize(2 * rowBytes);
   for (int top = 0; top + 1 < frameHeight_; top += 2) {
     uint8_t* upper = rowPair_.data();
     uint8_t* lower = upper + rowBytes;
-    frameRow(picture, frameHeight_ - 1 - top, upper);
-    frameRow(picture, frameHeight_ - 2 - top, lower);
-    bgraRowsToYuv420(upper, lower, frameWidth_, planes[0] + static_cast<size_t>(top) * strides[0],
+    frameRow(picture, frameHeight_ - 1 - top, upper, kBlack);
+    frameRow(picture, frameHeight_ - 2 - top, lower, kBlack);
+    yuvRowsToYuv420(upper, lower, frameWidth_, planes[0] + static_cast<size_t>(top) * strides[0],
                      planes[0] + static_cast<size_t>(top + 1) * strides[0],
                      planes[1] + static_cast<size_t>(top / 2) * strides[1],
                      planes[2] + static_cast<size_t>(top / 2) * strides[2]);

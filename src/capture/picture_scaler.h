@@ -33,8 +33,11 @@ class PictureScaler {
 
   // The frame straight into 4:2:0 planes (see yuv420.h), top row first, as
   // video encoders take it; saves the full frame's trip through memory.
-  // The frame's width and height must be even.
+  // The picture is converted before it is scaled: within a level of
+  // converting scale()'s frame. The frame's width and height must be even.
   void scaleToYuv420(const uint8_t* picture, uint8_t* const planes[3], const int strides[3]);
+  // The same from a picture already converted by bgraToYuvPixels.
+  void scaleYuvPixelsToYuv420(const uint8_t* picture, uint8_t* const planes[3], const int strides[3]);
 
  private:
   // For an output column or row: the two picture texels it lies between
@@ -48,13 +51,14 @@ class PictureScaler {
   void scaleRow(const uint8_t* picture, int row, int16_t* out) const;
   // `bytes` levels between two sampled rows, `weight` of the way to `high`.
   static void blendRows(const int16_t* low, const int16_t* high, int weight, uint8_t* out, size_t bytes);
-  // Frame row y (from the bottom), frameWidth * 4 bytes; rows in rising or
-  // falling order within one picture.
-  void frameRow(const uint8_t* picture, int y, uint8_t* out);
+  // Frame row y (from the bottom), frameWidth * 4 bytes, `black` around the
+  // viewport; rows in rising or falling order within one picture.
+  void frameRow(const uint8_t* picture, int y, uint8_t* out, const uint8_t (&black)[4]);
+  static void fill(uint8_t* out, int pixels, const uint8_t (&pixel)[4]);
   // The two picture rows a frame row blends, sampled across.
   void sampledRows(const uint8_t* picture, int low, int high, const int16_t** lowRow, const int16_t** highRow);
 
-  int pictureWidth_, frameWidth_, frameHeight_;  // rows come through down_
+  int pictureWidth_, pictureHeight_, frameWidth_, frameHeight_;
   int viewX_, viewY_;
   int firstColumn_, endColumn_, firstRow_, endRow_;  // the viewport's part inside the frame
   std::vector<Tap> across_, down_;
@@ -62,5 +66,6 @@ class PictureScaler {
   // rows they are (-1: none yet).
   std::vector<int16_t> rows_[2];
   int rowIndex_[2] = {-1, -1};
-  std::vector<uint8_t> rowPair_;  // two frame rows on their way to 4:2:0
+  std::vector<uint8_t> rowPair_;    // two frame rows on their way to 4:2:0
+  std::vector<uint8_t> converted_;  // the picture in Y, Cb, Cr
 };

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "capture/cell_picture.h"
 #include "capture/encode_worker.h"
 #include "capture/frame_directory.h"
 #include "capture/interruption.h"
@@ -132,6 +133,7 @@ class RecordingFiles {
       format.height = request_.height;
       format.fps = request_.fps;
       format.preset = tuning.preset;
+      format.crf = tuning.crf;
       if (!writer_.open(videoFile_.writablePath(), format)) {
         error = request_.videoPath + ": " + writer_.error();
         return false;
@@ -146,12 +148,16 @@ class RecordingFiles {
 
   // Frame `index` as read back, scaled into the frame by `scaler` where one
   // is given. On the encoding worker only; false with writeError() set.
-  bool write(int64_t index, const uint8_t* pixels, PictureScaler* scaler) {
+  // `converted`: the picture comes in Y, Cb, Cr (then there are no frames).
+  bool write(int64_t index, const uint8_t* pixels, PictureScaler* scaler, bool converted) {
     if (!request_.videoPath.empty()) {
       soundOf(song_, plan_, index, sound_);
       const bool pictureWritten =
           scaler ? writer_.writePicture([&](uint8_t* const planes[3], const int strides[3]) {
-            scaler->scaleToYuv420(pixels, planes, strides);
+            if (converted)
+              scaler->scaleYuvPixelsToYuv420(pixels, planes, strides);
+            else
+              scaler->scaleToYuv420(pixels, planes, strides);
           })
                  : writer_.writePicture(pixels);
       if (!pictureWritten || !writer_.writeSound(sound_.data(), sound_.size() / 2)) {
@@ -196,11 +202,11 @@ class RecordingFiles {
   std::string writeError_;        // worker only, until it has finished
 };
 
-// Where GL draws a recorded frame and where it is read back from. Where the
-// picture is magnified (or 1:1), GL draws only the text picture and the
+// Where a recorded frame is drawn and where it is read back from. Where the
+// picture is magnified (or 1:1), only the text picture is drawn and the
 // worker scales it into the frame: the drawing thread then neither fills nor
-// reads back the full frame. Smaller frames need GL's mipmaps and are drawn
-// at their size.
+// reads back the full frame. The picture is drawn on the CPU then, or by GL.
+// Smaller frames need GL's mipmaps and are drawn at their size.
 class RecordingTarget {
  public:
   RecordingTarget(const CaptureRequest& request, const RecorderTuning& tuning, const AsciiEngine& ascii,
@@ -209,9 +215,15 @@ class RecordingTarget {
                                                       ascii.viewWidth, ascii.viewHeight)) {
       scaler_.reset(new PictureScaler(AsciiEngine::kTargetWidth, AsciiEngine::kTargetHeight, request.width,
                                       request.height, ascii.viewX, ascii.viewY, ascii.viewWidth, ascii.viewHeight));
-      readFrom_ = screen.target->fboID;
       readWidth_ = AsciiEngine::kTargetWidth;
       readHeight_ = AsciiEngine::kTargetHeight;
+      ChartPixels chart;
+      if (tuning.drawOnCpu && loadChartPixels(AsciiEngine::kChartFile, &chart)) {
+        // Frames need the picture as it is; a video alone takes it converted.
+        cellPicture_.reset(new CellPicture(buildGlyphAtlas(chart), request.framesDir.empty()));
+        return;
+      }
+      readFrom_ = screen.target->fboID;
     } else {
       frame_.reset(new Fbo(request.width, request.height));
       readFrom_ = frame_->fboID;
@@ -225,10 +237,13 @@ class RecordingTarget {
   int readWidth() const { return readWidth_; }
   int readHeight() const { return readHeight_; }
   PictureScaler* scaler() const { return scaler_.get(); }
+  // Draws the picture where GL does not; null otherwise.
+  CellPicture* cellPicture() const { return cellPicture_.get(); }
 
  private:
   std::unique_ptr<Fbo> frame_;             // the whole frame, drawn by GL
   std::unique_ptr<PictureScaler> scaler_;  // or the picture, scaled by the worker
+  std::unique_ptr<CellPicture> cellPicture_;
   GLuint readFrom_ = 0;
   int readWidth_ = 0, readHeight_ = 0;
   std::unique_ptr<OutputRedirect> redirect_;
@@ -247,7 +262,7 @@ class FrameRecorder : public ShowOutput {
         // one: they get a line of their own.
         leadIn_(stderr, plan.firstFrame, "drawing up to the start: "),
         progress_(stderr, plan.frameCount()) {
-    picture_.renderer = &screen;
+    picture_.renderer = target.cellPicture() ? static_cast<ScreenRenderer*>(target.cellPicture()) : &screen;
     if (!tuning.showProgress || plan.firstFrame == 0) leadIn_.setEnabled(false);
     if (!tuning.showProgress) progress_.setEnabled(false);
   }
@@ -260,7 +275,18 @@ class FrameRecorder : public ShowOutput {
     }
     if (frame_ < plan_.firstFrame) return true;
     drawStart_ = Clock::now();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    if (CellPicture* cells = target_.cellPicture()) {
+      // Drawn straight into the worker's buffer; waiting for one counts as
+      // reading back, as it does for GL's pictures.
+      uint8_t* buffer = worker_.acquire();
+      if (buffer == nullptr) return ok_ = false;
+      cells->drawInto(buffer);
+      const Clock::time_point acquired = Clock::now();
+      if (frame_ > plan_.firstFrame) stats_.readbackSeconds += secondsSince(drawStart_);
+      drawStart_ = acquired;
+    } else {
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    }
     picture = picture_;
     return true;
   }
@@ -279,6 +305,11 @@ class FrameRecorder : public ShowOutput {
       cpuStart_ = processCpuSeconds();
     }
     stats_.drawSeconds += secondsSince(drawStart_);
+    if (CellPicture* cells = target_.cellPicture()) {
+      cells->finishFrame();
+      submit(n);
+      return true;
+    }
     const Clock::time_point t = Clock::now();
     readback_.start(target_.readFrom(), static_cast<int>(n & 1));
     stats_.readbackSeconds += secondsSince(t);
@@ -289,7 +320,7 @@ class FrameRecorder : public ShowOutput {
   // After the loop: the last frame handed on and the worker finished.
   // False with `error` set when anything failed or was interrupted.
   bool finish(const RecordingFiles& files, std::string& error) {
-    bool ok = ok_ && handOn(plan_.endFrame - 1);
+    bool ok = ok_ && (target_.cellPicture() != nullptr || handOn(plan_.endFrame - 1));
     if (!worker_.finish()) {
       if (error_.empty()) error_ = files.writeError();
       ok = false;
@@ -313,10 +344,14 @@ class FrameRecorder : public ShowOutput {
       return false;
     }
     stats_.readbackSeconds += secondsSince(t);
+    submit(frame);
+    return true;
+  }
+
+  void submit(int64_t frame) {
     worker_.submit(frame);
     ++stats_.frames;
     progress_.update(stats_.frames, secondsSince(start_));
-    return true;
   }
 
   const RecorderTuning& tuning_;
@@ -362,9 +397,11 @@ bool recordShow(const CaptureRequest& request, const RecorderTuning& tuning, Cap
   show.setOutputSize(request.width, request.height, request.aspect <= 0.0f);
   const RecordingTarget target(request, tuning, show.screen(), screen);
   PictureScaler* scaler = target.scaler();
+  const bool converted = target.cellPicture() && target.cellPicture()->converts();
   Readback readback(target.readWidth(), target.readHeight());
-  EncodeWorker worker(readback.bytes(), 3,
-                      [&files, scaler](int64_t index, const uint8_t* pixels) { return files.write(index, pixels, scaler); });
+  EncodeWorker worker(readback.bytes(), 3, [&files, scaler, converted](int64_t index, const uint8_t* pixels) {
+    return files.write(index, pixels, scaler, converted);
+  });
   FrameRecorder recorder(tuning, plan, screen, target, readback, worker, stats);
   driveShow(show, recorder);
   return recorder.finish(files, error) && files.commit(error);

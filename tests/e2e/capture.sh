@@ -54,12 +54,15 @@ grep -q 'interrupted (SIGINT)' "$workdir/stderr" || fail "no word of the interru
 [ "$(cat "$workdir/out/show.mp4")" = "the earlier video" ] || fail "the earlier file was changed"
 echo "ok (interrupted)"
 
-# A write error (here the file size limit) is reported the same way.
-(ulimit -f 64; record --capture out/show.mp4 --size 320x180 --to 30); code=$?
-[ "$code" = 1 ] || fail "a failed write ended with $code, expected 1"
-grep -q 'File too large' "$workdir/stderr" || fail "the write error was not named: $(cat "$workdir/stderr")"
-[ "$(listing)" = show.mp4 ] || fail "left behind: $(listing)"
-[ "$(cat "$workdir/out/show.mp4")" = "the earlier video" ] || fail "the earlier file was changed"
+# A write error (here the file size limit) is reported the same way, for a
+# frame drawn by GL at its size and for a magnified one drawn on the CPU.
+for size in 320x180 1280x720; do
+  (ulimit -f 64; record --capture out/show.mp4 --size $size --to 30); code=$?
+  [ "$code" = 1 ] || fail "a failed write at $size ended with $code, expected 1"
+  grep -q 'File too large' "$workdir/stderr" || fail "the write error was not named: $(cat "$workdir/stderr")"
+  [ "$(listing)" = show.mp4 ] || fail "left behind: $(listing)"
+  [ "$(cat "$workdir/out/show.mp4")" = "the earlier video" ] || fail "the earlier file was changed"
+done
 echo "ok (write error)"
 
 # No display server at all: the same frames, and the earlier files untouched.

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <random>
 #include <vector>
 
+#include "capture/cell_picture.h"
+#include "capture/yuv420.h"
 #include "chart.h"
 #include "util/ascii/asciiengine.h"
 #include "util/ascii/reference_renderer.h"
@@ -105,3 +109,48 @@ TEST(ReferenceRendererTest, WithoutAChartThePictureIsBlack) {
 }
 
 }  // namespace
+
+// The recorder's CPU picture is the reference's, pixel for pixel, through
+// its fast path for black and white masks and its general one for others,
+// as B, G, R, A and converted to Y, Cb, Cr; a frame without a screen is black.
+TEST(ReferenceRendererTest, RecordersCellPictureIsTheReferencesPicture) {
+  constexpr size_t kBytes = static_cast<size_t>(AsciiEngine::kTargetWidth) * AsciiEngine::kTargetHeight * 4;
+  std::mt19937 random(3);
+  std::array<chart::Glyph, 256> glyphs;
+  for (auto& g : glyphs)
+    for (auto& row : g) row = static_cast<uint8_t>(random());
+  const std::vector<uint8_t> twoToneRgb = chart::chartImage(glyphs);
+  std::vector<uint8_t> greyRgb = twoToneRgb;
+  for (size_t i = 0; i < greyRgb.size(); i += 7) greyRgb[i] = static_cast<uint8_t>(random());
+
+  ReferenceRenderer unused(ChartPixels{});
+  AsciiEngine engine(&unused);
+  for (int row = 0; row < AsciiEngine::kRows; ++row)
+    for (int column = 0; column < AsciiEngine::kColumns; ++column)
+      engine.setCell(column, row, static_cast<int>(random() % 256), static_cast<int>(random() % 16),
+                     static_cast<int>(random() % 16));
+
+  const std::vector<uint8_t>* charts[] = {&twoToneRgb, &greyRgb};
+  for (const std::vector<uint8_t>* rgb : charts) {
+    const GlyphAtlas atlas = buildGlyphAtlas(chartFromTopDownRgb(chart::kWidth, chart::kHeight, rgb->data()));
+    std::vector<uint8_t> expected(kBytes);
+    renderReferenceBgra(engine, atlas, expected.data());
+    for (bool converts : {false, true}) {
+      const char* what = rgb == &twoToneRgb ? "black and white masks" : "grey masks";
+      std::vector<uint8_t> wanted = expected;
+      if (converts) bgraToYuvPixels(wanted.data(), kBytes / 4, wanted.data());
+      CellPicture picture(atlas, converts);
+      std::vector<uint8_t> drawn(kBytes, 7);
+      picture.drawInto(drawn.data());
+      picture.present(engine);
+      picture.finishFrame();
+      EXPECT_TRUE(drawn == wanted) << what << (converts ? ", converted" : "");
+
+      std::vector<uint8_t> black(kBytes, 0);
+      if (converts) bgraToYuvPixels(black.data(), kBytes / 4, black.data());
+      picture.drawInto(drawn.data());
+      picture.finishFrame();
+      EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), black.begin())) << what << ", no screen";
+    }
+  }
+}

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -18,6 +20,12 @@ double blueDifferenceOf(double r, double g, double b) {
 }
 double redDifferenceOf(double r, double g, double b) {
   return 128.0 + 224.0 / 255.0 * (r - (0.2126 * r + 0.7152 * g + 0.0722 * b)) / 1.5748;
+}
+
+int largestDifference(const std::vector<uint8_t>& expected, const uint8_t* actual) {
+  int largest = 0;
+  for (size_t i = 0; i < expected.size(); ++i) largest = std::max(largest, std::abs(expected[i] - actual[i]));
+  return largest;
 }
 
 // Within one level of the exact conversion for any colours, each colour
@@ -58,8 +66,9 @@ TEST(Yuv420, ConvertsBt709StudioRangeWithinOneLevel) {
   }
 }
 
-// The scaler's 4:2:0 output is its frame, turned upright, converted: the
-// same samples through either way, padding of the planes left alone.
+// The scaler's 4:2:0 output is its frame, turned upright, converted: within
+// a level of it (the picture is converted before it is scaled), black
+// around the viewport as well, padding of the planes left alone.
 TEST(Yuv420, ScalerWritesTheUprightFrameIntoThePlanes) {
   constexpr int kPw = 40, kPh = 30, kFw = 98, kFh = 64;
   std::mt19937 random(9);
@@ -81,10 +90,10 @@ TEST(Yuv420, ScalerWritesTheUprightFrameIntoThePlanes) {
     // Frame rows are kept bottom row first.
     bgraRowsToYuv420(&frame[(kFh - 1 - top) * kFw * 4], &frame[(kFh - 2 - top) * kFw * 4], kFw, y0.data(), y1.data(),
                      u.data(), v.data());
-    EXPECT_TRUE(std::equal(y0.begin(), y0.end(), planes[0].begin() + top * strides[0])) << "luma row " << top;
-    EXPECT_TRUE(std::equal(y1.begin(), y1.end(), planes[0].begin() + (top + 1) * strides[0])) << "luma row " << top + 1;
-    EXPECT_TRUE(std::equal(u.begin(), u.end(), planes[1].begin() + top / 2 * strides[1])) << "Cb row " << top / 2;
-    EXPECT_TRUE(std::equal(v.begin(), v.end(), planes[2].begin() + top / 2 * strides[2])) << "Cr row " << top / 2;
+    EXPECT_LE(largestDifference(y0, planes[0].data() + top * strides[0]), 1) << "luma row " << top;
+    EXPECT_LE(largestDifference(y1, planes[0].data() + (top + 1) * strides[0]), 1) << "luma row " << top + 1;
+    EXPECT_LE(largestDifference(u, planes[1].data() + top / 2 * strides[1]), 1) << "Cb row " << top / 2;
+    EXPECT_LE(largestDifference(v, planes[2].data() + top / 2 * strides[2]), 1) << "Cr row " << top / 2;
     EXPECT_EQ(1, planes[0][top * strides[0] + kFw]) << "padding of luma row " << top;
   }
 }

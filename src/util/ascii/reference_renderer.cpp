@@ -120,7 +120,10 @@ template void renderReferenceCell<3>(const GlyphAtlas&, const MaskedLevels&, int
 template void renderReferenceCell<4>(const GlyphAtlas&, const MaskedLevels&, int, int, int, unsigned char*,
                                      std::ptrdiff_t);
 
-void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb) {
+namespace {
+
+template <int kPixelStep>
+void renderCells(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* pixels) {
   // Worked out once a frame rather than for every pixel.
   const MaskedLevels levels(engine);
   const int width = AsciiEngine::kTargetWidth;
@@ -128,9 +131,26 @@ void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigne
     const int cellBottom = (AsciiEngine::kRows - 1 - r) * kCellHeight;
     for (int x = 0; x < AsciiEngine::kColumns; ++x) {
       const int i = r * AsciiEngine::kColumns + x;
-      renderReferenceCell<3>(atlas, levels, engine.chars[i], engine.fg[i], engine.bg[i],
-                             rgb + (static_cast<size_t>(cellBottom) * width + x * kCellWidth) * 3, width * 3);
+      renderReferenceCell<kPixelStep>(
+          atlas, levels, engine.chars[i], engine.fg[i], engine.bg[i],
+          pixels + (static_cast<size_t>(cellBottom) * width + x * kCellWidth) * kPixelStep, width * kPixelStep);
     }
+  }
+}
+
+}  // namespace
+
+void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb) {
+  renderCells<3>(engine, atlas, rgb);
+}
+
+void renderReferenceBgra(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* bgra) {
+  renderCells<4>(engine, atlas, bgra);
+  // Drawn as R, G, B; GL reads back B, G, R, A.
+  const size_t pixels = static_cast<size_t>(AsciiEngine::kTargetWidth) * AsciiEngine::kTargetHeight;
+  for (unsigned char* p = bgra; p < bgra + pixels * 4; p += 4) {
+    std::swap(p[0], p[2]);
+    p[3] = 255;
   }
 }
 

@@ -60,6 +60,9 @@ void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsign
 // The same with the glyph atlas built beforehand, for renderers that draw
 // every frame.
 void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb);
+// The same picture as 4 bytes a pixel (B, G, R and an opaque A), as GL reads
+// a target back in GL_BGRA order.
+void renderReferenceBgra(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* bgra);
 
 // What each palette colour gives through each mask texel (maskedLevel), for
 // a frame's palette: level[colour][channel][texel].
