@@ -41,6 +41,7 @@ test_packages=(
   tmux  # the show in a terminal (e2e)
   strace  # a terminal test counts the key reader's wake-ups
   weston xwayland  # the show on Wayland (e2e)
+  ccache  # keeps compile results between test runs
 )
 # The browser build: emscripten, and dpkg-source to unpack the Debian
 # sources of the libraries it builds for the page.

@@ -10,6 +10,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 bash "$root/scripts/install-deps.sh" test
 
+# Compile results are kept between runs by ccache (installed with the test
+# tools), with paths taken relative to the clone: a run from another clone of
+# the same sources rebuilds only what differs.
+export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+stage() { printf '== %s (%dm%02ds in)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60)); }
+
 build=${KESTRUNE_BUILD:-$root/build}
 sanitize="$root/build-sanitize"
 
@@ -26,12 +33,12 @@ run_tests() {
     ctest --test-dir "$1" --output-on-failure -j"$jobs" "${@:2}"
 }
 
-echo "== Tests (normal build)"
+stage "Tests (normal build)"
 run_tests "$build"
-echo "== The show in a browser (headless Chromium)"
+stage "The show in a browser (headless Chromium)"
 KESTRUNE_BUILD="$build" bash "$root/scripts/web.sh" --no-serve
 KESTRUNE_BUILD="$build" /usr/bin/python3 "$root/tests/web/test_page.py"  # Debian's, with python3-selenium
-echo "== Tests (address + undefined behaviour sanitizers)"
+stage "Tests (address + undefined behaviour sanitizers)"
 run_tests "$sanitize" -LE e2e
 
 # The audio layer's tests once more under ThreadSanitizer (a small build of
@@ -43,7 +50,7 @@ cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=
   -DKESTRUNE_DATA_TVL="$build/data.tvl" >/dev/null
 cmake --build "$tsan" -j"$jobs" --target kestrune_audio_tests
 export TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp"
-echo "== Audio tests under ThreadSanitizer (dummy driver)"
+stage "Audio tests under ThreadSanitizer (dummy driver)"
 env KESTRUNE_NO_BOXES=1 SDL_AUDIODRIVER=dummy "$tsan/tests/kestrune_audio_tests"
 audio_on_server() {
   bash "$root/scripts/$1" run -- bash -c '
@@ -58,17 +65,17 @@ audio_on_server() {
 }
 servers=0
 if command -v pulseaudio >/dev/null; then
-  echo "== Audio through a PulseAudio server"
+  stage "Audio through a PulseAudio server"
   audio_on_server pulse_server.sh
   servers=$((servers + 1))
 else
-  echo "== PulseAudio is not installed here: its audio tests are left out"
+  stage "PulseAudio is not installed here: its audio tests are left out"
 fi
 if command -v pipewire >/dev/null && command -v wireplumber >/dev/null; then
-  echo "== Audio through a PipeWire server (its PulseAudio module)"
+  stage "Audio through a PipeWire server (its PulseAudio module)"
   audio_on_server pipewire_server.sh
   servers=$((servers + 1))
 else
-  echo "== PipeWire is not installed here: its audio tests are left out"
+  stage "PipeWire is not installed here: its audio tests are left out"
 fi
 [ "$servers" -gt 0 ] || { echo "no sound server to test the audio with" >&2; exit 1; }

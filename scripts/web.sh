@@ -8,8 +8,9 @@
 # server); build-web/kestrune.html is the same show in one file that plays
 # when opened from disk. The program is the show core compiled with Debian's
 # emscripten; the libraries it decodes the song with come from Debian's
-# source packages (scripts/web_deps.sh), kept in build-web/deps/, so a
-# second build is quick. The archive data.tvl comes from the native build in
+# source packages (scripts/web_deps.sh), kept in the user's cache folder
+# (~/.cache/kestrune/web-deps; KESTRUNE_WEB_DEPS chooses another), so a
+# second build, from this clone or another, is quick. The archive data.tvl comes from the native build in
 # build/ (KESTRUNE_BUILD chooses another), made here when missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,8 +43,9 @@ fi
 # Debian's emscripten runs its optimiser on node with Debian's node-acorn,
 # which a node from elsewhere does not look for.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-bash "$root/scripts/web_deps.sh" "$out/deps"
-emcmake cmake -S "$root/web" -B "$out/wasm" -DKESTRUNE_WEB_DEPS="$out/deps" >/dev/null
+deps=${KESTRUNE_WEB_DEPS:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrune/web-deps}
+bash "$root/scripts/web_deps.sh" "$deps"
+emcmake cmake -S "$root/web" -B "$out/wasm" -DKESTRUNE_WEB_DEPS="$deps" >/dev/null
 emmake make -C "$out/wasm" -j"$(nproc)" --no-print-directory kestrune kestrune_single
 python3 "$root/web/assemble.py" "$out/wasm" "$archive" "$out"
 echo "The page: $out/site/ (publish this folder); one file to open from disk: $out/kestrune.html"

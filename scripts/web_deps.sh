@@ -7,9 +7,12 @@
 #
 # apt runs on a configuration of its own under DIR (its own source list,
 # package lists and cache), so the machine's apt sources are never read or
-# changed. Everything is kept in DIR: a second run does nothing.
+# changed. Everything is kept in DIR: a second run does nothing. Builds from
+# several clones may share DIR: one at a time fills it.
 set -euo pipefail
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
+exec 9>"$dir/.lock"
+flock 9
 packages=(mpg123 libogg libvorbis kissfft tinyxml2)
 
 apt_dir=$dir/apt
