@@ -8,24 +8,29 @@
 #include "platform/audio_fft.h"
 #include "util/data/data.h"
 
+bool decodeSongBytes(const uint8_t* bytes, size_t size, std::vector<int16_t>& stereo, std::string* why) {
+  stereo.clear();
+  std::unique_ptr<platform::audio::PcmSource> source = platform::audio::openPcmSource(bytes, size, why);
+  if (!source) return false;
+  stereo.reserve(2 * source->lengthFrames());
+  std::vector<int16_t> block(2 * 4096);
+  for (;;) {
+    const size_t got = source->read(block.data(), 4096);
+    if (got == 0) break;
+    stereo.insert(stereo.end(), block.begin(), block.begin() + 2 * got);
+  }
+  if (stereo.empty() && why) *why = "the song holds no sound";
+  return !stereo.empty();
+}
+
 bool decodeSong(const char* name, std::vector<int16_t>& stereo) {
   stereo.clear();
   int size = 0;
   char* bytes = data_load_file(name, &size, false);
   if (bytes == nullptr) return false;
-  std::unique_ptr<platform::audio::PcmSource> source =
-      platform::audio::openPcmSource(reinterpret_cast<const uint8_t*>(bytes), static_cast<size_t>(size));
-  if (source) {
-    stereo.reserve(2 * source->lengthFrames());
-    std::vector<int16_t> block(2 * 4096);
-    for (;;) {
-      const size_t got = source->read(block.data(), 4096);
-      if (got == 0) break;
-      stereo.insert(stereo.end(), block.begin(), block.begin() + 2 * got);
-    }
-  }
+  const bool decoded = decodeSongBytes(reinterpret_cast<const uint8_t*>(bytes), static_cast<size_t>(size), stereo);
   std::free(bytes);
-  return !stereo.empty();
+  return decoded;
 }
 
 bool DecodedSong::load(const char* name) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "util/music/song_player.h"
@@ -9,6 +11,8 @@
 // The archive file `name` decoded whole to 44100 Hz interleaved stereo 16-bit
 // frames; false when it is missing or holds no playable audio.
 bool decodeSong(const char* name, std::vector<int16_t>& stereo);
+// The same for a song's bytes; `why` (when given) gets the decoder's reason.
+bool decodeSongBytes(const uint8_t* bytes, size_t size, std::vector<int16_t>& stereo, std::string* why = nullptr);
 
 // A song decoded to mono samples, for the spectrum the analyser would see
 // at any position without an audio device (stepped show clocks).

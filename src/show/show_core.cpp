@@ -34,6 +34,12 @@ void requireSongReachesLastScene(const Music& music) {
 
 }  // namespace
 
+void requireSongPlays(SongPlayer& player) {
+  Music music(player);
+  requireSongReachesLastScene(music);
+  music.play();
+}
+
 Show::Show(const ShowOptions& options)
     : aspect_(options.aspect), stepped_(options.steppedFps > 0), scriptedKeys_(options.scriptedKeys) {
   if (stepped_) {

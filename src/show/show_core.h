@@ -141,3 +141,9 @@ class Show {
   bool finished_ = false;
   SceneList scenes_;  // last: freed first, before what they borrow
 };
+
+// What a live show's start() refuses, for an output that plays the song
+// itself beside a stepped show (the browser page): the show's song loaded
+// through `player` and started, stopping with the program's own message when
+// it cannot play or ends before the last scene begins.
+void requireSongPlays(SongPlayer& player);

@@ -39,7 +39,7 @@ def serve(folder):
 
 
 class Browser:
-    def __init__(self, width=1280, height=720, webgl=False):
+    def __init__(self, width=1280, height=720, webgl=False, extra_args=()):
         self.profile = tempfile.mkdtemp(prefix='kestrune-chromium-')
         options = Options()
         options.binary_location = shutil.which('chromium') or '/usr/bin/chromium'
@@ -50,6 +50,8 @@ class Browser:
             options.add_argument(arg)
         if webgl:
             options.add_argument('--enable-unsafe-swiftshader')
+        for arg in extra_args:
+            options.add_argument(arg)
         options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
         service = Service(shutil.which('chromedriver') or '/usr/bin/chromedriver')
         self.driver = webdriver.Chrome(service=service, options=options)

@@ -22,15 +22,20 @@ NATIVE = os.environ.get('KESTRUNE_BUILD', os.path.join(ROOT, 'build'))
 SITE = os.path.join(WEB, 'site')
 ARCHIVE = os.environ.get('KESTRUNE_DATA_TVL', os.path.join(NATIVE, 'data.tvl'))
 PREVIEW = os.path.join(NATIVE, 'tools', 'preview', 'preview')
+PROGRAM = os.path.join(NATIVE, 'kestrune')
+TVL = os.path.join(NATIVE, 'tvl')
+CONTENT = os.path.join(NATIVE, 'content')
+SONG = 'data/common/music/chipcore5.mp3'
+COMPARE = '/usr/bin/compare-im6.q16'
 
 HELD_BEATS = [20, 150, 214.5, 300, 450]  # fire, dance, raster, snake's demo, the closing analyser
 
 
-def preview_pngs(beats):
+def preview_pngs(beats, *options):
     out = tempfile.mkdtemp(prefix='kestrune-preview-')
     try:
-        subprocess.run([PREVIEW, '--data', ARCHIVE, '--beat', ','.join('%g' % b for b in beats), '--out', out],
-                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run([PREVIEW, '--data', ARCHIVE, '--beat', ','.join('%g' % b for b in beats), '--out', out,
+                        *options], check=True, stdout=subprocess.DEVNULL)
         pngs = {}
         for b in beats:
             label = '%d' % b if b == int(b) else '%.2f' % b
@@ -39,6 +44,26 @@ def preview_pngs(beats):
         return pngs
     finally:
         shutil.rmtree(out, ignore_errors=True)
+
+
+def worst_channel_difference(a_png, b_png):
+    """ImageMagick's peak absolute error of two PNG files, in levels of 255."""
+    result = subprocess.run([COMPARE, '-metric', 'PAE', a_png, b_png, 'null:'], capture_output=True, text=True)
+    return float(result.stderr.split()[0]) / 257
+
+
+def site_with_song(folder, song_bytes):
+    """A copy of the page in `folder` whose archive holds `song_bytes` as the song."""
+    for name in os.listdir(SITE):
+        if name != 'data.tvl':
+            shutil.copy(os.path.join(SITE, name), folder)
+    content = os.path.join(folder, 'content')
+    shutil.copytree(CONTENT, content)
+    with open(os.path.join(content, SONG), 'wb') as f:
+        f.write(song_bytes)
+    subprocess.run([TVL, 'pack', '--root', content, '--list', os.path.join(ROOT, 'assets', 'load_order.txt'),
+                    os.path.join(folder, 'data.tvl')], check=True, stdout=subprocess.DEVNULL)
+    shutil.rmtree(content)
 
 
 class PageTest(unittest.TestCase):
@@ -72,6 +97,49 @@ class PageTest(unittest.TestCase):
             self.assertAlmostEqual(beat, b.js('return kestrune.stepTo(arguments[0])', beat), places=3)
             self.assertEqual(0, b.differing_pixels(pngs[beat]), 'beat %g' % beat)
         self.assertEqual([], b.console_problems())
+
+    def test_reduce_flashing_limits_as_the_program_does(self):
+        # The dance's strobing stretch, where the limiter holds colours back.
+        beats = [100, 104, 108, 112, 116]
+        limited = preview_pngs(beats, '--reduce-flashing')
+        plain = preview_pngs(beats)
+        self.assertTrue(any(limited[b] != plain[b] for b in beats), 'the limiter changes nothing here')
+        b = self.browser
+        b.open(self.base + '?stepped')
+        b.wait_phase('start')
+        b.js('reduce.click()')
+        b.press(Keys.RETURN)
+        self.assertEqual('running', b.wait_phase('running'))
+        for beat in beats:
+            b.js('kestrune.stepTo(arguments[0])', beat)
+            self.assertEqual(0, b.differing_pixels(limited[beat]), 'beat %g' % beat)
+
+    def test_the_1280x720_picture_equals_the_programs_recording(self):
+        beats = [150, 300]
+        work = tempfile.mkdtemp(prefix='kestrune-recording-')
+        shutil.copy(ARCHIVE, os.path.join(work, 'data.tvl'))
+        try:
+            b = self.browser
+            b.open(self.base + '?stepped')
+            b.wait_phase('start')
+            b.js('fullscreen.checked = false')  # 4:3, the dialog's default
+            b.press(Keys.RETURN)
+            self.assertEqual('running', b.wait_phase('running'))
+            for beat in beats:
+                b.js('kestrune.stepTo(arguments[0])', beat)
+                page = os.path.join(work, 'page_%d.png' % beat)
+                b.driver.save_screenshot(page)
+                # Frame n of the recording stands at n / 60 s, 0.3 s a beat.
+                frames = os.path.join(work, 'recorded_%d' % beat)
+                subprocess.run([PROGRAM, '--frames', frames, '--size', '1280x720', '--aspect', '4:3', '--fps', '60',
+                                '--from', str(beat), '--to', str(beat + 0.05)], check=True, cwd=work,
+                               env={k: v for k, v in os.environ.items() if k not in ('DISPLAY', 'WAYLAND_DISPLAY')},
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+                recorded = os.path.join(frames, 'frame_%06d.png' % round(beat * 0.3 * 60))
+                worst = worst_channel_difference(page, recorded)
+                self.assertLessEqual(worst, 2, 'beat %g: the page and the recording differ by %g levels' % (beat, worst))
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
 
     def test_start_screen_escape_leaves_and_return_starts(self):
         b = self.browser
@@ -155,6 +223,22 @@ class PageTest(unittest.TestCase):
         self.assertEqual('running', b.js('return kestrune.phase()'))  # the browser kept the key
         self.assertEqual([], b.console_problems())
 
+    def assert_message(self, folder, place, words):
+        """The page served from `folder` stops with the program's message:
+        titled "Error in file <place>", its text the title and `words`."""
+        with serve(folder) as base:
+            b = self.browser
+            b.open(base)
+            self.assertEqual('failed', b.wait_phase('failed'))
+            title = b.js('return document.getElementById("error-title").textContent')
+            text = b.js('return document.getElementById("error-text").textContent')
+            self.assertRegex(title, '^Error in file ' + place + '$')
+            self.assertTrue(text.startswith(title + '\n\n' + words), text)
+            self.assertTrue(b.js('return !document.getElementById("error").hidden'))
+            # The program's standard error reaches the console as warnings;
+            # nothing fails uncaught beside it.
+            self.assertEqual([], [p for p in b.console_problems() if p['level'] == 'SEVERE'])
+
     def test_a_broken_archive_shows_the_programs_message(self):
         folder = tempfile.mkdtemp(prefix='kestrune-broken-')
         try:
@@ -162,17 +246,24 @@ class PageTest(unittest.TestCase):
                 shutil.copy(os.path.join(SITE, name), folder)
             with open(os.path.join(folder, 'data.tvl'), 'wb') as f:
                 f.write(b'Not a Tavorlin file at all, just text.')
-            with serve(folder) as base:
-                b = self.browser
-                b.open(base)
-                self.assertEqual('failed', b.wait_phase('failed'))
-                title = b.js('return document.getElementById("error-title").textContent')
-                text = b.js('return document.getElementById("error-text").textContent')
-                self.assertRegex(title, r'^Error in file src\\util\\data\\data\.cpp:\d+$')
-                self.assertTrue(text.startswith(title + '\n\nUnrecognized datafile header: '), text)
-                self.assertTrue(b.js('return !document.getElementById("error").hidden'))
+            self.assert_message(folder, r'src\\util\\data\\data\.cpp:\d+', 'Unrecognized datafile header: ')
         finally:
             shutil.rmtree(folder, ignore_errors=True)
+
+    def test_a_song_that_cannot_play_shows_the_programs_message(self):
+        with open(os.path.join(CONTENT, SONG), 'rb') as f:
+            song = f.read()
+        cases = [  # the song, then the program's message
+            (b'\x00 no MPEG frames here \x00' * 500, r'src\\util\\music\\music\.cpp:\d+', 'Failed to start the music!'),
+            (song[:len(song) // 4], r'src\\show\\show_core\.cpp:\d+', 'The song %s ends at beat ' % SONG),
+        ]
+        for song_bytes, place, words in cases:
+            folder = tempfile.mkdtemp(prefix='kestrune-song-')
+            try:
+                site_with_song(folder, song_bytes)
+                self.assert_message(folder, place, words)
+            finally:
+                shutil.rmtree(folder, ignore_errors=True)
 
     def test_the_single_file_plays_from_disk(self):
         png = preview_pngs([150])[150]

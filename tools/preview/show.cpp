@@ -108,7 +108,7 @@ ShowPreview::ShowPreview(const PreviewOptions& options) : state_(new State(optio
   }
   s.renderer.reset(new CaptureRenderer(std::move(chart)));
 
-  ShowOptions show = requestedShow(options.fps);
+  ShowOptions show = requestedShow(options.fps, {}, options.reduceFlashing);
   show.startTick = options.startTick;
   show.spectrumSong = options.song.c_str();
   const std::vector<std::string> only = options.only;
@@ -328,6 +328,7 @@ std::string previewUsage() {
          "  --only NAME[,...]  build and draw only these schedule slots\n" + slotNameLines() +
          "  --key1-from B      hold key 1 from beat B on (the automatic snake)\n"
          "  --key2-from B      hold key 2 from beat B on (the viewer's snake)\n"
+         "  --reduce-flashing  the flash limiter of the program's --reduce-flashing\n"
          "  --fps N            frames simulated per second (default " + std::to_string(defaults.fps) + ")\n"
          "  --start-tick T     tick count at beat 0 (default " + std::to_string(defaults.startTick) + ")\n"
          "  --song NAME        archive file for the analyser's spectrum\n"
@@ -396,6 +397,8 @@ bool parsePreviewArgs(int argc, char** argv, PreviewOptions& options, std::strin
       return true;
     } else if (arg == "--cells") {
       options.cells = true;
+    } else if (arg == "--reduce-flashing") {
+      options.reduceFlashing = true;
     } else if (arg == "--data") {
       if (!value(options.archive)) return false;
     } else if (arg == "--out") {

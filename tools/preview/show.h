@@ -26,6 +26,7 @@ struct PreviewOptions {
   std::vector<std::string> only;  // slot names to build; empty: all
   double digit1From = -1.0;       // hold key 1 from this beat (negative: never)
   double digit2From = -1.0;       // hold key 2 from this beat
+  bool reduceFlashing = false;    // the show's flash limiter, as --reduce-flashing
   std::string song = "data/common/music/chipcore5.mp3";  // for the spectrum
   double bandsFrom = -1.0;  // with bandsTo: print the analyser's bar heights
   double bandsTo = -1.0;    // over these beats instead of drawing PNGs

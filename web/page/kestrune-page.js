@@ -7,14 +7,16 @@
   const FPS = 60, START_TICK = 100000;  // the stepped clock of the preview tool
   const params = new URLSearchParams(location.search);
   const stepped = params.has('stepped');  // tests advance frames themselves
+  const measureSync = params.has('sync');  // bench/web_bench.py taps the sound played
 
   const $ = (id) => document.getElementById(id);
+  // The canvas holds the picture at its own 640 x 600; the browser scales
+  // it to the letterbox bilinearly, as the program's window does.
   const canvas = $('picture');
+  canvas.width = WIDTH;
+  canvas.height = HEIGHT;
   const view = canvas.getContext('2d', { alpha: false });
-  const target = document.createElement('canvas');
-  target.width = WIDTH;
-  target.height = HEIGHT;
-  const targetView = target.getContext('2d', { alpha: false });
+  let box = [0, 0, WIDTH, HEIGHT];  // the letterbox in device pixels: left, top, width, height
 
   let mod = null;       // the WebAssembly module
   let api = null;       // its functions
@@ -70,26 +72,18 @@
     let w, h;
     if (width / height > aspect) { w = Math.trunc(height * aspect); h = height; } else { w = width; h = Math.trunc(width / aspect); }
     const x = Math.trunc((width - w) / 2), y = Math.trunc((height - h) / 2);
-    canvas.width = w;
-    canvas.height = h;
+    box = [x, y, w, h];
     canvas.style.left = x / ratio + 'px';
     canvas.style.top = y / ratio + 'px';
     canvas.style.width = w / ratio + 'px';
     canvas.style.height = h / ratio + 'px';
-    view.imageSmoothingEnabled = true;  // bilinear, as the window scales the picture
-    view.imageSmoothingQuality = 'low';
-    if (phase === 'running' || phase === 'ended') paint();
   }
   window.addEventListener('resize', letterbox);
   document.addEventListener('fullscreenchange', letterbox);
 
-  function paint() {
-    view.drawImage(target, 0, 0, canvas.width, canvas.height);
-  }
   function takePicture() {
     const pixels = new Uint8ClampedArray(mod.HEAPU8.buffer, api.picture(), WIDTH * HEIGHT * 4);
-    targetView.putImageData(new ImageData(pixels, WIDTH, HEIGHT), 0, 0);
-    paint();
+    view.putImageData(new ImageData(pixels, WIDTH, HEIGHT), 0, 0);
   }
 
   // ---- the song and its heard position
@@ -149,10 +143,70 @@
       source.start(when);
       audio.resume().catch(() => {});
       clock = new HeardClock(audio, when, song.frames / 44100);
+      if (measureSync) addTap(source).catch((e) => console.warn('no sync tap: ' + e.message));
     } catch (e) {
       showMessage('Error in file web\\page\\kestrune-page.js', 'Error in file web\\page\\kestrune-page.js\n\n' +
         'Failed to start the music!\n(' + e.message + ')');
     }
+  }
+
+  // ---- measuring sync against the sound played (?sync): a tap between the
+  // song and the output sends every fourth block of samples with
+  // the context frame they pass at; found in the decoded song, they give the
+  // song sample at any context frame, and the output's timestamp gives the
+  // context frame being heard at a picture's time.
+  const TAP_CODE = `class KestruneTap extends AudioWorkletProcessor {
+    constructor() { super(); this.blocks = 0; }
+    process(inputs, outputs) {
+      const input = inputs[0], output = outputs[0];
+      for (let c = 0; c < output.length; ++c) if (input[c]) output[c].set(input[c]);
+      if (input.length && (this.blocks++ & 3) === 0)
+        this.port.postMessage({ frame: currentFrame, samples: input[0].slice() });
+      return true;
+    }
+  }
+  registerProcessor('kestrune-tap', KestruneTap);`;
+  const tap = { songMinusContext: null, lastOffset: null, found: 0, silent: 0, lost: 0, offsets: {} };
+  async function addTap(source) {
+    const url = URL.createObjectURL(new Blob([TAP_CODE], { type: 'text/javascript' }));
+    await audio.audioWorklet.addModule(url);
+    const node = new AudioWorkletNode(audio, 'kestrune-tap', { outputChannelCount: [2] });
+    node.port.onmessage = (e) => findTapped(e.data.frame, e.data.samples);
+    source.connect(node);
+    node.connect(audio.destination);
+    source.disconnect(audio.destination);
+  }
+  function findTapped(frame, samples) {
+    let distinct = 0;
+    for (let i = 1; i < samples.length; ++i) if (samples[i] !== samples[0]) ++distinct;
+    if (distinct < samples.length / 2) { ++tap.silent; return; }  // silence matches anywhere
+    const left = song.left;
+    const matchesAt = (k) => {
+      if (k < 0 || k + samples.length > left.length) return false;
+      for (let i = 0; i < samples.length; ++i) if (left[k + i] !== samples[i]) return false;
+      return true;
+    };
+    // Nearest first to where the scheduled start puts it, up to 2 s away.
+    const guess = frame - Math.round(clock.start * 44100);
+    for (let d = 0; d <= 88200; ++d) {
+      const k = matchesAt(guess - d) ? guess - d : matchesAt(guess + d) ? guess + d : -1;
+      if (k < 0) continue;
+      // Taken when two blocks in a row agree: a block of the song that
+      // recurs nearer the guess must not move the measurement.
+      if (k - frame === tap.lastOffset) tap.songMinusContext = k - frame;
+      tap.lastOffset = k - frame;
+      tap.offsets[k - frame] = (tap.offsets[k - frame] || 0) + 1;
+      ++tap.found;
+      return;
+    }
+    ++tap.lost;
+  }
+  // Seconds of the song being heard at `nowMs` by the tap, or null.
+  function tappedSeconds(nowMs) {
+    const stamp = audio.getOutputTimestamp();
+    if (tap.songMinusContext === null || !(stamp.performanceTime > 0)) return null;
+    const heardFrame = (stamp.contextTime + (nowMs - stamp.performanceTime) / 1000) * 44100;
+    return (heardFrame + tap.songMinusContext) / 44100;
   }
 
   // ---- the show
@@ -190,9 +244,11 @@
     const t2 = performance.now();
     if (!stats.firstFrameAt) stats.firstFrameAt = t2;
     // Per frame: its time, the song's position drawn, the beat, the heard
-    // position at the frame's time, and the milliseconds spent in the show
-    // core (scenes and renderer) and in handing the picture to the canvas.
-    if (stats.frames.length < 20000) stats.frames.push([now, seconds, beat, clock.heardAt(now), t1 - t0, t2 - t1]);
+    // position at the frame's time, the milliseconds spent in the show core
+    // (scenes and renderer) and in handing the picture to the canvas, and
+    // the position the sync tap finds heard (?sync).
+    if (stats.frames.length < 20000)
+      stats.frames.push([now, seconds, beat, clock.heardAt(now), t1 - t0, t2 - t1, measureSync ? tappedSeconds(now) : null]);
     if (api.finished()) { end(); return; }
     requestAnimationFrame(frame);
   }
@@ -284,7 +340,7 @@
     phase: () => phase,
     failed: () => failed,
     stats: () => ({ startedAt: stats.startedAt, firstFrameAt: stats.firstFrameAt, frames: stats.frames }),
-    letterboxRect: () => [canvas.style.left, canvas.style.top, canvas.width, canvas.height],
+    letterboxRect: () => box.slice(),
     // Stepped clock: `count` frames, the last drawn; returns its beat.
     step(count) {
       let beat = 0;
@@ -305,11 +361,12 @@
       if (!failed) takePicture();
       return b;
     },
-    picturePng: () => target.toDataURL('image/png'),
+    picturePng: () => canvas.toDataURL('image/png'),
     // The output's latencies and how far the heard position stands behind
     // what was handed over, in seconds.
     audioInfo: () => audio && clock ? { outputLatency: audio.outputLatency, baseLatency: audio.baseLatency,
-      behind: clock.handed() - clock.heardAt(performance.now()), sampleRate: audio.sampleRate } : null,
+      behind: clock.handed() - clock.heardAt(performance.now()), sampleRate: audio.sampleRate,
+      scheduledStart: clock.start, tap: measureSync ? tap : null } : null,
   };
 
   load().catch((e) => showMessage('Error', String(e && e.message || e)));

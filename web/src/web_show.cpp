@@ -29,31 +29,39 @@ constexpr int kWidth = AsciiEngine::kTargetWidth;
 constexpr int kHeight = AsciiEngine::kTargetHeight;
 
 // Scenes that share a frame add up, as they do with the window's additive
-// blending; the first one of a frame replaces what was there.
+// blending; the first one of a frame replaces what was there. The picture is
+// RGBA, top row first, for a canvas. A cell's pixels depend only on its
+// glyph and its two palette colours, so each such tile is drawn once and
+// copied while the palette stays as it is.
 class PageRenderer : public ScreenRenderer {
  public:
   explicit PageRenderer(const ChartPixels& chart)
-      : rgba(kWidth * kHeight * 4), atlas_(buildGlyphAtlas(chart)), rgb_(kWidth * kHeight * 3) {}
+      : rgba(kWidth * kHeight * 4), atlas_(buildGlyphAtlas(chart)), tiles_(kTileKeys * kTilePixels, kOpaque),
+        tileEdition_(kTileKeys, 0) {}
 
   void beginFrame() { first_ = true; }
 
   void present(const AsciiEngine& engine) override {
-    renderReference(engine, atlas_, rgb_.data());
-    for (int y = 0; y < kHeight; ++y) {
-      const unsigned char* from = &rgb_[static_cast<size_t>(kHeight - 1 - y) * kWidth * 3];
-      unsigned char* to = &rgba[static_cast<size_t>(y) * kWidth * 4];
-      if (first_) {
-        for (int x = 0; x < kWidth; ++x, from += 3, to += 4) {
-          to[0] = from[0];
-          to[1] = from[1];
-          to[2] = from[2];
-          to[3] = 255;
-        }
-      } else {
-        for (int x = 0; x < kWidth; ++x, from += 3, to += 4)
-          for (int c = 0; c < 3; ++c) to[c] = static_cast<unsigned char>(std::min(255, to[c] + from[c]));
-      }
+    if (!samePalette(engine)) {
+      levels_.reset(new MaskedLevels(engine));
+      ++edition_;
     }
+    uint32_t* picture = reinterpret_cast<uint32_t*>(rgba.data());
+    for (int r = 0; r < AsciiEngine::kRows; ++r)
+      for (int x = 0; x < AsciiEngine::kColumns; ++x) {
+        const int i = r * AsciiEngine::kColumns + x;
+        const uint32_t* tile = this->tile(engine.chars[i], engine.fg[i] & 15, engine.bg[i] & 15);
+        uint32_t* to = picture + static_cast<size_t>(r) * kCellHeight * kWidth + x * kCellWidth;
+        for (int py = 0; py < kCellHeight; ++py, to += kWidth, tile += kCellWidth) {
+          if (first_) {
+            std::memcpy(to, tile, kCellWidth * sizeof(uint32_t));
+          } else {
+            unsigned char* sum = reinterpret_cast<unsigned char*>(to);
+            const unsigned char* add = reinterpret_cast<const unsigned char*>(tile);
+            for (int b = 0; b < kCellWidth * 4; ++b) sum[b] = static_cast<unsigned char>(std::min(255, sum[b] + add[b]));
+          }
+        }
+      }
     first_ = false;
     ++presented;
   }
@@ -62,15 +70,47 @@ class PageRenderer : public ScreenRenderer {
   int presented = 0;
 
  private:
+  static constexpr int kCellWidth = GlyphAtlas::kCellWidth;
+  static constexpr int kCellHeight = GlyphAtlas::kCellHeight;
+  static constexpr int kTilePixels = kCellWidth * kCellHeight;
+  static constexpr int kTileKeys = 256 * 16 * 16;  // glyph, foreground, background
+  static constexpr uint32_t kOpaque = 0xff000000u;  // RGBA in memory order: alpha 255
+
+  bool samePalette(const AsciiEngine& engine) {
+    bool same = levels_ != nullptr;
+    for (int p = 0; p < 16; ++p)
+      for (int c = 0; c < 3; ++c) {
+        same = same && palette_[p][c] == engine.colour(p)[c];
+        palette_[p][c] = engine.colour(p)[c];
+      }
+    return same;
+  }
+
+  // The cell's pixels, top row first, drawn if this palette has not drawn them.
+  const uint32_t* tile(int glyph, int fg, int bg) {
+    const int key = (glyph << 8) | (fg << 4) | bg;
+    uint32_t* pixels = &tiles_[static_cast<size_t>(key) * kTilePixels];
+    if (tileEdition_[key] != edition_) {
+      renderReferenceCell<4>(atlas_, *levels_, glyph, fg, bg,
+                             reinterpret_cast<unsigned char*>(pixels + (kCellHeight - 1) * kCellWidth),
+                             -kCellWidth * 4);
+      tileEdition_[key] = edition_;
+    }
+    return pixels;
+  }
+
   GlyphAtlas atlas_;
-  std::vector<unsigned char> rgb_;  // one screen, bottom row first
+  std::unique_ptr<MaskedLevels> levels_;
+  float palette_[16][3] = {};
+  uint32_t edition_ = 0;  // counts the palettes seen; tiles drawn under an older one are stale
+  std::vector<uint32_t> tiles_;
+  std::vector<uint32_t> tileEdition_;
   bool first_ = true;
 };
 
 struct Page {
   std::unique_ptr<PageRenderer> renderer;
   std::unique_ptr<Show> show;
-  std::vector<int16_t> song;  // 44100 Hz stereo, for the page's audio
   ShownFrame frame;
 };
 
@@ -106,17 +146,14 @@ EMSCRIPTEN_KEEPALIVE void kw_open_archive(const char* path) {
   page().renderer.reset(new PageRenderer(chart));
 }
 
-// Decodes the song for the page to play; returns its frames (0: none).
+// Decodes the song for the page to play; returns its frames. A song the
+// program could not play stops here with the program's message.
 EMSCRIPTEN_KEEPALIVE int kw_decode_song() {
-  Page& p = page();
-  char* file = data_load_file(music_file, nullptr, false);
-  if (file == nullptr) ErrorBox("Failed to read music data from %s!", music_file);
-  std::free(file);
-  if (!decodeSong(music_file, p.song)) ErrorBox("Failed to start the music!");
-  return static_cast<int>(p.song.size() / 2);
+  requireSongPlays(pageSongPlayer());
+  return static_cast<int>(pageSong().size() / 2);
 }
-EMSCRIPTEN_KEEPALIVE const int16_t* kw_song_pcm() { return page().song.data(); }
-EMSCRIPTEN_KEEPALIVE void kw_release_song() { std::vector<int16_t>().swap(page().song); }
+EMSCRIPTEN_KEEPALIVE const int16_t* kw_song_pcm() { return pageSong().data(); }
+EMSCRIPTEN_KEEPALIVE void kw_release_song() { releasePageSong(); }
 
 // Builds the show on a clock the page keeps: frame n of a stepped run
 // stands at n / fps seconds, a frame at the page's time where the page says.
@@ -148,9 +185,4 @@ EMSCRIPTEN_KEEPALIVE int kw_finished() { return page().show->finished() ? 1 : 0;
 
 EMSCRIPTEN_KEEPALIVE const unsigned char* kw_picture() { return page().renderer->rgba.data(); }
 EMSCRIPTEN_KEEPALIVE int kw_presented() { return page().renderer->presented; }
-EMSCRIPTEN_KEEPALIVE double kw_song_end_seconds() {
-  const Page& p = page();
-  return p.song.size() / 2 / 44100.0;
-}
-
 }  // extern "C"

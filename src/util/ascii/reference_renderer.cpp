@@ -91,34 +91,45 @@ void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsign
   renderReference(engine, buildGlyphAtlas(chart), rgb);
 }
 
-void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb) {
-  // What each palette colour gives through each mask texel, worked out once
-  // a frame rather than for every pixel.
-  unsigned char levels[16][3][256];
+MaskedLevels::MaskedLevels(const AsciiEngine& engine) {
   for (int p = 0; p < 16; ++p)
     for (int c = 0; c < 3; ++c)
-      for (int t = 0; t < 256; ++t) levels[p][c][t] = static_cast<unsigned char>(maskedLevel(engine.colour(p)[c], t));
+      for (int t = 0; t < 256; ++t) level[p][c][t] = static_cast<unsigned char>(maskedLevel(engine.colour(p)[c], t));
+}
+
+template <int kPixelStep>
+void renderReferenceCell(const GlyphAtlas& atlas, const MaskedLevels& levels, int glyph, int fg, int bg,
+                         unsigned char* out, std::ptrdiff_t rowStep) {
+  const unsigned char(*bgLevels)[256] = levels.level[bg & 15];
+  const unsigned char(*fgLevels)[256] = levels.level[fg & 15];
+  for (int py = 0; py < kCellHeight; ++py, out += rowStep) {
+    for (int px = 0; px < kCellWidth; ++px) {
+      const unsigned char* bgMask = atlas.background(glyph, px, py);
+      const unsigned char* fgMask = atlas.foreground(glyph, px, py);
+      for (int c = 0; c < 3; ++c) {
+        // GL_ONE, GL_ONE blending adds the two quads into the cleared
+        // (black) target, saturating at 255.
+        const int sum = bgLevels[c][bgMask[c]] + fgLevels[c][fgMask[c]];
+        out[px * kPixelStep + c] = static_cast<unsigned char>(sum > 255 ? 255 : sum);
+      }
+    }
+  }
+}
+template void renderReferenceCell<3>(const GlyphAtlas&, const MaskedLevels&, int, int, int, unsigned char*,
+                                     std::ptrdiff_t);
+template void renderReferenceCell<4>(const GlyphAtlas&, const MaskedLevels&, int, int, int, unsigned char*,
+                                     std::ptrdiff_t);
+
+void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb) {
+  // Worked out once a frame rather than for every pixel.
+  const MaskedLevels levels(engine);
   const int width = AsciiEngine::kTargetWidth;
   for (int r = 0; r < AsciiEngine::kRows; ++r) {
     const int cellBottom = (AsciiEngine::kRows - 1 - r) * kCellHeight;
     for (int x = 0; x < AsciiEngine::kColumns; ++x) {
       const int i = r * AsciiEngine::kColumns + x;
-      const int glyph = engine.chars[i];
-      const unsigned char(*bgLevels)[256] = levels[engine.bg[i] & 15];
-      const unsigned char(*fgLevels)[256] = levels[engine.fg[i] & 15];
-      for (int py = 0; py < kCellHeight; ++py) {
-        unsigned char* out = rgb + (static_cast<size_t>(cellBottom + py) * width + x * kCellWidth) * 3;
-        for (int px = 0; px < kCellWidth; ++px) {
-          const unsigned char* bgMask = atlas.background(glyph, px, py);
-          const unsigned char* fgMask = atlas.foreground(glyph, px, py);
-          for (int c = 0; c < 3; ++c) {
-            // GL_ONE, GL_ONE blending adds the two quads into the cleared
-            // (black) target, saturating at 255.
-            const int sum = bgLevels[c][bgMask[c]] + fgLevels[c][fgMask[c]];
-            out[px * 3 + c] = static_cast<unsigned char>(sum > 255 ? 255 : sum);
-          }
-        }
-      }
+      renderReferenceCell<3>(atlas, levels, engine.chars[i], engine.fg[i], engine.bg[i],
+                             rgb + (static_cast<size_t>(cellBottom) * width + x * kCellWidth) * 3, width * 3);
     }
   }
 }

@@ -61,6 +61,21 @@ void renderReference(const AsciiEngine& engine, const ChartPixels& chart, unsign
 // every frame.
 void renderReference(const AsciiEngine& engine, const GlyphAtlas& atlas, unsigned char* rgb);
 
+// What each palette colour gives through each mask texel (maskedLevel), for
+// a frame's palette: level[colour][channel][texel].
+struct MaskedLevels {
+  unsigned char level[16][3][256];
+  explicit MaskedLevels(const AsciiEngine& engine);
+};
+
+// One cell of renderReference's picture: `glyph` in palette colours `fg` on
+// `bg`. `out` is the cell's bottom left pixel; kPixelStep bytes lead from a
+// pixel to the next (3: RGB; 4: RGBA, whose fourth byte is left alone) and
+// `rowStep` bytes from a row to the one above it. Made for 3 and 4.
+template <int kPixelStep>
+void renderReferenceCell(const GlyphAtlas& atlas, const MaskedLevels& levels, int glyph, int fg, int bg,
+                         unsigned char* out, std::ptrdiff_t rowStep);
+
 // What GL_LINEAR sampling of an RGB picture (width x height, rows in either
 // order) gives over a viewport of outWidth x outHeight pixels: each output
 // pixel centre mapped back onto the picture, the four nearest texels
