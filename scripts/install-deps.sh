@@ -37,6 +37,7 @@ test_packages=(
   xvfb xauth xdotool x11-utils imagemagick vorbis-tools python3
   pulseaudio-utils  # pactl and parec, for whichever server runs the tests
   dpkg-dev file desktop-file-utils man-db  # the Debian package and the install test
+  lintian  # Debian's checks on the built package
   tmux  # the show in a terminal (e2e)
   strace  # a terminal test counts the key reader's wake-ups
   weston xwayland  # the show on Wayland (e2e)

@@ -226,7 +226,10 @@ const char kSynopsis[] = "Usage: kestrune [OPTION]...\n";
 const char kHelpIntro[] =
     "\nKestrune, a text-mode demo with music that ends in a game of Snake.\n"
     "A dialog first asks for the display settings; the options preset it,\n"
-    "and --no-dialog starts the show at once.\n\n";
+    "and --no-dialog starts the show at once.\n"
+    "Defaults: the largest mode the display lists, full screen, vertical\n"
+    "sync and a 4:3 picture, between black bars on a 16:9 or 16:10 screen;\n"
+    "sound on, flashing not reduced.\n\n";
 
 const char kHelpOutro[] =
     "\nKeys: Escape quits. In the closing Snake scene 1 watches the automatic\n"

@@ -7,8 +7,8 @@
 
 std::string missingExtensionQuestion(bool hasFramebufferObject, bool hasNonPowerOfTwo) {
   std::vector<const char*> missing;
-  if (!hasFramebufferObject) missing.push_back("GLEW_EXT_framebuffer_object");
-  if (!hasNonPowerOfTwo) missing.push_back("GLEW_ARB_texture_non_power_of_two");
+  if (!hasFramebufferObject) missing.push_back("GL_EXT_framebuffer_object");
+  if (!hasNonPowerOfTwo) missing.push_back("GL_ARB_texture_non_power_of_two");
   if (missing.empty()) return std::string();
 
   std::string text = missing.size() > 1 ? "Extensions " : "Extension ";

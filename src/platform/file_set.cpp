@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,8 +39,67 @@ void removeFlatDirectory(const std::string& directory) {
   ::rmdir(directory.c_str());
 }
 
+// Beside each old file that waits aside, a note of the absolute path it
+// was moved from: a run killed outright while its set was half in place
+// leaves the next run the way to put the user's files back.
+const char kFromNote[] = ".from";
+
+bool isAsideName(const std::string& name) { return name.compare(0, 6, "aside-") == 0; }
+
+std::string absolutePath(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char* here = ::getcwd(nullptr, 0);
+  const std::string absolute = here ? std::string(here) + "/" + path : path;
+  std::free(here);
+  return absolute;
+}
+
+bool writeNote(const std::string& note, const std::string& text) {
+  FILE* file = std::fopen(note.c_str(), "wbx");
+  if (!file) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
+}
+
+std::string readNote(const std::string& note) {
+  std::string text;
+  if (FILE* file = std::fopen(note.c_str(), "rb")) {
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    std::fclose(file);
+  }
+  return text;
+}
+
+// Puts every old file a dead run left aside back where its note says it
+// came from (over the new file placed there, if any). True when none is
+// left, so the directory may go; an old file without a note, or one that
+// cannot go back, keeps it.
+bool restoreAsideFiles(const std::string& directory) {
+  DIR* dir = ::opendir(directory.c_str());
+  if (!dir) return false;
+  std::vector<std::string> asides;
+  while (dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (isAsideName(name) && name.find('.') == std::string::npos) asides.push_back(name);
+  }
+  ::closedir(dir);
+  bool allBack = true;
+  for (const std::string& name : asides) {
+    const std::string aside = directory + "/" + name;
+    const std::string from = readNote(aside + kFromNote);
+    struct stat status {};
+    const bool placeFree = ::lstat(from.c_str(), &status) != 0 ? errno == ENOENT : S_ISREG(status.st_mode);
+    if (from.empty() || !placeFree || ::rename(aside.c_str(), from.c_str()) != 0) allBack = false;
+  }
+  return allBack;
+}
+
 void removeStagingOfGoneProcesses(const std::string& parent, const std::string& prefix) {
-  for (const std::string& path : os::leftoversOfGoneProcesses(parent, prefix, '-')) removeFlatDirectory(path);
+  for (const std::string& path : os::leftoversOfGoneProcesses(parent, prefix, '-')) {
+    if (restoreAsideFiles(path)) removeFlatDirectory(path);
+  }
 }
 
 }  // namespace
@@ -120,6 +180,13 @@ bool FileSetMove::moveAside(const std::string& path, Step& step) {
   if (::access(path.c_str(), F_OK) != 0) return true;  // nothing there
   step.asideName = "aside-" + std::to_string(asideCount_++);
   step.aside = aside_->add(step.asideName);
+  const std::string note = aside_->add(step.asideName + kFromNote);
+  if (!writeNote(note, absolutePath(path))) {
+    const std::string reason = errnoText();
+    aside_->forget(step.asideName);
+    step.aside.clear();
+    return fail("cannot write into " + aside_->path() + ": " + reason);
+  }
   if (::rename(path.c_str(), step.aside.c_str()) != 0) {
     const std::string reason = errnoText();
     aside_->forget(step.asideName);

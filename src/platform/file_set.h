@@ -8,7 +8,8 @@ namespace platform {
 
 // A hidden work directory beside a set of outputs, named
 // "<prefix><pid>-XXXXXX" so that one left by a process killed outright can
-// be told from one in use: create() clears those first. Files are written
+// be told from one in use: create() clears those first, after putting back
+// the old files such a run had moved aside (see FileSetMove). Files are written
 // into it flat, by the names given to add(); remove() (and the destructor,
 // and the process exit) takes them and the directory away.
 class StagingDirectory {

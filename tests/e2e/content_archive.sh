@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The shipped archive holds every file of the show in the order the show
-# loads it, and packing the same sources again gives the same bytes.
+# loads it, and packing the same sources, or the files extracted from it,
+# again gives the same bytes.
 set -u
 fail() { echo "FAIL: $*" >&2; exit 1; }
 : "${KESTRUNE_BUILD_DIR:?}" "${KESTRUNE_SOURCE_DIR:?}"
@@ -29,4 +30,8 @@ while read -r name; do
       fail "$name comes back changed"
   }
 done <"$work/expected"
+# A maker who unpacks the archive and packs it again gets the same bytes.
+"$tvl" pack --root "$work/out" --list "$KESTRUNE_SOURCE_DIR/assets/load_order.txt" "$work/repacked.tvl" \
+  >/dev/null || fail "packing the extracted files failed"
+cmp "$archive" "$work/repacked.tvl" || fail "extract then pack gave different bytes"
 echo "ok"

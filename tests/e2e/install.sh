@@ -4,7 +4,8 @@
 # without the archive, finds its own and runs the show; the desktop entry and
 # the manual page pass their checkers; the compressed documents are
 # reproducible and the changelog names this version; the Debian package
-# holds the same files and declares what it needs. Everything is made under
+# holds the same files, declares what it needs and, where lintian is
+# installed, passes Debian's checks without a tag. Everything is made under
 # $workdir.
 source "$KESTRUNE_SOURCE_DIR/tests/support/e2e_lib.sh"
 
@@ -54,3 +55,16 @@ for library in libsdl1.2 libepoxy libftgl libfltk1.3 libmpg123; do
   [[ "$depends" == *"$library"* ]] || fail "the package does not depend on $library"
 done
 echo "ok (package)"
+
+# Debian's own checks, at every level: no tag at all but those named here
+# with their reason (none so far).
+if command -v lintian >/dev/null; then
+  allowed='^$'
+  lintian -I -E --pedantic --fail-on none "$package" >"$workdir/lintian.log" 2>&1 ||
+    fail "lintian did not run: $(cat "$workdir/lintian.log")"
+  tags=$(grep -E '^[EWIPXOC]: ' "$workdir/lintian.log" | grep -Ev "$allowed" || true)
+  [ -z "$tags" ] || fail "lintian reports: $tags"
+  echo "ok (lintian)"
+else
+  echo "lintian is not installed: the package's Debian checks are left out"
+fi

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -15,7 +16,8 @@ pid_t g_owner = 0;
 
 void removeDir() {
   // Death-test children share the directory; only its creator removes it.
-  if (!g_dir.empty() && getpid() == g_owner) std::system(("rm -rf '" + g_dir + "'").c_str());
+  std::error_code ignored;
+  if (!g_dir.empty() && getpid() == g_owner) std::filesystem::remove_all(g_dir, ignored);
 }
 
 }  // namespace
@@ -39,7 +41,8 @@ const std::string& testImageDir() {
   const std::string command = std::string("python3 '") + source + "/tests/support/make_test_images.py' '" + dir + "'";
   if (std::system(command.c_str()) != 0) {
     ADD_FAILURE() << "failed: " << command;
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
     return g_dir;
   }
   g_dir = dir;

@@ -7,7 +7,8 @@ says it must write, byte for byte.
 
   tvl_reference.py archive --root DIR --list LIST OUTPUT
       packs the files of a load list ("stream|buffer|text <path>") the way a
-      packing run does: first load of a name wins, "text" appends a 0 byte.
+      packing run does: first load of a name wins, "text" ends with a 0 byte
+      (appended unless the file already ends with one).
   tvl_reference.py archive-files OUTPUT FILE...
       packs plain files, named as given.
   tvl_reference.py huff INPUT OUTPUT [INPUT OUTPUT ...]
@@ -188,7 +189,7 @@ def load(path, kind, entries, seen):
         data = f.read()
     if not data:
         sys.exit("reference: %s is empty" % path)
-    if kind == "text":
+    if kind == "text" and not data.endswith(b"\0"):
         data += b"\0"
     if path not in seen:
         seen.add(path)

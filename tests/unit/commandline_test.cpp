@@ -175,7 +175,9 @@ TEST(CommandLineTest, HelpVersionAndFaultsPrintToTheirStreamsWithTheirExitCodes)
   EXPECT_EQ(0u, help.find("Usage: kestrune [OPTION]...\n"));
   EXPECT_NE(std::string::npos, help.find("size in pixels, e.g. 1280x720; at most 8192 a side, 7680x4320 in all\n"));
   for (const char* option : {"--size WxH", "--aspect RATIO", "--windowed", "--fullscreen", "--vsync",
-                             "--no-vsync", "--no-dialog", "--help", "--version", "Exit status"}) {
+                             "--no-vsync", "--no-dialog", "--help", "--version", "Exit status",
+                             "Defaults: the largest mode the display lists, full screen, vertical\n"
+                             "sync and a 4:3 picture"}) {
     EXPECT_NE(std::string::npos, help.find(option)) << option;
   }
   EXPECT_EQ("", readBack(err));

@@ -17,11 +17,11 @@ TEST(ExtensionQuestionTest, NamesTheMissingExtensionsInOrder) {
   EXPECT_EQ("", missingExtensionQuestion(true, true));
 
   const std::string both = missingExtensionQuestion(false, false);
-  EXPECT_EQ(0u, both.find("Extensions GLEW_EXT_framebuffer_object, "
-                          "GLEW_ARB_texture_non_power_of_two not supported,"));
+  EXPECT_EQ(0u, both.find("Extensions GL_EXT_framebuffer_object, "
+                          "GL_ARB_texture_non_power_of_two not supported,"));
   const std::string second = missingExtensionQuestion(true, false);
-  EXPECT_EQ(0u, second.find(std::string("Extension GLEW_ARB_texture_non_power_of_two") + kFixedPart));
-  EXPECT_EQ(std::string("Extension GLEW_ARB_texture_non_power_of_two").size() + 418, second.size());
+  EXPECT_EQ(0u, second.find(std::string("Extension GL_ARB_texture_non_power_of_two") + kFixedPart));
+  EXPECT_EQ(std::string("Extension GL_ARB_texture_non_power_of_two").size() + 418, second.size());
   EXPECT_EQ(')', second.back());
 }
 

@@ -493,7 +493,7 @@ TEST(TerminalColoursTest, TwentyFourBitFromColortermTerminfoOrAKnownTerminal) {
   ::setenv("TERMINFO", folder, 1);
   EXPECT_TRUE(readTerminfo("kestrune-tc").directColour);
   ::unsetenv("TERMINFO");
-  std::system(("rm -rf " + std::string(folder)).c_str());
+  EXPECT_EQ(0, std::system(("rm -rf " + std::string(folder)).c_str()));
   EXPECT_EQ(0, readTerminfo("no-such-terminal").colours);
   EXPECT_EQ(0, readTerminfo(nullptr).colours);
 

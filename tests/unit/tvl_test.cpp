@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -98,13 +99,23 @@ TEST_F(TvlTest, PackedListMatchesTheIndependentWriter) {
             "         6  data/b/spaced name.raw\n"
             "       192  data/a/pic.raw\n");
 
-  // Extracting gives the stored bytes back (the text with its 0 byte).
+  // Extracting gives the stored bytes back (the text with its 0 byte), and
+  // packing those with the same list gives the same archive, however often.
   Outcome extracted = tvl("extract out/show.tvl unpacked");
   ASSERT_EQ(extracted.code, 0) << extracted.err;
   EXPECT_EQ(readFile(dir_ + "/unpacked/data/fonts/font.ttf"), std::string("glyphs and more glyphs\0", 23));
   for (const char* name : {"data/a/song.mid", "data/a/pic.raw", "data/b/spaced name.raw"}) {
     EXPECT_EQ(readFile(dir_ + "/unpacked/" + name), readFile(root_ + "/" + name)) << name;
   }
+  for (int round = 0; round < 2; ++round) {
+    Outcome repacked = tvl("pack --root unpacked --list list.txt again.tvl");
+    ASSERT_EQ(repacked.code, 0) << repacked.err;
+    EXPECT_TRUE(readFile(dir_ + "/again.tvl") == packed) << "round " << round;
+    ASSERT_EQ(tvl("extract again.tvl unpacked").code, 0);
+  }
+  Outcome theirs2 = reference("archive --root unpacked --list list.txt reference2.tvl");
+  ASSERT_EQ(theirs2.code, 0) << theirs2.err;
+  EXPECT_TRUE(readFile(dir_ + "/reference2.tvl") == packed);
 }
 
 TEST_F(TvlTest, PlainPackMatchesTheIndependentWriter) {
@@ -274,6 +285,77 @@ TEST_F(TvlTest, ExtractIsAllOrNothing) {
   for (const auto& entry : fs::recursive_directory_iterator(dir_ + "/out")) {
     EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
   }
+}
+
+// Every file below `dir`, with its bytes (a digest of long ones).
+std::map<std::string, std::string> treeOf(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const std::string name = fs::relative(entry.path(), dir).string();
+    std::string bytes = entry.is_regular_file() ? readFile(entry.path().string()) : "(directory)";
+    if (bytes.size() > 40) bytes = std::to_string(bytes.size()) + " bytes #" + std::to_string(std::hash<std::string>()(bytes));
+    files[name] = bytes;
+  }
+  return files;
+}
+
+// A signal while the entries move into the target, before the first, in
+// the middle or before the last, puts the target back as it was; a run
+// killed outright there leaves the files it replaced for the next run to
+// put back, never to delete.
+TEST_F(TvlTest, InterruptedExtractLeavesTheTargetAsItWas) {
+  ASSERT_EQ(tvl("pack --root root --list list.txt show.tvl").code, 0);
+  ASSERT_EQ(tvl("pack other.tvl data/b/spaced\\ name.raw", root_).code, 0);
+  fs::rename(root_ + "/other.tvl", dir_ + "/other.tvl");
+  fs::create_directories(dir_ + "/out/data/a");
+  fs::create_directories(dir_ + "/out/data/fonts");
+  writeFile(dir_ + "/out/data/fonts/font.ttf", "older font");
+  writeFile(dir_ + "/out/data/a/pic.raw", "older picture");
+  writeFile(dir_ + "/out/mine.txt", "the user's own");
+  const auto before = treeOf(dir_ + "/out");
+
+  // Stopped before moving entry `at` (of 4), then sent `signal`; prints the
+  // exit status.
+  auto extractStoppedAt = [&](int at, const std::string& signal, const std::string& archive) {
+    return runCommand("cd " + quote(dir_) + " && (env --default-signal=INT TVL_PAUSE_BEFORE_ENTRY=" +
+                      std::to_string(at) + " " + quote(tvl_) + " extract " + archive +
+                      " out & pid=$!; for i in $(seq 1 1000); do "
+                      "grep -q '^[0-9]* ([^)]*) T' /proc/$pid/stat && break; sleep 0.01; done; "
+                      "kill -" + signal + " $pid; kill -CONT $pid; wait $pid; echo $?)");
+  };
+  auto leftovers = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_ + "/out")) {
+      if (entry.path().filename().string().rfind(".tvl-extract-", 0) == 0) names.push_back(entry.path());
+    }
+    return names;
+  };
+  const std::map<std::string, int> codes = {{"INT", 130}, {"TERM", 143}, {"HUP", 129}};
+  for (const auto& [signal, code] : codes) {
+    for (int at : {0, 2, 3}) {
+      Outcome outcome = extractStoppedAt(at, signal, "show.tvl");
+      EXPECT_EQ(outcome.out, std::to_string(code) + "\n") << signal << " at " << at << ": " << outcome.err;
+      EXPECT_EQ(treeOf(dir_ + "/out"), before) << signal << " at " << at;
+      EXPECT_TRUE(leftovers().empty()) << signal << " at " << at;
+    }
+  }
+
+  // Killed after it replaced the font: the old one waits aside, and the next
+  // extract (of another archive) puts it back before it begins.
+  Outcome killed = extractStoppedAt(2, "KILL", "show.tvl");
+  EXPECT_EQ(killed.out, "137\n");
+  EXPECT_NE(readFile(dir_ + "/out/data/fonts/font.ttf"), "older font");
+  ASSERT_EQ(leftovers().size(), 1u);
+  Outcome next = tvl("extract other.tvl out");
+  ASSERT_EQ(next.code, 0) << next.err;
+  EXPECT_EQ(readFile(dir_ + "/out/data/fonts/font.ttf"), "older font");
+  EXPECT_EQ(readFile(dir_ + "/out/data/a/pic.raw"), "older picture");
+  EXPECT_TRUE(leftovers().empty());
+
+  Outcome done = tvl("extract show.tvl out");
+  ASSERT_EQ(done.code, 0) << done.err;
+  EXPECT_EQ(readFile(dir_ + "/out/data/a/pic.raw"), readFile(root_ + "/data/a/pic.raw"));
+  EXPECT_EQ(readFile(dir_ + "/out/mine.txt"), "the user's own");
 }
 
 // However pack ends (a signal, or SIGKILL with no chance to clean up), it

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/interruption.h"
 #include "capture/output_file.h"
 #include "platform/file_set.h"
 #include "util/os/files.h"
@@ -253,6 +255,25 @@ fs::path existingAncestor(fs::path path) {
   return path;
 }
 
+// Ends the run when a signal came: whatever was moved goes back, the
+// staging directory goes, and the exit status tells which signal it was.
+void stopIfInterrupted(const fs::path& target, platform::FileSetMove* move, platform::StagingDirectory& staging) {
+  const int signal = pendingInterruption();
+  if (signal == 0) return;
+  if (move) move->rollback();
+  staging.remove();
+  std::fprintf(stderr, "tvl: %s: %s, nothing extracted\n", shown(target.string()).c_str(),
+               interruptionName(signal));
+  std::exit(128 + signal);
+}
+
+// For the tests: TVL_PAUSE_BEFORE_ENTRY=N stops the process (SIGSTOP) just
+// before it moves entry N into place, so that a signal can be sent there.
+long pauseBeforeEntry() {
+  const char* value = std::getenv("TVL_PAUSE_BEFORE_ENTRY");
+  return value && *value ? std::strtol(value, nullptr, 10) : -1;
+}
+
 // Every entry is checked, then written into a hidden staging directory,
 // then moved into place as one set; on any failure the target is left as
 // it was.
@@ -280,11 +301,15 @@ int extractCommand(int argc, char** argv) {
     entries.push_back(entry.get());
   }
 
+  // A signal (Ctrl-C, SIGTERM, a hang-up) is noted and taken between two
+  // steps: the target is then put back as it was, never left half done.
+  catchInterruptions();
   platform::StagingDirectory staging;
   std::string error;
   if (!staging.create(existingAncestor(target).string(), ".tvl-extract-", error)) fail(target.string(), error);
   std::vector<std::string> written;
   for (size_t i = 0; i < entries.size(); ++i) {
+    stopIfInterrupted(target, nullptr, staging);
     const std::string path = staging.add("entry-" + std::to_string(i));
     FILE* file = std::fopen(path.c_str(), "wbx");
     bool ok = file && std::fwrite(entries[i]->data, 1, size_t(entries[i]->size), file) == size_t(entries[i]->size);
@@ -293,7 +318,10 @@ int extractCommand(int argc, char** argv) {
     written.push_back(path);
   }
   platform::FileSetMove move(&staging);
+  const long pauseAt = pauseBeforeEntry();
   for (size_t i = 0; i < entries.size(); ++i) {
+    if (long(i) == pauseAt) ::raise(SIGSTOP);
+    stopIfInterrupted(target, &move, staging);
     if (!move.place(written[i], (target / entries[i]->name).string())) {
       const std::string why = move.error();
       move.rollback();

@@ -448,8 +448,12 @@ char* data_load_file(const char* name, int* size, bool terminate) {
     std::free(buffer);
     buffer = copy;
   }
-  int total = int(got + extra);
-  if (terminate) buffer[got] = '\0';
+  // The terminator belongs to the text as the show reads it, so archive
+  // entries carry it; a file that already ends with it (one extracted from
+  // an archive) gets no second one, so extract and pack give the same bytes.
+  const bool terminated = got > 0 && buffer[got - 1] == '\0';
+  if (terminate && !terminated) buffer[got++] = '\0';
+  int total = int(got);
 
   if (data_mode == DATA_MODE_PACK && !skipDuplicate(name)) {
     char* copy = static_cast<char*>(std::malloc(size_t(total) + 1));

@@ -64,8 +64,9 @@ FILE* data_open_file(const char* name);
 
 // The whole file in a malloc'd buffer (the caller frees it), or null when
 // there is no such file. `size` (may be null) receives the byte count. With
-// `terminate`, files read from disk get one 0 byte appended and counted;
-// archive entries come back exactly as stored.
+// `terminate`, files read from disk end with one 0 byte, counted (appended
+// unless the file already ends with one); archive entries come back exactly
+// as stored.
 char* data_load_file(const char* name, int* size, bool terminate);
 
 // Pack mode: writes every entry to "data.tvl" in the working directory and
