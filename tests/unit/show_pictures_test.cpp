@@ -84,6 +84,12 @@ double isolatedShare(const AsciiEngine& engine) {
 
 class ShowPictures : public ShowArchiveTest {
  protected:
+  // Starts `scene` in a new show (its class-wide clocks not started).
+  void startInNewShow(Scene& scene, const char* name, Music& music) {
+    engine_ = AsciiEngine(nullptr);
+    audit::attach(scene, name, engine_, music);
+    scene.init();
+  }
   AsciiEngine engine_{nullptr};
 };
 
@@ -122,11 +128,9 @@ TEST_F(ShowPictures, RotozoomTilesHoldTogetherAtTheWidestZoom) {
 TEST_F(ShowPictures, LightSpotsBrightenWhatTheyCover) {
   for (const uint32_t t0 : {100000u, 7654321u, 0x9000F000u}) {
     audit::Stage stage(t0);
-    engine_ = AsciiEngine(nullptr);  // a new show: its class-wide clocks not started
     Music music(Music::Manual{});
     TextTalkingV scene;
-    audit::attach(scene, "TextTalkingV", engine_, music);
-    scene.init();
+    startInNewShow(scene, "TextTalkingV", music);
     int covered = 0, brighter = 0;
     for (uint32_t ms = 15000; ms <= 22500; ms += 30) {
       const uint32_t now = t0 + ms;
@@ -363,11 +367,9 @@ TEST_F(ShowPictures, ScrollerWordsAndHandlesStayClearOfTheFrontBars) {
   std::vector<Word> words;
   for (uint32_t t0 : {5000000u, 5000137u, 5000404u}) {
     audit::Stage stage(t0);
-    engine_ = AsciiEngine(nullptr);  // a new show: its class-wide clocks not started
     Music music(Music::Manual{});
     TextRaster scene;
-    audit::attach(scene, "TextRaster", engine_, music);
-    scene.init();
+    startInNewShow(scene, "TextRaster", music);
 
     // Words: runs of picture columns parted by at least 8 empty ones; the
     // gems are narrower than any word (20 columns).
